@@ -1,0 +1,30 @@
+// One bordered 4:2:0 picture: three planes, each with a border of 16 luma or
+// 8 chroma samples on every side of the visible area.  Records move between
+// roles by value; the planes themselves never move.
+#pragma once
+
+#include <cstdint>
+
+namespace tavrin {
+
+struct PictureBuffer {
+  uint8_t* baseY = nullptr;  // top-left sample of the luma border area
+  uint8_t* baseCb = nullptr;
+  uint8_t* baseCr = nullptr;
+  int32_t strideY = 0;   // (width + 47) & ~15
+  int32_t strideCr = 0;  // (width / 2 + 23) & ~7
+  int32_t strideCb = 0;  // same as strideCr
+  uint8_t* originY = nullptr;  // first visible luma sample: baseY + 16 * strideY + 16
+  uint8_t* originCb = nullptr;  // baseCb + 8 * strideCb + 8
+  uint8_t* originCr = nullptr;
+  int32_t time = 0;  // vop_time_increment of the picture it holds
+  // The allocations behind the planes.  Each reaches a few rows beyond the
+  // border on both sides, so that motion compensation that ends just past a
+  // border (an odd vector at the clipping bound, or a chroma vector averaged
+  // from four clipped luma vectors) still reads inside the allocation.
+  uint8_t* allocationY = nullptr;
+  uint8_t* allocationCb = nullptr;
+  uint8_t* allocationCr = nullptr;
+};
+
+}  // namespace tavrin

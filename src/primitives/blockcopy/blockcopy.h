@@ -1,0 +1,30 @@
+// Block copy, average and half-sample prediction primitives (table slots 7
+// to 9 and 11 to 16): the pixel side of motion compensation.
+#pragma once
+
+#include "primitives/primitive_types.h"
+
+namespace tavrin::reference {
+PrimitiveStatus Copy16x16(const uint8_t* source, uint8_t* destination, int32_t stride);
+PrimitiveStatus Copy8x8(const uint8_t* source, uint8_t* destination, int32_t stride);
+PrimitiveStatus AddResidual8x8(uint8_t* picture, const int16_t* residual, int32_t stride);
+PrimitiveStatus Average8x8(const uint8_t* source, int32_t sourceStride, uint8_t* destination,
+                           int32_t destinationStride);
+PrimitiveStatus Average16x16(const uint8_t* source, int32_t sourceStride, uint8_t* destination,
+                             int32_t destinationStride);
+PrimitiveStatus PredictHalfSample8x8(const uint8_t* reference, int32_t referenceStride,
+                                     uint8_t* destination, int32_t destinationStride,
+                                     const MotionVector* vector, int32_t rounding);
+PrimitiveStatus PredictHalfSample16x16(const uint8_t* reference, int32_t referenceStride,
+                                       uint8_t* destination, int32_t destinationStride,
+                                       const MotionVector* vector, int32_t rounding);
+PrimitiveStatus PredictAddResidual8x8(const uint8_t* reference, int32_t referenceStride,
+                                      const int16_t* residual, uint8_t* destination,
+                                      int32_t destinationStride, const MotionVector* vector,
+                                      int32_t rounding);
+PrimitiveStatus PredictOverlapped8x8(const uint8_t* reference, int32_t referenceStride,
+                                     uint8_t* destination, int32_t destinationStride,
+                                     const MotionVector* current, const MotionVector* left,
+                                     const MotionVector* right, const MotionVector* above,
+                                     const MotionVector* below, int32_t rounding);
+}  // namespace tavrin::reference

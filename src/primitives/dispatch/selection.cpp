@@ -1,0 +1,137 @@
+#include "primitives/dispatch/selection.h"
+
+namespace tavrin {
+namespace {
+
+constexpr uint32_t Bit(uint32_t word, int bit) { return (word >> bit) & 1u; }
+
+bool IsVendor(const platform::CpuProbe& p, uint32_t ebx, uint32_t edx, uint32_t ecx) {
+  return p.leaf0.ebx == ebx && p.leaf0.edx == edx && p.leaf0.ecx == ecx;
+}
+
+bool IsGenuineIntel(const platform::CpuProbe& p) {
+  return IsVendor(p, 0x756E6547u, 0x49656E69u, 0x6C65746Eu);
+}
+
+bool IsAuthenticAmd(const platform::CpuProbe& p) {
+  return IsVendor(p, 0x68747541u, 0x69746E65u, 0x444D4163u);
+}
+
+}  // namespace
+
+uint32_t ProbeFeatures(const platform::CpuProbe& p) {
+  if (!p.hasCpuid || p.leaf0.eax == 0) return 0;
+  uint32_t word = 0;
+  const uint32_t edx = p.leaf1.edx;
+  if (Bit(edx, 4)) word |= FeatureTimeStampCounter;
+  if (Bit(edx, 23)) word |= FeatureMmx;
+  if (Bit(edx, 25)) word |= FeatureSseOrExtendedMmx | FeatureSse;
+  if (Bit(edx, 26)) word |= FeatureSse2;
+  if (p.extendedLeaf0.eax > 0x80000000u && IsAuthenticAmd(p)) {
+    const uint32_t ext = p.extendedLeaf1.edx;
+    if (Bit(ext, 31)) word |= Feature3dNow;
+    if (Bit(ext, 30)) word |= FeatureExtended3dNow;
+    if (Bit(ext, 22)) word |= FeatureSseOrExtendedMmx;
+  }
+  // The operating-system check: the instruction sets the operating system
+  // does not execute are taken back.
+  word |= FeatureProbed;
+  if ((word & FeatureSse) && !p.osExecutesSse) word &= ~static_cast<uint32_t>(FeatureSse);
+  if ((word & FeatureSse2) && !p.osExecutesSse2) word &= ~static_cast<uint32_t>(FeatureSse2);
+  return word;
+}
+
+int32_t ProbeModel(const platform::CpuProbe& p) {
+  if (!p.hasCpuid || !IsGenuineIntel(p)) return 0;
+  const uint32_t family = (p.leaf1.eax >> 8) & 0xF;
+  const bool mmx = Bit(p.leaf1.edx, 23);
+  const bool sse = Bit(p.leaf1.edx, 25);
+  const bool sse2 = Bit(p.leaf1.edx, 26);
+  const bool sse3 = Bit(p.leaf1.ecx, 0);
+  const bool severalLogical = Bit(p.leaf1.edx, 28) && ((p.leaf1.ebx >> 16) & 0xFF) > 1;
+  switch (family) {
+    case 7:
+      return 16;
+    case 15:
+      if (!sse2) return 17;
+      if (sse3) return 8;
+      return severalLogical ? 7 : 6;
+    case 5:
+      return mmx ? 2 : 1;
+    case 6:
+      if (sse2) return 9;
+      if (sse) return 5;
+      return mmx ? 4 : 3;
+    default:
+      return 0;
+  }
+}
+
+int32_t FeatureClassOf(uint32_t featureWord) {
+  if (featureWord & FeatureSse2) return 2;
+  if (featureWord & FeatureSse) return 1;
+  return 0;
+}
+
+int32_t CpuClassOf(int32_t modelCode, uint32_t featureWord) {
+  if (modelCode >= 0 && modelCode <= 4) return FeatureClassOf(featureWord);
+  if (modelCode == 5) return 1;
+  if (modelCode >= 6 && modelCode <= 8) return 2;
+  return 0;
+}
+
+int32_t CpuClassOf(const platform::CpuProbe& probe) {
+  return CpuClassOf(ProbeModel(probe), ProbeFeatures(probe));
+}
+
+int32_t RoutineClassOf(int32_t modelCode) {
+  switch (modelCode) {
+    case 5:
+      return 1;
+    case 6:
+    case 7:
+      return 2;
+    case 8:
+      return 3;
+    default:
+      return 0;
+  }
+}
+
+int32_t ApplyVariant(PrimitiveTable& table, int32_t variant) {
+  if (variant < 0 || variant > 3) return 0;
+  bool complete = true;
+  int32_t rows = 0;
+  table.ForEachRow([&](auto& row) {
+    if (!complete || rows >= kPrimitiveRowCount) return;
+    complete = row.Take(variant);
+    ++rows;
+  });
+  return complete ? 1 : 0;
+}
+
+int32_t SelectPrimitives(PrimitiveTable& table, int32_t cpuClass) {
+  if (kPrimitiveRowCount <= 0 || cpuClass < 0 || cpuClass > 3) return 0;
+  for (int32_t variant : preferenceRows[static_cast<size_t>(cpuClass)]) {
+    if (variant == 4) return 0;
+    if (ApplyVariant(table, variant)) return 1;
+  }
+  return 0;
+}
+
+int32_t SelectPrimitives() {
+  return SelectPrimitives(primitives, CpuClassOf(platform::ReadCpuProbe()));
+}
+
+void SelectBlockRoutines(BlockRoutineSet& set, int32_t modelCode) {
+  const bool newer = RoutineClassOf(modelCode) >= 2;
+  set.inverseTransform.set(newer ? blockroutines::InverseTransformNewer
+                                 : blockroutines::InverseTransformOlder);
+  set.transformAndStore.set(blockroutines::TransformAndStore);
+  set.storeClamped.set(blockroutines::StoreClamped);
+  set.endSimdState.set(blockroutines::EndSimdState);
+}
+
+void SelectBlockRoutines() { SelectBlockRoutines(blockRoutines, ProbeModel(platform::ReadCpuProbe())); }
+
+}  // namespace tavrin

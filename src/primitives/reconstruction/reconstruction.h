@@ -1,0 +1,22 @@
+// Block reconstruction primitives (table slots 33, 34, 35 and 40): one call
+// turns the coded data of an 8x8 block into pixels or a residual.
+#pragma once
+
+#include "primitives/primitive_types.h"
+
+namespace tavrin::reference {
+PrimitiveStatus ReconstructIntraCoded(BytePointer* bytePos, int32_t* bitPos, uint8_t* destination,
+                                      int32_t stride, int16_t* predRow, int16_t* predCol,
+                                      int32_t quant, const uint8_t* qpNeighbours,
+                                      const uint8_t* matrix, int32_t blockIndex,
+                                      int32_t useIntraDcVlc, int32_t acPrediction);
+PrimitiveStatus ReconstructInter(BytePointer* bytePos, int32_t* bitPos, int16_t* residual,
+                                 int32_t quant, const uint8_t* matrix);
+PrimitiveStatus ReconstructIntraUncoded(BytePointer* bytePos, int32_t* bitPos,
+                                        uint8_t* destination, int32_t stride, int16_t* predRow,
+                                        int16_t* predCol, int32_t quant,
+                                        const uint8_t* qpNeighbours, const uint8_t* matrix,
+                                        int32_t blockIndex, int32_t useIntraDcVlc,
+                                        int32_t acPrediction);
+PrimitiveStatus InverseDct8x8(int16_t* block);
+}  // namespace tavrin::reference
