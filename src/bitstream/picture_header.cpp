@@ -1,0 +1,94 @@
+#include "bitstream/picture_header.h"
+
+#include <initializer_list>
+
+#include "bitstream/sequence_header.h"
+
+namespace tavrin {
+namespace {
+
+// The estimation counts each picture type carries, in header order.
+constexpr std::initializer_list<EstimationItem> kIntraCounts{
+    EstOpaque,      EstTransparent,    EstIntraCae, EstInterCae,   EstNoUpdate,
+    EstUpsampling,  EstIntraBlocks,    EstNotCodedBlocks, EstDctCoefs, EstDctLines,
+    EstVlcSymbols,  EstVlcBits,        EstSadct};
+constexpr std::initializer_list<EstimationItem> kPredictedCounts{
+    EstOpaque,     EstTransparent, EstIntraCae,   EstInterCae,      EstNoUpdate,
+    EstUpsampling, EstIntraBlocks, EstNotCodedBlocks, EstDctCoefs,  EstDctLines,
+    EstVlcSymbols, EstVlcBits,     EstInterBlocks, EstInter4vBlocks, EstApm,
+    EstNpm,        EstForwBackMcQ, EstHalfpel2,   EstHalfpel4,      EstSadct,
+    EstQuarterpel};
+constexpr std::initializer_list<EstimationItem> kBidirCounts{
+    EstOpaque,     EstTransparent, EstIntraCae,    EstInterCae,      EstNoUpdate,
+    EstUpsampling, EstIntraBlocks, EstNotCodedBlocks, EstDctCoefs,   EstDctLines,
+    EstVlcSymbols, EstVlcBits,     EstInterBlocks, EstInter4vBlocks, EstApm,
+    EstNpm,        EstForwBackMcQ, EstHalfpel2,    EstHalfpel4,      EstInterpolateMcQ,
+    EstSadct,      EstQuarterpel};
+constexpr std::initializer_list<EstimationItem> kSpriteCounts{
+    EstIntraBlocks, EstNotCodedBlocks, EstDctCoefs, EstDctLines,  EstVlcSymbols,
+    EstVlcBits,     EstInterBlocks,    EstInter4vBlocks, EstApm,  EstNpm,
+    EstForwBackMcQ, EstHalfpel2,       EstHalfpel4, EstInterpolateMcQ, EstQuarterpel};
+
+void ReadEstimationCounts(BitReader& r, SequenceHeader& s, int32_t codingType) {
+  const std::initializer_list<EstimationItem>* list = nullptr;
+  switch (codingType) {
+    case 0: list = &kIntraCounts; break;
+    case 1: list = &kPredictedCounts; break;
+    case 2: list = &kBidirCounts; break;
+    default: list = &kSpriteCounts; break;
+  }
+  for (EstimationItem item : *list) {
+    if (s.estimationFlags[item])
+      s.estimationCounts[item] = static_cast<int32_t>(r.GetBits(item == EstVlcBits ? 4 : 8));
+  }
+}
+
+// Full picture time: I and P pictures count their seconds from the previous
+// I or P picture, B pictures from the older of the two most recent ones.
+void UpdatePictureTime(PictureHeader& p, int32_t resolution) {
+  int64_t seconds;
+  if (p.vopCodingType == 2) {
+    seconds = p.pastAnchorSeconds + p.moduloTimeBase;
+  } else {
+    p.pastAnchorSeconds = p.anchorSeconds;
+    p.anchorSeconds += p.moduloTimeBase;
+    seconds = p.anchorSeconds;
+  }
+  p.vopTime = seconds * resolution + p.vopTimeIncrement;
+}
+
+}  // namespace
+
+int32_t ParsePictureHeader(DecoderContext& context) {
+  BitReader& r = context.reader;
+  SequenceHeader& s = context.sequence;
+  PictureHeader& p = context.picture;
+
+  p.vopCodingType = static_cast<int32_t>(r.GetBits(2));
+  // modulo_time_base: one 1 bit per elapsed second, ended by a 0.  Past the
+  // valid data every bit reads 0, so this always ends.
+  p.moduloTimeBase = 0;
+  while (r.GetBit()) ++p.moduloTimeBase;
+  if (!r.GetBit()) return kUnsupportedHeader;
+  p.vopTimeIncrement = static_cast<int32_t>(r.GetBits(s.vopTimeIncrementBits));
+  if (!r.GetBit()) return kUnsupportedHeader;
+  UpdatePictureTime(p, s.vopTimeIncrementResolution);
+  p.vopCoded = r.GetBit();
+  if (!p.vopCoded) return 0;
+  if (p.vopCodingType == 1) p.vopRoundingType = r.GetBit();
+  if (context.input.sourceType == kSourceTypeUnpadded) p.vopRoundingType = 0;
+  // The reduced-resolution flag follows the rounding type in I and P
+  // pictures of layers that enable it.
+  p.vopReducedResolution = 0;
+  if (s.reducedResolutionVopEnable && (p.vopCodingType == 0 || p.vopCodingType == 1))
+    p.vopReducedResolution = r.GetBit();
+  if (!s.complexityEstimationDisable && (s.estimationMethod == 0 || s.estimationMethod == 1))
+    ReadEstimationCounts(r, s, p.vopCodingType);
+  p.intraDcVlcThr = static_cast<int32_t>(r.GetBits(3));
+  p.vopQuant = static_cast<int32_t>(r.GetBits(s.quantPrecision));
+  if (p.vopCodingType != 0) p.vopFcodeForward = static_cast<int32_t>(r.GetBits(3));
+  if (p.vopCodingType == 2) p.vopFcodeBackward = static_cast<int32_t>(r.GetBits(3));
+  return 0;
+}
+
+}  // namespace tavrin

@@ -1,0 +1,123 @@
+#include "picture/driver.h"
+
+#include <utility>
+
+#include "bitstream/picture_header.h"
+#include "picture/block_routines.h"
+#include "picture/picture_decoders.h"
+#include "primitives/dispatch/primitive_table.h"
+
+namespace tavrin {
+namespace {
+
+void PadCurrentPicture(DecoderContext& context) {
+  const PictureBuffer& p = context.store.currentPicture;
+  const int32_t width = context.sequence.width;
+  const int32_t height = context.sequence.height;
+  primitives.PadPlane(p.baseY, width, height, 16, p.strideY);
+  primitives.PadPlane(p.baseCb, width / 2, height / 2, 8, p.strideCb);
+  primitives.PadPlane(p.baseCr, width / 2, height / 2, 8, p.strideCr);
+}
+
+// The three records around B pictures.  After an I or P picture the newest
+// anchor is in forwardReference and the one before it in currentPicture.  A
+// B picture needs the older anchor in forwardReference, the newer one in
+// backwardReference and a free currentPicture: the first B picture after an
+// anchor turns the three records round (current to forward, forward to
+// backward, backward to current) and sets anchorsRearranged; further B
+// pictures find them in place and overwrite currentPicture.
+void ArrangeForBidirectional(DecoderContext& context) {
+  FrameStore& f = context.store;
+  if (f.anchorsRearranged) return;
+  PictureBuffer free = f.backwardReference;
+  f.backwardReference = f.forwardReference;
+  f.forwardReference = f.currentPicture;
+  f.currentPicture = free;
+  f.anchorsRearranged = 1;
+}
+
+// Before an I or P picture: the newest anchor must be in forwardReference,
+// where P pictures predict from.  After B pictures it is in
+// backwardReference.
+void RestoreAnchorOrder(DecoderContext& context) {
+  FrameStore& f = context.store;
+  if (!f.anchorsRearranged) return;
+  std::swap(f.forwardReference, f.backwardReference);
+  f.anchorsRearranged = 0;
+}
+
+// After a new I or P picture: it becomes the forward reference and the
+// picture to show, the previous reference's planes become the next
+// currentPicture, and the anchor times move on.
+void RotateAnchors(DecoderContext& context) {
+  FrameStore& f = context.store;
+  std::swap(f.currentPicture, f.forwardReference);
+  context.state.outputPicture = &f.forwardReference;
+  f.pastAnchorTime = f.futureAnchorTime;
+  f.futureAnchorTime = context.picture.vopTime;
+}
+
+}  // namespace
+
+void DecodeByType(DecoderContext& context, int32_t videoQuality) {
+  FrameStore& f = context.store;
+  PictureState& state = context.state;
+  const PictureHeader& header = context.picture;
+  const bool pad = context.input.sourceType != kSourceTypeUnpadded;
+
+  if (header.vopCoded && !header.vopReducedResolution) {
+    switch (header.vopCodingType) {
+      case 0:
+        if (f.decodeCalls == 0) {
+          state.outputPicture = nullptr;
+          f.anchorsRearranged = 0;
+        }
+        RestoreAnchorOrder(context);
+        if (videoQuality == 1) {
+          DecodeIntraPictureOwn(context);
+          blockRoutines.endSimdState();
+        } else {
+          DecodeIntraPicture(context);
+        }
+        ++state.iPictures;
+        if (pad) PadCurrentPicture(context);
+        RotateAnchors(context);
+        break;
+      case 1:
+        RestoreAnchorOrder(context);
+        if (videoQuality == 1) {
+          DecodePredictedPictureOwn(context);
+          blockRoutines.endSimdState();
+        } else {
+          DecodePredictedPicture(context);
+        }
+        ++state.pPictures;
+        if (pad) PadCurrentPicture(context);
+        RotateAnchors(context);
+        break;
+      case 2:
+        ArrangeForBidirectional(context);
+        DecodeBidirectionalPicture(context);
+        ++state.bPictures;
+        state.outputPicture = &f.currentPicture;
+        break;
+      default:
+        ++state.sPictures;
+        break;
+    }
+  }
+  ++state.picturesTotal;
+  f.currentPicture.time = header.vopTimeIncrement;
+}
+
+void DecodePicture(DecoderContext& context, int32_t videoQuality) {
+  BitReader& r = context.reader;
+  r.bytePos = r.bufferStart;
+  r.bitPos = 0;
+  r.dataLength = context.input.inputLength;
+  if (r.FindStartCode(0xB6) && ParsePictureHeader(context) == 0)
+    DecodeByType(context, videoQuality);
+  ++context.store.decodeCalls;
+}
+
+}  // namespace tavrin

@@ -1,0 +1,23 @@
+// The macroblock-layer decoders of each picture type.  Each takes the
+// context with the reader at the first macroblock, writes the picture into
+// currentPicture and returns 0 or a negative status; macroblocks decoded
+// before a failure stay.
+#pragma once
+
+#include <cstdint>
+
+#include "api/decoder_context.h"
+
+namespace tavrin {
+
+// A picture decoder's status when the picture's data ended before all its
+// macroblocks: the rest keep what the record held.
+inline constexpr int32_t kInvalidMacroblockCode = -5;
+
+int32_t DecodeIntraPicture(DecoderContext& context);            // I, first path
+int32_t DecodePredictedPicture(DecoderContext& context);        // P, first path
+int32_t DecodeBidirectionalPicture(DecoderContext& context);    // B, both paths
+int32_t DecodeIntraPictureOwn(DecoderContext& context);         // I, second path
+int32_t DecodePredictedPictureOwn(DecoderContext& context);     // P, second path
+
+}  // namespace tavrin
