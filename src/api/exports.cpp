@@ -1,6 +1,7 @@
 // The ten exported functions.  Each looks its handle up in the registry and
 // forwards to the decoder; nothing but 1, 0 or a setter's value crosses the
 // boundary, and no exception leaves it.
+#include <cstddef>
 #include <new>
 
 #include "api/decoder.h"
@@ -12,6 +13,30 @@ using tavrin::Decoder;
 namespace {
 
 constexpr uint32_t kVersion = 0x01000001u;
+
+// The records keep their field order with natural alignment: the offsets of
+// the native 32-bit interface, and on 64-bit builds the same order with
+// pointer-sized pointers.
+#if UINTPTR_MAX == 0xFFFFFFFFu
+static_assert(offsetof(DecoderInput, data) == 0 && offsetof(DecoderInput, reserved0) == 4 &&
+              offsetof(DecoderInput, width) == 8 && offsetof(DecoderInput, height) == 12 &&
+              offsetof(DecoderInput, length) == 16 && offsetof(DecoderInput, reserved1) == 20 &&
+              offsetof(DecoderInput, sourceType) == 24 && offsetof(DecoderInput, reserved2) == 28);
+static_assert(offsetof(DecoderOutput, timeResolution) == 12 &&
+              offsetof(DecoderOutput, planeY) == 16 && offsetof(DecoderOutput, planeCb) == 20 &&
+              offsetof(DecoderOutput, planeCr) == 24 && offsetof(DecoderOutput, strideY) == 28 &&
+              offsetof(DecoderOutput, strideCb) == 32 && offsetof(DecoderOutput, strideCr) == 36);
+#else
+static_assert(offsetof(DecoderInput, data) == 0 && offsetof(DecoderInput, reserved0) == 8 &&
+              offsetof(DecoderInput, width) == 12 && offsetof(DecoderInput, height) == 16 &&
+              offsetof(DecoderInput, length) == 20 && offsetof(DecoderInput, reserved1) == 24 &&
+              offsetof(DecoderInput, sourceType) == 28 && offsetof(DecoderInput, reserved2) == 32);
+static_assert(offsetof(DecoderOutput, timeResolution) == 12 &&
+              offsetof(DecoderOutput, planeY) == 16 && offsetof(DecoderOutput, planeCb) == 24 &&
+              offsetof(DecoderOutput, planeCr) == 32 && offsetof(DecoderOutput, strideY) == 40 &&
+              offsetof(DecoderOutput, strideCb) == 44 && offsetof(DecoderOutput, strideCr) == 48);
+#endif
+static_assert(sizeof(TavrinHandle) == sizeof(void*));
 
 }  // namespace
 

@@ -1,0 +1,86 @@
+// Hand-built compressed bytes for tests: a bit writer, and layer and picture
+// headers with chosen fields.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace testsupport {
+
+class BitWriter {
+ public:
+  // Appends the low n bits of value, most significant first.
+  BitWriter& Put(uint32_t value, int n);
+  BitWriter& Bit(int bit) { return Put(bit ? 1u : 0u, 1); }
+  // Pads with the standard's stuffing (a 0, then 1s) to the next byte
+  // boundary.
+  BitWriter& Stuff();
+  // Pads with 0 bits to the next byte boundary.
+  BitWriter& ZeroPad();
+  BitWriter& Bytes(const std::vector<uint8_t>& bytes);
+  std::vector<uint8_t> Take();
+  size_t BitCount() const { return bits_; }
+
+ private:
+  std::vector<uint8_t> bytes_;
+  size_t bits_ = 0;
+};
+
+// Fields of a video object layer header to write.
+struct LayerSpec {
+  int layerId = 0;
+  bool objectLayerIdentifier = false;
+  int verid = 1;
+  int aspectRatio = 1;
+  bool volControl = false;
+  int chromaFormat = 1;
+  bool vbv = false;
+  int shape = 0;
+  int resolution = 25;
+  bool fixedRate = false;
+  int fixedIncrement = 1;
+  int width = 176;
+  int height = 144;
+  int interlaced = 0;
+  int obmcDisable = 1;
+  int spriteEnable = 0;
+  int not8Bit = 0;
+  int quantType = 0;
+  std::vector<int> intraMatrix = {};   // zigzag order values to load (empty: default)
+  std::vector<int> nonintraMatrix = {};// likewise
+  int quarterSample = 0;
+  bool complexityEstimation = false;
+  int estimationMethod = 0;
+  bool estimateOpaqueOnly = true;   // with estimation: only the opaque flag set
+  int resyncMarkerDisable = 1;
+  int dataPartitioned = 0;
+  int newpred = 0;
+  int reducedResolution = 0;
+  int scalability = 0;
+  int badMarker = -1;  // index of a marker bit to write as 0 (-1: none)
+};
+
+// 00 00 01 00 (video object), then the layer start code and header, byte
+// aligned with stuffing.
+std::vector<uint8_t> MakeLayerHeader(const LayerSpec& spec);
+
+struct PictureSpec {
+  int codingType = 0;  // 0 I, 1 P, 2 B, 3 S
+  int moduloTimeBase = 0;
+  int timeIncrement = 0;
+  int timeBits = 5;
+  int coded = 1;
+  int roundingType = 0;
+  int intraDcVlcThr = 0;
+  int quant = 4;
+  int fcodeForward = 1;
+  int fcodeBackward = 1;
+  int reducedResolution = -1;  // -1: not written
+  int estimationBits = 0;      // count bits to write before intra_dc_vlc_thr
+};
+
+// 00 00 01 B6 and the picture header, followed by some macroblock bytes.
+std::vector<uint8_t> MakePictureHeader(const PictureSpec& spec);
+
+}  // namespace testsupport

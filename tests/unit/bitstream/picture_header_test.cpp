@@ -1,0 +1,152 @@
+#include "bitstream/picture_header.h"
+
+#include <gtest/gtest.h>
+
+#include "bitstream/sequence_header.h"
+#include "unit/context_fixture.h"
+#include "support/stream_builder.h"
+
+namespace tavrin {
+namespace {
+
+using testing::ContextHolder;
+using testsupport::BitWriter;
+using testsupport::MakePictureHeader;
+using testsupport::PictureSpec;
+
+class PictureHeaderTest : public ::testing::Test {
+ protected:
+  PictureHeaderTest() {
+    holder->sequence.vopTimeIncrementResolution = 25;
+    holder->sequence.vopTimeIncrementBits = 5;
+    holder->sequence.quantPrecision = 5;
+    holder->sequence.complexityEstimationDisable = 1;
+  }
+  int32_t Parse(const std::vector<uint8_t>& bytes) {
+    holder.Load(bytes);
+    if (!holder->reader.FindStartCode(0xB6)) return 99;
+    return ParsePictureHeader(*holder);
+  }
+  int32_t BitsConsumed() const {
+    const BitReader& r = const_cast<ContextHolder&>(holder)->reader;
+    return static_cast<int32_t>(r.bytePos - r.bufferStart - 4) * 8 + r.bitPos;
+  }
+  ContextHolder holder;
+};
+
+TEST_F(PictureHeaderTest, PredictedPictureExample) {
+  BitWriter w;
+  w.Put(0x000001B6, 32).Put(0b01, 2).Put(0b110, 3).Bit(1).Put(7, 5).Bit(1).Bit(1).Bit(0);
+  w.Put(0, 3).Put(2, 5).Put(1, 3).Put(0xFF, 8);
+  ASSERT_EQ(Parse(w.Take()), 0);
+  const PictureHeader& p = holder->picture;
+  EXPECT_EQ(p.vopCodingType, 1);
+  EXPECT_EQ(p.moduloTimeBase, 2);
+  EXPECT_EQ(p.vopTimeIncrement, 7);
+  EXPECT_EQ(p.vopCoded, 1);
+  EXPECT_EQ(p.vopRoundingType, 0);
+  EXPECT_EQ(p.intraDcVlcThr, 0);
+  EXPECT_EQ(p.vopQuant, 2);
+  EXPECT_EQ(p.vopFcodeForward, 1);
+  EXPECT_EQ(BitsConsumed(), 25);
+}
+
+TEST_F(PictureHeaderTest, NotCodedPictureEndsAfterTheCodedBit) {
+  ASSERT_EQ(Parse(MakePictureHeader({.codingType = 1, .quant = 9, .fcodeForward = 3})), 0);
+  ASSERT_EQ(Parse(MakePictureHeader({.codingType = 1, .timeIncrement = 3, .coded = 0})), 0);
+  EXPECT_EQ(holder->picture.vopCoded, 0);
+  EXPECT_EQ(holder->picture.vopTimeIncrement, 3);
+  EXPECT_EQ(holder->picture.vopQuant, 9);
+  EXPECT_EQ(holder->picture.vopFcodeForward, 3);
+}
+
+TEST_F(PictureHeaderTest, RoundingTypeOnlyInPredictedPictures) {
+  ASSERT_EQ(Parse(MakePictureHeader({.codingType = 1, .roundingType = 1})), 0);
+  EXPECT_EQ(holder->picture.vopRoundingType, 1);
+  ASSERT_EQ(Parse(MakePictureHeader({.codingType = 0, .quant = 5})), 0);
+  EXPECT_EQ(holder->picture.vopRoundingType, 1);
+  EXPECT_EQ(holder->picture.vopQuant, 5);
+  ASSERT_EQ(Parse(MakePictureHeader({.codingType = 2, .fcodeForward = 2, .fcodeBackward = 3})), 0);
+  EXPECT_EQ(holder->picture.vopRoundingType, 1);
+  EXPECT_EQ(holder->picture.vopFcodeForward, 2);
+  EXPECT_EQ(holder->picture.vopFcodeBackward, 3);
+}
+
+TEST_F(PictureHeaderTest, UnpaddedSourceForcesRoundingZeroButConsumesTheBit) {
+  holder->input.sourceType = kSourceTypeUnpadded;
+  ASSERT_EQ(Parse(MakePictureHeader({.codingType = 1, .roundingType = 1, .quant = 17})), 0);
+  EXPECT_EQ(holder->picture.vopRoundingType, 0);
+  EXPECT_EQ(holder->picture.vopQuant, 17);
+}
+
+TEST_F(PictureHeaderTest, ZeroMarkerAfterTimeBaseFails) {
+  BitWriter w;
+  w.Put(0x000001B6, 32).Put(0, 2).Bit(1).Bit(0).Bit(0).Put(0, 16);
+  EXPECT_EQ(Parse(w.Take()), kUnsupportedHeader);
+  EXPECT_EQ(holder->picture.moduloTimeBase, 1);
+}
+
+TEST_F(PictureHeaderTest, ZeroMarkerAfterTimeIncrementFails) {
+  BitWriter w;
+  w.Put(0x000001B6, 32).Put(0, 2).Bit(0).Bit(1).Put(3, 5).Bit(0).Put(0xFFFF, 16);
+  EXPECT_EQ(Parse(w.Take()), kUnsupportedHeader);
+}
+
+TEST_F(PictureHeaderTest, EstimationCountsPerPictureType) {
+  holder->sequence.complexityEstimationDisable = 0;
+  holder->sequence.estimationMethod = 0;
+  holder->sequence.estimationFlags[EstOpaque] = 1;
+  // I and B pictures carry the opaque count (8 bits); S pictures do not.
+  ASSERT_EQ(Parse(MakePictureHeader({.codingType = 0, .quant = 11, .estimationBits = 8})), 0);
+  EXPECT_EQ(holder->picture.vopQuant, 11);
+  EXPECT_EQ(holder->sequence.estimationCounts[EstOpaque], 0x55);
+  ASSERT_EQ(Parse(MakePictureHeader({.codingType = 2, .quant = 12, .estimationBits = 8})), 0);
+  EXPECT_EQ(holder->picture.vopQuant, 12);
+  ASSERT_EQ(Parse(MakePictureHeader({.codingType = 3, .quant = 13})), 0);
+  EXPECT_EQ(holder->picture.vopQuant, 13);
+}
+
+TEST_F(PictureHeaderTest, VlcBitsCountIsFourBits) {
+  holder->sequence.complexityEstimationDisable = 0;
+  holder->sequence.estimationMethod = 1;
+  holder->sequence.estimationFlags[EstVlcBits] = 1;
+  ASSERT_EQ(Parse(MakePictureHeader({.codingType = 1, .quant = 21, .estimationBits = 4})), 0);
+  EXPECT_EQ(holder->picture.vopQuant, 21);
+}
+
+TEST_F(PictureHeaderTest, EstimationMethodTwoReadsNoCounts) {
+  holder->sequence.complexityEstimationDisable = 0;
+  holder->sequence.estimationMethod = 2;
+  holder->sequence.estimationFlags[EstOpaque] = 1;
+  ASSERT_EQ(Parse(MakePictureHeader({.codingType = 0, .quant = 14})), 0);
+  EXPECT_EQ(holder->picture.vopQuant, 14);
+}
+
+TEST_F(PictureHeaderTest, ReducedResolutionBitFollowsTheRoundingType) {
+  holder->sequence.reducedResolutionVopEnable = 1;
+  ASSERT_EQ(Parse(MakePictureHeader({.codingType = 1, .roundingType = 1, .quant = 6,
+                                     .reducedResolution = 1})), 0);
+  EXPECT_EQ(holder->picture.vopReducedResolution, 1);
+  EXPECT_EQ(holder->picture.vopRoundingType, 1);
+  EXPECT_EQ(holder->picture.vopQuant, 6);
+  // B pictures carry no such bit.
+  ASSERT_EQ(Parse(MakePictureHeader({.codingType = 2, .quant = 7})), 0);
+  EXPECT_EQ(holder->picture.vopReducedResolution, 0);
+  EXPECT_EQ(holder->picture.vopQuant, 7);
+}
+
+TEST_F(PictureHeaderTest, FullTimesCountSecondsFromTheRightAnchor) {
+  // I at 0 s + 20, P one second later at + 5, then a B between them at
+  // 0 s + 24: the B counts its seconds from the I, the older anchor.
+  ASSERT_EQ(Parse(MakePictureHeader({.codingType = 0, .timeIncrement = 20})), 0);
+  EXPECT_EQ(holder->picture.vopTime, 20);
+  ASSERT_EQ(Parse(MakePictureHeader({.codingType = 1, .moduloTimeBase = 1, .timeIncrement = 5})), 0);
+  EXPECT_EQ(holder->picture.vopTime, 30);
+  ASSERT_EQ(Parse(MakePictureHeader({.codingType = 2, .timeIncrement = 24})), 0);
+  EXPECT_EQ(holder->picture.vopTime, 24);
+  ASSERT_EQ(Parse(MakePictureHeader({.codingType = 2, .moduloTimeBase = 1, .timeIncrement = 2})), 0);
+  EXPECT_EQ(holder->picture.vopTime, 27);
+}
+
+}  // namespace
+}  // namespace tavrin

@@ -1,0 +1,198 @@
+#include "bitstream/sequence_header.h"
+
+#include <gtest/gtest.h>
+
+#include "unit/context_fixture.h"
+#include "primitives/scan_tables.h"
+#include "support/stream_builder.h"
+
+namespace tavrin {
+namespace {
+
+using testsupport::LayerSpec;
+using testsupport::MakeLayerHeader;
+using testing::ContextHolder;
+
+// Opens a stream on hand-built header bytes; the context is kept for checks.
+struct Opened {
+  explicit Opened(const std::vector<uint8_t>& bytes, int32_t width = 176, int32_t height = 144) {
+    holder.Load(bytes);
+    ok = OpenStream(*holder, width, height);
+  }
+  ContextHolder holder;
+  bool ok = false;
+};
+
+TEST(LayerHeader, PlainRectangularLayerOpens) {
+  Opened o(MakeLayerHeader({}));
+  ASSERT_TRUE(o.ok);
+  const SequenceHeader& s = o.holder->sequence;
+  EXPECT_EQ(s.shortVideoHeader, 0);
+  EXPECT_EQ(s.videoObjectLayerId, 0);
+  EXPECT_EQ(s.videoObjectLayerVerid, 1);
+  EXPECT_EQ(s.vopTimeIncrementResolution, 25);
+  EXPECT_EQ(s.vopTimeIncrementBits, 5);
+  EXPECT_EQ(s.quantPrecision, 5);
+  EXPECT_EQ(s.bitsPerPixel, 8);
+  EXPECT_EQ(s.quantType, 0);
+}
+
+TEST(LayerHeader, BytesBeforeTheVideoObjectAreSkipped) {
+  std::vector<uint8_t> bytes{0x47, 0x11};
+  auto header = MakeLayerHeader({.layerId = 5});
+  bytes.insert(bytes.end(), header.begin(), header.end());
+  Opened o(bytes);
+  ASSERT_TRUE(o.ok);
+  EXPECT_EQ(o.holder->sequence.videoObjectLayerId, 5);
+}
+
+TEST(LayerHeader, VisualObjectSequenceInFrontIsRefused) {
+  std::vector<uint8_t> bytes{0x00, 0x00, 0x01, 0xB0, 0x01, 0x00, 0x00, 0x01, 0xB5, 0x09};
+  auto header = MakeLayerHeader({});
+  bytes.insert(bytes.end(), header.begin(), header.end());
+  EXPECT_FALSE(Opened(bytes).ok);
+}
+
+TEST(LayerHeader, NoStartCodeAtAllFails) {
+  EXPECT_FALSE(Opened({0x12, 0x34, 0x56, 0x78, 0x9A}).ok);
+  EXPECT_FALSE(Opened({}).ok);
+}
+
+TEST(LayerHeader, MissingLayerStartCodeMarksShortVideoHeader) {
+  Opened o({0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0xB6, 0x10});
+  EXPECT_FALSE(o.ok);
+  EXPECT_EQ(o.holder->sequence.shortVideoHeader, 1);
+}
+
+TEST(LayerHeader, TimeIncrementBitsCountSignificantBits) {
+  EXPECT_EQ(TimeIncrementBits(1), 1);
+  EXPECT_EQ(TimeIncrementBits(2), 2);
+  EXPECT_EQ(TimeIncrementBits(16), 5);
+  EXPECT_EQ(TimeIncrementBits(25), 5);
+  EXPECT_EQ(TimeIncrementBits(30), 5);
+  EXPECT_EQ(TimeIncrementBits(1000), 10);
+  EXPECT_EQ(TimeIncrementBits(30000), 15);
+  EXPECT_EQ(TimeIncrementBits(65535), 16);
+}
+
+TEST(LayerHeader, FixedRateIncrementUsesTheTimeBits) {
+  Opened o(MakeLayerHeader({.resolution = 30000, .fixedRate = true, .fixedIncrement = 1001}));
+  ASSERT_TRUE(o.ok);
+  EXPECT_EQ(o.holder->sequence.vopTimeIncrementBits, 15);
+  EXPECT_EQ(o.holder->sequence.fixedVopTimeIncrement, 1001);
+}
+
+TEST(LayerHeader, OptionalElementsAreReadInOrder) {
+  Opened o(MakeLayerHeader({.objectLayerIdentifier = true, .verid = 2, .aspectRatio = 15,
+                            .volControl = true, .vbv = true, .reducedResolution = 1}));
+  ASSERT_TRUE(o.ok);
+  const SequenceHeader& s = o.holder->sequence;
+  EXPECT_EQ(s.videoObjectLayerVerid, 2);
+  EXPECT_EQ(s.parWidth, 12);
+  EXPECT_EQ(s.parHeight, 11);
+  EXPECT_EQ(s.firstHalfBitRate, 100);
+  EXPECT_EQ(s.firstHalfVbvOccupancy, 10);
+  EXPECT_EQ(s.reducedResolutionVopEnable, 1);
+  EXPECT_EQ(s.videoObjectLayerWidth, 176);
+}
+
+TEST(LayerHeader, HostSizeReplacesTheHeaderSize) {
+  Opened o(MakeLayerHeader({.width = 720, .height = 576}), 352, 288);
+  ASSERT_TRUE(o.ok);
+  EXPECT_EQ(o.holder->sequence.width, 352);
+  EXPECT_EQ(o.holder->sequence.height, 288);
+  EXPECT_EQ(o.holder->sequence.videoObjectLayerWidth, 720);
+  EXPECT_EQ(o.holder->store.mbWidth, 22);
+  EXPECT_EQ(o.holder->store.currentPicture.strideY, 384);
+  EXPECT_EQ(o.holder->store.currentPicture.strideCb, 192);
+}
+
+struct Refusal {
+  const char* what;
+  LayerSpec spec;
+};
+
+class LayerRefusal : public ::testing::TestWithParam<Refusal> {};
+
+TEST_P(LayerRefusal, IsRefused) {
+  ContextHolder holder;
+  holder.Load(MakeLayerHeader(GetParam().spec));
+  ASSERT_EQ(holder->reader.FindStartCode(0x00), 1);
+  EXPECT_EQ(ParseVideoObjectLayer(*holder), kUnsupportedHeader) << GetParam().what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryUnsupportedTool, LayerRefusal,
+    ::testing::Values(
+        Refusal{"chroma format", {.volControl = true, .chromaFormat = 2}},
+        Refusal{"shape", {.shape = 1}},
+        Refusal{"resolution 0", {.resolution = 0}},
+        Refusal{"interlaced", {.interlaced = 1}},
+        Refusal{"overlapped motion compensation", {.obmcDisable = 0}},
+        Refusal{"sprites", {.spriteEnable = 1}},
+        Refusal{"sprites, version 2", {.objectLayerIdentifier = true, .verid = 2, .spriteEnable = 2}},
+        Refusal{"not 8 bit", {.not8Bit = 1}},
+        Refusal{"quarter sample", {.objectLayerIdentifier = true, .verid = 2, .quarterSample = 1}},
+        Refusal{"data partitioning", {.dataPartitioned = 1}},
+        Refusal{"newpred", {.objectLayerIdentifier = true, .verid = 2, .newpred = 1}},
+        Refusal{"scalability", {.scalability = 1}},
+        Refusal{"matrix starting with 0", {.quantType = 1, .intraMatrix = {0}}},
+        Refusal{"marker after shape", {.badMarker = 0}},
+        Refusal{"marker after resolution", {.badMarker = 1}},
+        Refusal{"marker before width", {.badMarker = 2}},
+        Refusal{"marker after width", {.badMarker = 3}},
+        Refusal{"marker after height", {.badMarker = 4}},
+        Refusal{"VBV marker", {.volControl = true, .vbv = true, .badMarker = 2}},
+        Refusal{"estimation marker", {.complexityEstimation = true, .badMarker = 5}}));
+
+TEST(LayerHeader, QuarterSampleBitIsAbsentInVersionOneLayers) {
+  // In a version 1 layer the bit after the quantisation type is
+  // complexity_estimation_disable, not quarter_sample.
+  Opened o(MakeLayerHeader({.quarterSample = 1}));
+  EXPECT_TRUE(o.ok);
+}
+
+TEST(QuantMatrix, ZeroEndsTheListAndTheLastValueFillsTheRest) {
+  Opened o(MakeLayerHeader({.quantType = 1, .intraMatrix = {8, 16, 0}}));
+  ASSERT_TRUE(o.ok);
+  const SequenceHeader& s = o.holder->sequence;
+  EXPECT_EQ(s.intraQuantMat[0], 8);
+  for (int i = 1; i < 64; ++i) EXPECT_EQ(s.intraQuantMat[i], 16) << i;
+  EXPECT_EQ(s.nonintraQuantMat[0], 16);  // not loaded: the default
+}
+
+TEST(QuantMatrix, SixtyFourValuesNeedNoTerminator) {
+  std::vector<int> values;
+  for (int k = 0; k < 64; ++k) values.push_back(k + 1);
+  Opened o(MakeLayerHeader({.quantType = 1, .nonintraMatrix = values}));
+  ASSERT_TRUE(o.ok);
+  for (int k = 0; k < 64; ++k)
+    EXPECT_EQ(o.holder->sequence.nonintraQuantMat[kZigzagScan[k]], k + 1) << k;
+  EXPECT_EQ(o.holder->sequence.scalability, 0);
+}
+
+TEST(QuantMatrix, DefaultsWhenNotLoaded) {
+  Opened o(MakeLayerHeader({.quantType = 1}));
+  ASSERT_TRUE(o.ok);
+  const SequenceHeader& s = o.holder->sequence;
+  EXPECT_EQ(s.intraQuantMat[0], 8);
+  EXPECT_EQ(s.nonintraQuantMat[0], 16);
+  EXPECT_EQ(s.nonintraQuantMat[63], 33);
+  EXPECT_EQ(s.intraQuantMat[63], 45);
+}
+
+TEST(ComplexityEstimation, FlagsAreKept) {
+  for (int method : {0, 1, 2}) {
+    Opened o(MakeLayerHeader({.complexityEstimation = true, .estimationMethod = method}));
+    ASSERT_TRUE(o.ok) << method;
+    const SequenceHeader& s = o.holder->sequence;
+    EXPECT_EQ(s.complexityEstimationDisable, 0);
+    EXPECT_EQ(s.estimationMethod, method);
+    EXPECT_EQ(s.estimationFlags[EstOpaque], method < 2 ? 1 : 0);
+    EXPECT_EQ(s.estimationFlags[EstTransparent], 0);
+    EXPECT_EQ(s.textureComplexityEstimationSet1Disable, method < 2 ? 1 : 0);
+  }
+}
+
+}  // namespace
+}  // namespace tavrin
