@@ -57,9 +57,12 @@ struct BitReader {
 
   int32_t BytesLeft() const { return dataLength - static_cast<int32_t>(bytePos - bufferStart); }
 
-  // True once the reading position has passed the end of the valid data:
-  // whatever is read from here on is the zero padding.
-  bool Exhausted() const { return BytesLeft() < 0; }
+  // True once more bits were consumed than the valid data holds: whatever
+  // was read past its end was the zero padding.
+  bool Exhausted() const {
+    const int64_t consumed = int64_t{bytePos - bufferStart} * 8 + bitPos;
+    return consumed > int64_t{dataLength} * 8;
+  }
 
   // The code byte after the next 00 00 01 at or after bytePos whose code
   // byte lies inside the valid data, or null.  Does not move.

@@ -50,8 +50,11 @@ bool ReadComplexityEstimationHeader(BitReader& r, SequenceHeader& s) {
 }  // namespace
 
 int32_t TimeIncrementBits(int32_t resolution) {
+  // The fewest bits that hold every increment from 0 to resolution - 1, and
+  // at least one: 25 and 30 give 5, 1000 gives 10, 30000 gives 15, and a
+  // power of two such as 16 gives 4, as encoders write it.
   int32_t bits = 1;
-  for (uint32_t v = static_cast<uint32_t>(resolution); v > 1; v >>= 1) ++bits;
+  while (bits < 16 && (1 << bits) < resolution) ++bits;
   return bits;
 }
 

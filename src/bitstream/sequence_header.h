@@ -27,7 +27,8 @@ int32_t ParseVideoObjectLayer(DecoderContext& context);
 // list and the last value stored fills the rest.  Always 0.
 int32_t ReadQuantMatrix(BitReader& reader, uint8_t* destination);
 
-// The number of significant bits of a vop_time_increment_resolution.
+// The number of bits of each picture's vop_time_increment for a
+// vop_time_increment_resolution.
 int32_t TimeIncrementBits(int32_t resolution);
 
 }  // namespace tavrin

@@ -14,6 +14,10 @@ namespace tavrin {
 // macroblocks: the rest keep what the record held.
 inline constexpr int32_t kInvalidMacroblockCode = -5;
 
+// Clears the skip flags and vectors B pictures read (intra pictures leave
+// none).
+void ClearMotionStores(FrameStore& store);
+
 int32_t DecodeIntraPicture(DecoderContext& context);            // I, first path
 int32_t DecodePredictedPicture(DecoderContext& context);        // P, first path
 int32_t DecodeBidirectionalPicture(DecoderContext& context);    // B, both paths

@@ -9,9 +9,6 @@ namespace {
 constexpr int32_t kNotDecodedYet = kInvalidMacroblockCode;
 }
 
-int32_t DecodeIntraPicture(DecoderContext&) { return kNotDecodedYet; }
-int32_t DecodePredictedPicture(DecoderContext&) { return kNotDecodedYet; }
-int32_t DecodeBidirectionalPicture(DecoderContext&) { return kNotDecodedYet; }
 int32_t DecodeIntraPictureOwn(DecoderContext&) { return kNotDecodedYet; }
 int32_t DecodePredictedPictureOwn(DecoderContext&) { return kNotDecodedYet; }
 

@@ -36,9 +36,10 @@ std::vector<uint8_t> BitWriter::Take() {
 
 namespace {
 
+// Bits of vop_time_increment: enough for 0 to resolution - 1, at least 1.
 int Bits(int resolution) {
   int bits = 1;
-  for (unsigned v = static_cast<unsigned>(resolution); v > 1; v >>= 1) ++bits;
+  while (bits < 16 && (1 << bits) < resolution) ++bits;
   return bits;
 }
 
@@ -142,8 +143,10 @@ std::vector<uint8_t> MakePictureHeader(const PictureSpec& s) {
     if (s.codingType != 0) w.Put(static_cast<uint32_t>(s.fcodeForward), 3);
     if (s.codingType == 2) w.Put(static_cast<uint32_t>(s.fcodeBackward), 3);
   }
-  w.Stuff();
-  w.Bytes({0x12, 0x34, 0x56, 0x78});
+  // Zero macroblock data: the first macroblock code is invalid, so the
+  // picture decoders stop before writing anything.
+  w.ZeroPad();
+  w.Bytes({0x00, 0x00, 0x00, 0x00});
   return w.Take();
 }
 

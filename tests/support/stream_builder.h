@@ -80,7 +80,8 @@ struct PictureSpec {
   int estimationBits = 0;      // count bits to write before intra_dc_vlc_thr
 };
 
-// 00 00 01 B6 and the picture header, followed by some macroblock bytes.
+// 00 00 01 B6 and the picture header, followed by zero bytes: macroblock
+// data that ends the picture at its first macroblock.
 std::vector<uint8_t> MakePictureHeader(const PictureSpec& spec);
 
 }  // namespace testsupport

@@ -64,10 +64,12 @@ TEST(LayerHeader, MissingLayerStartCodeMarksShortVideoHeader) {
   EXPECT_EQ(o.holder->sequence.shortVideoHeader, 1);
 }
 
-TEST(LayerHeader, TimeIncrementBitsCountSignificantBits) {
+TEST(LayerHeader, TimeIncrementBitsHoldEveryIncrement) {
   EXPECT_EQ(TimeIncrementBits(1), 1);
-  EXPECT_EQ(TimeIncrementBits(2), 2);
-  EXPECT_EQ(TimeIncrementBits(16), 5);
+  EXPECT_EQ(TimeIncrementBits(2), 1);
+  EXPECT_EQ(TimeIncrementBits(3), 2);
+  EXPECT_EQ(TimeIncrementBits(16), 4);
+  EXPECT_EQ(TimeIncrementBits(17), 5);
   EXPECT_EQ(TimeIncrementBits(25), 5);
   EXPECT_EQ(TimeIncrementBits(30), 5);
   EXPECT_EQ(TimeIncrementBits(1000), 10);

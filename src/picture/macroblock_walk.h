@@ -1,0 +1,52 @@
+// The macroblock loop every picture decoder shares: raster order, row
+// starts and ends, video packets, and the stop when the picture's data has
+// run out.
+#pragma once
+
+#include <cstdint>
+
+#include "api/decoder_context.h"
+#include "picture/picture_decoders.h"
+#include "picture/video_packet.h"
+
+namespace tavrin {
+
+// Picture supplies StartRow(y), EndRow(), StartPacket(quant),
+// ReadsBits(index) (false for a macroblock that takes nothing from the
+// stream) and Macroblock(x, y) (0 or a status that ends the picture).
+template <typename Picture>
+int32_t WalkMacroblocks(DecoderContext& c, Picture& picture) {
+  const VideoPackets packets(c);
+  const int32_t mbWidth = c.store.mbWidth;
+  const int32_t total = mbWidth * c.store.mbHeight;
+  auto decode = [&](int32_t i) {
+    const int32_t x = i % mbWidth;
+    const int32_t y = i / mbWidth;
+    if (x == 0) picture.StartRow(y);
+    int32_t status = picture.Macroblock(x, y);
+    // A picture whose data ran out stops here; the rest keeps what the
+    // record held.
+    if (status == 0 && c.reader.Exhausted()) status = kInvalidMacroblockCode;
+    if (x == mbWidth - 1) picture.EndRow();
+    return status;
+  };
+  for (int32_t i = 0; i < total; ++i) {
+    if (i > 0 && packets.MarkerFollows(c.reader)) {
+      VideoPacketHeader header;
+      int32_t status = packets.ReadHeader(c, i, header);
+      if (status != 0) return status;
+      // Macroblocks that take nothing from the stream may lie between the
+      // marker and the packet's first macroblock; they are decoded as
+      // usual.  Any other macroblock in that gap was lost and keeps what
+      // the record held.
+      for (; i < header.macroblockNumber; ++i)
+        if (!picture.ReadsBits(i) && (status = decode(i)) != 0) return status;
+      picture.StartPacket(header.quant);
+    }
+    const int32_t status = decode(i);
+    if (status != 0) return status;
+  }
+  return 0;
+}
+
+}  // namespace tavrin

@@ -1,0 +1,39 @@
+// Helpers shared by the predicted and bidirectional picture decoders: the
+// per-macroblock vector storage and the clipping rectangle.
+#pragma once
+
+#include <cstdint>
+
+#include "api/decoder_context.h"
+#include "primitives/primitive_types.h"
+
+namespace tavrin {
+
+// Four vectors per entry; mvRow entry e and mvStore entry (macroblock
+// index) i.  The int16 storage holds MotionVector pairs.
+inline MotionVector* MvRowEntry(FrameStore& f, int32_t e) {
+  return reinterpret_cast<MotionVector*>(f.mvRow + e * 8);
+}
+inline MotionVector* MvStoreEntry(FrameStore& f, int32_t i) {
+  return reinterpret_cast<MotionVector*>(f.mvStore + i * 8);
+}
+inline uint8_t* BlockFlagEntry(FrameStore& f, int32_t e) { return f.blockFlagRow + e * 4; }
+
+// The flags of a macroblock whose four luma blocks are all present.
+alignas(4) inline constexpr uint8_t kAllBlocksPresent[4] = {2, 2, 2, 2};
+
+// The visible picture plus the 16-sample margin of the padded references.
+inline ClipRect PictureClipRect(const DecoderContext& c) {
+  return {-16, -16, c.sequence.width + 32, c.sequence.height + 32};
+}
+
+// Luma block position in pixels: block b of macroblock (x, y), or the
+// macroblock itself for b < 0.
+inline int32_t BlockX(int32_t x, int32_t b) { return 16 * x + (b < 0 ? 0 : 8 * (b & 1)); }
+inline int32_t BlockY(int32_t y, int32_t b) { return 16 * y + (b < 0 ? 0 : 8 * (b >> 1)); }
+
+inline void SetFourVectors(MotionVector* v, MotionVector value) {
+  v[0] = v[1] = v[2] = v[3] = value;
+}
+
+}  // namespace tavrin

@@ -1,0 +1,44 @@
+#include "picture/neighbours.h"
+
+namespace tavrin {
+
+void ResetPredictionRows(FrameStore& f) {
+  for (int32_t e = 0; e <= f.mbWidth; ++e) {
+    f.predRowY[e * 16] = kNoIntraBlock;
+    f.predRowY[e * 16 + 8] = kNoIntraBlock;
+    f.predRowCb[e * 8] = kNoIntraBlock;
+    f.predRowCr[e * 8] = kNoIntraBlock;
+  }
+}
+
+void ResetPredictionColumns(FrameStore& f) {
+  f.predColY[0] = kNoIntraBlock;
+  f.predColY[8] = kNoIntraBlock;
+  f.predColCb[0] = kNoIntraBlock;
+  f.predColCr[0] = kNoIntraBlock;
+}
+
+void FinishPredictionRow(FrameStore& f) { f.predRowY[f.mbWidth * 16 + 8] = f.predColY[8]; }
+
+void MarkNotIntra(FrameStore& f, int32_t x) {
+  int16_t* own = f.predRowY + (x + 1) * 16;
+  int16_t* left = f.predRowY + x * 16;
+  f.predColY[0] = own[8];
+  left[8] = f.predColY[8];
+  f.predColY[8] = kNoIntraBlock;
+  own[0] = kNoIntraBlock;
+  own[8] = kNoIntraBlock;
+  f.predColCb[0] = f.predRowCb[(x + 1) * 8];
+  f.predRowCb[(x + 1) * 8] = kNoIntraBlock;
+  f.predColCr[0] = f.predRowCr[(x + 1) * 8];
+  f.predRowCr[(x + 1) * 8] = kNoIntraBlock;
+}
+
+BlockGroups GroupsOf(FrameStore& f, int32_t x, int32_t block) {
+  if (block < 4)
+    return {f.predRowY + (x + 1) * 16 + (block & 1) * 8, f.predColY + (block >> 1) * 8};
+  if (block == 4) return {f.predRowCb + (x + 1) * 8, f.predColCb};
+  return {f.predRowCr + (x + 1) * 8, f.predColCr};
+}
+
+}  // namespace tavrin

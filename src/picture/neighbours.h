@@ -1,0 +1,31 @@
+// Bookkeeping of the intra prediction neighbour buffers: a first value of
+// -1 in a group marks "no intra block there".
+#pragma once
+
+#include <cstdint>
+
+#include "api/decoder_context.h"
+
+namespace tavrin {
+
+inline constexpr int16_t kNoIntraBlock = -1;
+
+// Every entry of the row buffers unavailable (picture start).
+void ResetPredictionRows(FrameStore& f);
+// The left-neighbour groups unavailable (row start).
+void ResetPredictionColumns(FrameStore& f);
+// At the end of a row: the DC of the row's last lower-right luma block,
+// which no following macroblock stores, goes into the last entry.
+void FinishPredictionRow(FrameStore& f);
+// Stands in for what the intra block primitives would have stored, for a
+// macroblock in column x that is not intra coded.
+void MarkNotIntra(FrameStore& f, int32_t x);
+
+// The groups each block of the macroblock in column x uses.
+struct BlockGroups {
+  int16_t* above;  // predRow: the above group, the left block's just before it
+  int16_t* left;   // predCol
+};
+BlockGroups GroupsOf(FrameStore& f, int32_t x, int32_t block);
+
+}  // namespace tavrin

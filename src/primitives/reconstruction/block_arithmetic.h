@@ -1,0 +1,37 @@
+// Small pieces of arithmetic shared by the block reconstruction primitives:
+// coefficient clamping, the DC scaler, the first (H.263) inverse
+// quantisation and the mismatch control of the matrix method.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+
+namespace tavrin::reconstruction {
+
+inline int32_t ClampCoefficient(int32_t v) { return std::clamp<int32_t>(v, -2048, 2047); }
+
+// The DC scaler for quantiser 1..31.
+inline int32_t DcScaler(int32_t quant, bool chrominance) {
+  if (quant <= 4) return 8;
+  if (chrominance) return quant <= 24 ? (quant + 13) >> 1 : quant - 6;
+  if (quant <= 8) return 2 * quant;
+  return quant <= 24 ? quant + 8 : 2 * quant - 16;
+}
+
+// sign(L) * (QP * (2|L| + 1) - 1 when QP is even, QP * (2|L| + 1) when odd),
+// clamped; 0 stays 0.
+inline int32_t DequantiseH263(int32_t level, int32_t quant) {
+  if (level == 0) return 0;
+  const int32_t magnitude = level < 0 ? -level : level;
+  const int32_t value = quant * (2 * magnitude + 1) - ((quant & 1) == 0 ? 1 : 0);
+  return ClampCoefficient(level < 0 ? -value : value);
+}
+
+// With an even coefficient sum, the last coefficient moves by one towards an
+// odd value: an odd value decreases, an even one increases.
+inline void ApplyMismatchControl(int16_t* block, int32_t sum) {
+  if ((sum & 1) != 0) return;
+  block[63] = static_cast<int16_t>((block[63] & 1) != 0 ? block[63] - 1 : block[63] + 1);
+}
+
+}  // namespace tavrin::reconstruction

@@ -1,0 +1,20 @@
+// The 8x8 inverse DCT shared by the block reconstruction primitives: a
+// separable fixed-point transform, rows first.  The row pass works in 32-bit
+// sums of 16x16-bit products; the column pass in 16-bit saturating
+// arithmetic with multiplies that keep the upper 16 bits of the product.
+// Every implementation of the transform must give exactly these outputs.
+#pragma once
+
+#include <cstdint>
+
+namespace tavrin::reconstruction {
+
+// Transforms 64 values (raster order) into 64 values; input and output may
+// be the same block.
+void InverseDct(const int16_t* input, int16_t* output);
+
+// Transforms the block and stores the outputs, each saturated to 0..255, at
+// destination + row * stride + column.  The block itself is not changed.
+void InverseDctStore(const int16_t* block, uint8_t* destination, int32_t stride);
+
+}  // namespace tavrin::reconstruction

@@ -1,0 +1,269 @@
+// Block copy, average and half-sample prediction primitives: every variant
+// against the reference.  Destinations are compared whole, guard bytes
+// around the block included.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "checkasm/checkasm.h"
+#include "primitives/blockcopy/blockcopy.h"
+
+namespace {
+
+using tavrin::MotionVector;
+
+// A byte buffer big enough for a 16x16 block read or written at any stride
+// up to kMaxStride, with kMargin rows and columns of room on every side for
+// vectors and guards.
+constexpr int kMargin = 40;
+constexpr int kMaxStride = 120;
+constexpr size_t kBufferBytes = (2 * kMargin + 18) * kMaxStride;
+
+struct Buffer {
+  std::vector<uint8_t> bytes = std::vector<uint8_t>(kBufferBytes);
+  void Randomise(std::mt19937& rng) {
+    for (auto& b : bytes) b = static_cast<uint8_t>(rng());
+  }
+  // The sample at the block origin, kMargin rows and columns in.
+  uint8_t* origin(int stride) { return bytes.data() + kMargin * stride + kMargin; }
+};
+
+// At least the block width, at most 63 more (well inside kMaxStride).
+int32_t RandomStride(std::mt19937& rng, int size) {
+  return size + static_cast<int32_t>(rng() % 64);
+}
+
+MotionVector RandomVector(std::mt19937& rng) {
+  // Up to 30 samples either way: the reads stay inside the margin.
+  return {static_cast<int16_t>(static_cast<int>(rng() % 121) - 60),
+          static_cast<int16_t>(static_cast<int>(rng() % 121) - 60)};
+}
+
+int32_t RandomRounding(std::mt19937& rng) {
+  const int32_t values[] = {0, 1, 0, 1, -1, 2, 255};
+  return values[rng() % 7];
+}
+
+template <typename Fn>
+void CheckCopy(const char* name, const tavrin::PrimitiveRow<Fn>& row, Fn reference, int size) {
+  CHECKASM_TRACE();
+  auto rng = checkasm::Rng(name);
+  Buffer src, want, got;
+  for (const auto& c : checkasm::CandidatesOf(row)) {
+    for (int iter = 0; iter < 500; ++iter) {
+      src.Randomise(rng);
+      want.Randomise(rng);
+      got.bytes = want.bytes;
+      int32_t stride = RandomStride(rng, size);
+      if (iter % 25 == 0) stride = size - 1 - static_cast<int32_t>(rng() % 3);
+      const bool nullSource = iter % 37 == 1;
+      const bool nullDestination = iter % 41 == 2;
+      const int32_t s = std::max(stride, size);
+      const uint8_t* from = nullSource ? nullptr : src.origin(s);
+      auto w = reference(from, nullDestination ? nullptr : want.origin(s), stride);
+      auto g = c.fn(from, nullDestination ? nullptr : got.origin(s), stride);
+      ASSERT_EQ(w, g) << "variant " << c.variant << " stride " << stride;
+      ASSERT_EQ(want.bytes, got.bytes) << "variant " << c.variant << " stride " << stride;
+    }
+    checkasm::Bench(std::string(name) + " v" + std::to_string(c.variant),
+                    [&] { c.fn(src.origin(64), got.origin(64), 64); });
+  }
+}
+
+TEST(CheckAsm, Copy16x16) {
+  CheckCopy("Copy16x16", checkasm::Table().Copy16x16, tavrin::reference::Copy16x16, 16);
+}
+
+TEST(CheckAsm, Copy8x8) {
+  CheckCopy("Copy8x8", checkasm::Table().Copy8x8, tavrin::reference::Copy8x8, 8);
+}
+
+TEST(CheckAsm, AddResidual8x8) {
+  CHECKASM_TRACE();
+  auto rng = checkasm::Rng("AddResidual8x8");
+  Buffer want, got;
+  int16_t residual[64];
+  for (const auto& c : checkasm::CandidatesOf(checkasm::Table().AddResidual8x8)) {
+    for (int iter = 0; iter < 500; ++iter) {
+      want.Randomise(rng);
+      got.bytes = want.bytes;
+      const int spread = iter % 3 == 0 ? 65536 : 601;
+      for (auto& r : residual)
+        r = static_cast<int16_t>(static_cast<int>(rng() % spread) - spread / 2);
+      if (iter % 10 == 0) residual[rng() % 64] = iter % 20 == 0 ? 32767 : -32768;
+      int32_t stride = RandomStride(rng, 8);
+      if (iter % 25 == 0) stride = 7 - static_cast<int32_t>(rng() % 3);
+      const bool nullPicture = iter % 37 == 1;
+      const bool nullResidual = iter % 41 == 2;
+      const int32_t s = std::max(stride, 8);
+      auto w = tavrin::reference::AddResidual8x8(nullPicture ? nullptr : want.origin(s),
+                                                 nullResidual ? nullptr : residual, stride);
+      auto g =
+          c.fn(nullPicture ? nullptr : got.origin(s), nullResidual ? nullptr : residual, stride);
+      ASSERT_EQ(w, g) << "variant " << c.variant;
+      ASSERT_EQ(want.bytes, got.bytes) << "variant " << c.variant << " stride " << stride;
+    }
+    checkasm::Bench("AddResidual8x8 v" + std::to_string(c.variant),
+                    [&] { c.fn(got.origin(64), residual, 64); });
+  }
+}
+
+template <typename Fn>
+void CheckAverage(const char* name, const tavrin::PrimitiveRow<Fn>& row, Fn reference, int size) {
+  CHECKASM_TRACE();
+  auto rng = checkasm::Rng(name);
+  Buffer src, want, got;
+  for (const auto& c : checkasm::CandidatesOf(row)) {
+    for (int iter = 0; iter < 500; ++iter) {
+      src.Randomise(rng);
+      want.Randomise(rng);
+      got.bytes = want.bytes;
+      // The bidirectional decoder averages from a 16- or 8-wide scratch.
+      const int32_t sourceStride = iter % 4 == 0 ? size : RandomStride(rng, size);
+      const int32_t destinationStride = RandomStride(rng, size);
+      const bool nullSource = iter % 37 == 1;
+      const bool nullDestination = iter % 41 == 2;
+      const uint8_t* from = nullSource ? nullptr : src.origin(sourceStride);
+      auto w =
+          reference(from, sourceStride, nullDestination ? nullptr : want.origin(destinationStride),
+                    destinationStride);
+      auto g = c.fn(from, sourceStride, nullDestination ? nullptr : got.origin(destinationStride),
+                    destinationStride);
+      ASSERT_EQ(w, g) << "variant " << c.variant;
+      ASSERT_EQ(want.bytes, got.bytes) << "variant " << c.variant;
+    }
+    checkasm::Bench(std::string(name) + " v" + std::to_string(c.variant),
+                    [&] { c.fn(src.origin(64), 64, got.origin(64), 64); });
+  }
+}
+
+TEST(CheckAsm, Average8x8) {
+  CheckAverage("Average8x8", checkasm::Table().Average8x8, tavrin::reference::Average8x8, 8);
+}
+
+TEST(CheckAsm, Average16x16) {
+  CheckAverage("Average16x16", checkasm::Table().Average16x16, tavrin::reference::Average16x16, 16);
+}
+
+template <typename Fn>
+void CheckHalfSample(const char* name, const tavrin::PrimitiveRow<Fn>& row, Fn reference,
+                     int size) {
+  CHECKASM_TRACE();
+  auto rng = checkasm::Rng(name);
+  Buffer ref, want, got;
+  for (const auto& c : checkasm::CandidatesOf(row)) {
+    for (int iter = 0; iter < 2000; ++iter) {
+      ref.Randomise(rng);
+      want.Randomise(rng);
+      got.bytes = want.bytes;
+      const int32_t referenceStride = RandomStride(rng, size);
+      const int32_t destinationStride = iter % 4 == 0 ? size : RandomStride(rng, size);
+      // Every mode with every sign, then any vector in range.
+      MotionVector v = RandomVector(rng);
+      if (iter < 64)
+        v = {static_cast<int16_t>((iter & 7) - 4), static_cast<int16_t>((iter >> 3) - 4)};
+      const int32_t rounding = RandomRounding(rng);
+      const bool nullReference = iter % 37 == 1;
+      const bool nullDestination = iter % 41 == 2;
+      const bool nullVector = iter % 43 == 3;
+      const uint8_t* from = nullReference ? nullptr : ref.origin(referenceStride);
+      const MotionVector* vp = nullVector ? nullptr : &v;
+      auto w = reference(from, referenceStride,
+                         nullDestination ? nullptr : want.origin(destinationStride),
+                         destinationStride, vp, rounding);
+      auto g =
+          c.fn(from, referenceStride, nullDestination ? nullptr : got.origin(destinationStride),
+               destinationStride, vp, rounding);
+      ASSERT_EQ(w, g) << "variant " << c.variant;
+      ASSERT_EQ(want.bytes, got.bytes)
+          << "variant " << c.variant << " vector " << v.x << "," << v.y << " rounding " << rounding;
+    }
+    for (int mode = 0; mode < 4; ++mode) {
+      const MotionVector v{static_cast<int16_t>(mode & 1), static_cast<int16_t>(mode >> 1)};
+      checkasm::Bench(
+          std::string(name) + " mode " + std::to_string(mode) + " v" + std::to_string(c.variant),
+          [&] { c.fn(ref.origin(64), 64, got.origin(64), 64, &v, 0); });
+    }
+  }
+}
+
+TEST(CheckAsm, PredictHalfSample8x8) {
+  CheckHalfSample("PredictHalfSample8x8", checkasm::Table().PredictHalfSample8x8,
+                  tavrin::reference::PredictHalfSample8x8, 8);
+}
+
+TEST(CheckAsm, PredictHalfSample16x16) {
+  CheckHalfSample("PredictHalfSample16x16", checkasm::Table().PredictHalfSample16x16,
+                  tavrin::reference::PredictHalfSample16x16, 16);
+}
+
+TEST(CheckAsm, PredictAddResidual8x8) {
+  CHECKASM_TRACE();
+  auto rng = checkasm::Rng("PredictAddResidual8x8");
+  Buffer ref, want, got;
+  int16_t residual[64];
+  for (const auto& c : checkasm::CandidatesOf(checkasm::Table().PredictAddResidual8x8)) {
+    for (int iter = 0; iter < 2000; ++iter) {
+      ref.Randomise(rng);
+      want.Randomise(rng);
+      got.bytes = want.bytes;
+      const int spread = iter % 3 == 0 ? 65536 : 601;
+      for (auto& r : residual)
+        r = static_cast<int16_t>(static_cast<int>(rng() % spread) - spread / 2);
+      const int32_t referenceStride = RandomStride(rng, 8);
+      const int32_t destinationStride = RandomStride(rng, 8);
+      MotionVector v = RandomVector(rng);
+      if (iter < 64)
+        v = {static_cast<int16_t>((iter & 7) - 4), static_cast<int16_t>((iter >> 3) - 4)};
+      const int32_t rounding = RandomRounding(rng);
+      const uint8_t* from = iter % 37 == 1 ? nullptr : ref.origin(referenceStride);
+      const int16_t* res = iter % 47 == 4 ? nullptr : residual;
+      const MotionVector* vp = iter % 43 == 3 ? nullptr : &v;
+      const bool nullDestination = iter % 41 == 2;
+      auto w = tavrin::reference::PredictAddResidual8x8(
+          from, referenceStride, res, nullDestination ? nullptr : want.origin(destinationStride),
+          destinationStride, vp, rounding);
+      auto g = c.fn(from, referenceStride, res,
+                    nullDestination ? nullptr : got.origin(destinationStride), destinationStride,
+                    vp, rounding);
+      ASSERT_EQ(w, g) << "variant " << c.variant;
+      ASSERT_EQ(want.bytes, got.bytes)
+          << "variant " << c.variant << " vector " << v.x << "," << v.y << " rounding " << rounding;
+    }
+    const MotionVector v{1, 1};
+    checkasm::Bench("PredictAddResidual8x8 v" + std::to_string(c.variant),
+                    [&] { c.fn(ref.origin(64), 64, residual, got.origin(64), 64, &v, 0); });
+  }
+}
+
+TEST(CheckAsm, PredictOverlapped8x8) {
+  CHECKASM_TRACE();
+  auto rng = checkasm::Rng("PredictOverlapped8x8");
+  Buffer ref, want, got;
+  for (const auto& c : checkasm::CandidatesOf(checkasm::Table().PredictOverlapped8x8)) {
+    for (int iter = 0; iter < 1000; ++iter) {
+      ref.Randomise(rng);
+      want.Randomise(rng);
+      got.bytes = want.bytes;
+      const int32_t referenceStride = RandomStride(rng, 8);
+      const int32_t destinationStride = RandomStride(rng, 8);
+      MotionVector v[5];
+      for (auto& m : v) m = RandomVector(rng);
+      const MotionVector* p[5] = {&v[0], &v[1], &v[2], &v[3], &v[4]};
+      if (iter % 29 == 5) p[rng() % 5] = nullptr;
+      const int32_t rounding = RandomRounding(rng);
+      const uint8_t* from = iter % 37 == 1 ? nullptr : ref.origin(referenceStride);
+      const bool nullDestination = iter % 41 == 2;
+      auto w = tavrin::reference::PredictOverlapped8x8(
+          from, referenceStride, nullDestination ? nullptr : want.origin(destinationStride),
+          destinationStride, p[0], p[1], p[2], p[3], p[4], rounding);
+      auto g =
+          c.fn(from, referenceStride, nullDestination ? nullptr : got.origin(destinationStride),
+               destinationStride, p[0], p[1], p[2], p[3], p[4], rounding);
+      ASSERT_EQ(w, g) << "variant " << c.variant;
+      ASSERT_EQ(want.bytes, got.bytes) << "variant " << c.variant;
+    }
+  }
+}
+
+}  // namespace

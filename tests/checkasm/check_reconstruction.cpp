@@ -1,0 +1,233 @@
+// Block reconstruction slots 33, 34, 35 and 40: every variant against the
+// reference on valid and damaged streams, random neighbour entries,
+// quantisers, matrices and strides, with guard values around every output.
+#include <array>
+#include <cstring>
+
+#include "checkasm/checkasm.h"
+#include "primitives/reconstruction/reconstruction.h"
+#include "unit/primitives/coefficient_bit_writer.h"
+
+namespace {
+
+using tavrin::BytePointer;
+using tavrin::PrimitiveStatus;
+
+std::vector<uint8_t> RandomStream(std::mt19937& rng, bool dc, bool intra, int32_t* startBit) {
+  coeftest::BitWriter w;
+  *startBit = static_cast<int32_t>(rng() % 8);
+  w.Put(rng(), *startBit);
+  if (rng() % 8 == 0) {
+    for (int i = 0; i < 40; ++i) w.Put(rng() % 3 == 0 ? rng() : rng() & rng(), 8);
+  } else {
+    if (dc) {
+      const int32_t range = rng() % 2 == 0 ? 255 : 4095;
+      const int32_t difference = static_cast<int32_t>(rng() % static_cast<uint32_t>(2 * range + 1)) - range;
+      coeftest::PutDcDifferential(w, difference, rng() % 2 == 0, rng() % 16 != 0);
+    }
+    const int32_t events = rng() % 4 == 0 ? 1 : 1 + static_cast<int32_t>(rng() % 24);
+    coeftest::PutRandomBlock(w, rng, intra ? coeftest::kIntraTcoefCodes : coeftest::kInterTcoefCodes,
+                             dc ? 1 : 0, events);
+  }
+  std::vector<uint8_t> bytes = w.Bytes();
+  if (rng() % 6 == 0) bytes[rng() % (bytes.size() - 64)] ^= static_cast<uint8_t>(1u << (rng() % 8));
+  return bytes;
+}
+
+int16_t RandomEntryValue(std::mt19937& rng) {
+  switch (rng() % 6) {
+    case 0: return -1;
+    case 1: return 0;
+    case 2: return static_cast<int16_t>(rng());
+    default: return static_cast<int16_t>(static_cast<int32_t>(rng() % 4096) - 2048);
+  }
+}
+
+// ---- Slots 33 and 35 ----
+
+struct IntraInputs {
+  std::vector<uint8_t> bytes;
+  int32_t startBit;
+  std::array<int16_t, 48> row;  // predRow = row + 32: [-32 .. 16)
+  std::array<int16_t, 32> col;  // predCol = col + 8
+  std::array<uint8_t, 4> qp;    // qpNeighbours = qp + 1
+  std::array<uint8_t, 64> matrix;
+  bool useMatrix;
+  int32_t stride, quant, blockIndex, dcVlc, ac;
+  int nulls;  // 1..7: which argument is null
+};
+
+struct IntraOutcome {
+  PrimitiveStatus status;
+  std::array<int16_t, 48> row;
+  std::array<int16_t, 32> col;
+  std::vector<uint8_t> picture;
+  std::ptrdiff_t byteOffset;
+  int32_t bitPos;
+  bool operator==(const IntraOutcome& o) const {
+    return status == o.status && row == o.row && col == o.col && picture == o.picture &&
+           byteOffset == o.byteOffset && bitPos == o.bitPos;
+  }
+};
+
+IntraOutcome RunIntra(tavrin::ReconstructIntraFn fn, const IntraInputs& in) {
+  IntraOutcome o{};
+  o.row = in.row;
+  o.col = in.col;
+  o.picture.resize(12 * 32);
+  for (size_t i = 0; i < o.picture.size(); ++i) o.picture[i] = static_cast<uint8_t>(i * 7 + 1);
+  BytePointer p = in.nulls == 4 ? nullptr : in.bytes.data();
+  int32_t bit = in.startBit;
+  o.status = fn(in.nulls == 1 ? nullptr : &p, in.nulls == 2 ? nullptr : &bit,
+                in.nulls == 3 ? nullptr : o.picture.data() + 2 * 32 + 5, in.stride,
+                in.nulls == 5 ? nullptr : o.row.data() + 32, in.nulls == 6 ? nullptr : o.col.data() + 8,
+                in.quant, in.nulls == 7 ? nullptr : in.qp.data() + 1,
+                in.useMatrix ? in.matrix.data() : nullptr, in.blockIndex, in.dcVlc, in.ac);
+  o.byteOffset = p == nullptr ? -1 : p - in.bytes.data();
+  o.bitPos = bit;
+  return o;
+}
+
+IntraInputs RandomIntraInputs(std::mt19937& rng, int iter) {
+  IntraInputs in{};
+  in.dcVlc = static_cast<int32_t>(rng() % 2);
+  in.bytes = RandomStream(rng, in.dcVlc != 0, true, &in.startBit);
+  if (iter % 61 == 3) in.startBit = 8;
+  for (auto& v : in.row) v = RandomEntryValue(rng);
+  for (auto& v : in.col) v = RandomEntryValue(rng);
+  for (auto& v : in.qp) v = static_cast<uint8_t>(rng() % 12 == 0 ? rng() % 40 : 1 + rng() % 31);
+  for (auto& v : in.matrix) v = static_cast<uint8_t>(rng() % 4 == 0 ? rng() : 8 + rng() % 40);
+  in.useMatrix = rng() % 3 == 0;
+  in.stride = iter % 53 == 5 ? -static_cast<int32_t>(rng() % 2) : 8 + static_cast<int32_t>(rng() % 20);
+  in.quant = iter % 41 == 2 ? static_cast<int32_t>(rng() % 300) : 1 + static_cast<int32_t>(rng() % 31);
+  in.blockIndex = iter % 43 == 1 ? (iter % 2 == 0 ? 10 : -1) : static_cast<int32_t>(rng() % 10);
+  in.ac = static_cast<int32_t>(rng() % 2);
+  in.nulls = iter % 31 == 0 ? 1 + static_cast<int>(rng() % 7) : 0;
+  return in;
+}
+
+void CheckIntra(const char* name, const tavrin::PrimitiveRow<tavrin::ReconstructIntraFn>& row,
+                tavrin::ReconstructIntraFn reference) {
+  CHECKASM_TRACE();
+  auto rng = checkasm::Rng(name);
+  for (const auto& c : checkasm::CandidatesOf(row)) {
+    for (int iter = 0; iter < 5000; ++iter) {
+      const IntraInputs in = RandomIntraInputs(rng, iter);
+      const IntraOutcome want = RunIntra(reference, in);
+      const IntraOutcome got = RunIntra(c.fn, in);
+      ASSERT_TRUE(want == got) << name << " variant " << c.variant << " iteration " << iter
+                               << " status " << want.status << " / " << got.status;
+    }
+    IntraInputs in = RandomIntraInputs(rng, 1);
+    in.nulls = 0;
+    in.stride = 16;
+    in.quant = 8;
+    in.blockIndex = 0;
+    checkasm::Bench(std::string(name) + " v" + std::to_string(c.variant), [&] { RunIntra(c.fn, in); });
+  }
+}
+
+TEST(CheckAsm, ReconstructIntraCoded) {
+  CheckIntra("ReconstructIntraCoded", checkasm::Table().ReconstructIntraCoded,
+             tavrin::reference::ReconstructIntraCoded);
+}
+
+TEST(CheckAsm, ReconstructIntraUncoded) {
+  CheckIntra("ReconstructIntraUncoded", checkasm::Table().ReconstructIntraUncoded,
+             tavrin::reference::ReconstructIntraUncoded);
+}
+
+// ---- Slot 34 ----
+
+struct InterOutcome {
+  PrimitiveStatus status;
+  std::array<int16_t, 80> residual;  // 64 values between guards of 8
+  std::ptrdiff_t byteOffset;
+  int32_t bitPos;
+  bool operator==(const InterOutcome& o) const {
+    return status == o.status && residual == o.residual && byteOffset == o.byteOffset &&
+           bitPos == o.bitPos;
+  }
+};
+
+TEST(CheckAsm, ReconstructInter) {
+  CHECKASM_TRACE();
+  auto rng = checkasm::Rng("ReconstructInter");
+  for (const auto& c : checkasm::CandidatesOf(checkasm::Table().ReconstructInter)) {
+    for (int iter = 0; iter < 6000; ++iter) {
+      int32_t startBit = 0;
+      const auto bytes = RandomStream(rng, false, iter % 10 != 0, &startBit);
+      if (iter % 59 == 4) startBit = -1;
+      std::array<uint8_t, 64> matrix;
+      for (auto& v : matrix) v = static_cast<uint8_t>(rng() % 4 == 0 ? rng() : 8 + rng() % 40);
+      const uint8_t* weights = rng() % 3 == 0 ? matrix.data() : nullptr;
+      const int32_t quant = iter % 47 == 1 ? static_cast<int32_t>(rng() % 40) - 4 : 1 + static_cast<int32_t>(rng() % 31);
+      const int nulls = iter % 33 == 0 ? 1 + iter % 4 : 0;
+      const uint32_t fill = rng();
+      auto run = [&](tavrin::ReconstructInterFn fn) {
+        InterOutcome o{};
+        for (size_t i = 0; i < o.residual.size(); ++i) o.residual[i] = static_cast<int16_t>(fill * (i + 1));
+        BytePointer p = nulls == 4 ? nullptr : bytes.data();
+        int32_t bit = startBit;
+        o.status = fn(nulls == 1 ? nullptr : &p, nulls == 2 ? nullptr : &bit,
+                      nulls == 3 ? nullptr : o.residual.data() + 8, quant, weights);
+        o.byteOffset = p == nullptr ? -1 : p - bytes.data();
+        o.bitPos = bit;
+        return o;
+      };
+      const InterOutcome want = run(tavrin::reference::ReconstructInter);
+      const InterOutcome got = run(c.fn);
+      ASSERT_TRUE(want == got) << "variant " << c.variant << " iteration " << iter << " status "
+                               << want.status << " / " << got.status;
+    }
+    coeftest::BitWriter w;
+    std::mt19937 benchRng(3);
+    coeftest::PutRandomBlock(w, benchRng, coeftest::kInterTcoefCodes, 0, 8);
+    const auto bytes = w.Bytes();
+    checkasm::Bench("ReconstructInter 8 codes v" + std::to_string(c.variant), [&] {
+      BytePointer p = bytes.data();
+      int32_t bit = 0;
+      int16_t residual[64];
+      c.fn(&p, &bit, residual, 6, nullptr);
+    });
+  }
+}
+
+// ---- Slot 40 ----
+
+TEST(CheckAsm, InverseDct8x8) {
+  CHECKASM_TRACE();
+  auto rng = checkasm::Rng("InverseDct8x8");
+  for (const auto& c : checkasm::CandidatesOf(checkasm::Table().InverseDct8x8)) {
+    EXPECT_EQ(c.fn(nullptr), tavrin::reference::InverseDct8x8(nullptr));
+    for (int iter = 0; iter < 20000; ++iter) {
+      std::array<int16_t, 80> want{}, got{};
+      for (size_t i = 0; i < want.size(); ++i) {
+        const bool inside = i >= 8 && i < 72;
+        switch (inside ? iter % 5 : 4) {
+          case 0: want[i] = static_cast<int16_t>(rng()); break;
+          case 1: want[i] = static_cast<int16_t>(static_cast<int32_t>(rng() % 4096) - 2048); break;
+          case 2: want[i] = rng() % 8 == 0 ? static_cast<int16_t>(static_cast<int32_t>(rng() % 4096) - 2048) : 0; break;
+          case 3: {
+            const int16_t extremes[4] = {-32768, 32767, -2048, 2047};
+            want[i] = extremes[rng() % 4];
+            break;
+          }
+          default: want[i] = static_cast<int16_t>(static_cast<int32_t>(rng() % 64) - 32); break;
+        }
+      }
+      got = want;
+      ASSERT_EQ(tavrin::reference::InverseDct8x8(want.data() + 8), c.fn(got.data() + 8));
+      ASSERT_TRUE(want == got) << "variant " << c.variant << " iteration " << iter;
+    }
+    std::array<int16_t, 64> block{};
+    block[0] = 100;
+    block[9] = -20;
+    checkasm::Bench("InverseDct8x8 v" + std::to_string(c.variant), [&] {
+      std::array<int16_t, 64> b = block;
+      c.fn(b.data());
+    });
+  }
+}
+
+}  // namespace

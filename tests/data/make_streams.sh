@@ -1,0 +1,185 @@
+#!/usr/bin/env bash
+# Regenerates every test stream in this folder from ffmpeg's own lavfi test
+# sources, with ffmpeg's mpeg4 encoder and with libxvid, as raw MPEG-4 Visual
+# elementary streams (-f m4v).  Options are chosen to be deterministic: one
+# thread, bit-exact flags, fixed picture counts.
+#
+# Usage: tests/data/make_streams.sh [OUTPUT_DIR]   (default: this folder)
+# With MAKE_STREAMS_PRINT=1 in the environment it also prints each ffmpeg
+# command, as a shell would take it, on standard output.
+# Needs ffmpeg built with libxvid (Debian 12's ffmpeg package) and python3.
+set -euo pipefail
+
+here="$(cd "$(dirname "$0")" && pwd)"
+out="${1:-$here}"
+mkdir -p "$out"
+
+# enc NAME SOURCE FLAGS [ENCODER OPTIONS...]
+# SOURCE is a lavfi graph; FLAGS is added to +bitexact in -flags (ffmpeg keeps
+# only the last -flags option, so every stream passes its flags here).
+enc() {
+  local name="$1" source="$2" flags="$3"
+  shift 3
+  local command=(ffmpeg -hide_banner -loglevel error -nostdin -y -threads 1 -fflags +bitexact
+    -f lavfi -i "$source" -flags "+bitexact$flags" "$@" -f m4v "$out/$name")
+  if [ "${MAKE_STREAMS_PRINT:-0}" = 1 ]; then
+    printf '%s:' "$name"
+    local word
+    for word in "${command[@]}"; do
+      if [[ "$word" =~ ^[A-Za-z0-9_./:=+,@%-]+$ ]]; then
+        printf ' %s' "$word"
+      else
+        printf " '%s'" "${word//\'/\'\\\'\'}"
+      fi
+    done
+    printf '\n'
+  fi
+  "${command[@]}"
+}
+
+# Sources.  testsrc2 has moving parts on a still background; mandelbrot
+# zooms steadily; smptebars never changes; life and cellauto move in small
+# cells; the crop of a large testsrc2 pans fast.
+src2() { echo "testsrc2=size=$1:rate=${2:-25}"; }
+pan() { echo "testsrc2=size=640x480:rate=25,crop=176:144:x=mod(n*$1\,464):y=mod(n*$2\,336)"; }
+scroll() { echo "testsrc2=size=176x144:rate=25,scroll=h=$1:v=$2"; }
+
+# A custom pair of matrices (zigzag order is irrelevant here: ffmpeg takes
+# them in raster order).  The intra matrix rises with the frequency and ends
+# in a run of 40s; the inter matrix is flat 20 but for its corner.
+intra_matrix="8,12,14,16,18,20,22,24,12,14,16,18,20,22,24,26,14,16,18,20,22,24,26,28,16,18,20,22,24,26,28,30,18,20,22,24,26,28,30,32,20,22,24,26,28,30,32,40,22,24,26,28,30,32,40,40,24,26,28,30,32,40,40,40"
+inter_matrix="16,20,20,20,20,20,20,20,20,20,20,20,20,20,20,20,20,20,20,20,20,20,20,20,20,20,20,20,20,20,20,20,20,20,20,20,20,20,20,20,20,20,20,20,20,20,20,20,20,20,20,20,20,20,20,20,20,20,20,20,20,20,20,24"
+
+# --- Header variety (I then P pictures, 176x144 unless said) -------------
+enc mpeg4_default.m4v "$(src2 176x144)" "" -c:v mpeg4 -frames:v 10
+enc xvid_default.m4v "$(src2 176x144)" "" -c:v libxvid -frames:v 10
+enc mpeg4_tb30000.m4v "$(src2 176x144 30000/1001)" "" -c:v mpeg4 -frames:v 10
+enc xvid_tb30000.m4v "$(src2 176x144 30000/1001)" "" -c:v libxvid -frames:v 10
+# Millisecond clock: the encoder's time base is set to 1/1000 and the frames
+# keep their times (40 ms apart) instead of being renumbered per tick.
+enc mpeg4_tb1000.m4v "$(src2 176x144)" "" -c:v mpeg4 -enc_time_base 1:1000 -fps_mode passthrough -qscale:v 4 -frames:v 10
+enc mpeg4_tb16.m4v "$(src2 176x144 16)" "" -c:v mpeg4 -frames:v 10
+enc xvid_tb16.m4v "$(src2 176x144 16)" "" -c:v libxvid -frames:v 10
+enc mpeg4_mpegquant.m4v "$(src2 176x144)" "" -c:v mpeg4 -mpeg_quant 1 -qscale:v 4 -frames:v 10
+enc xvid_mpegquant.m4v "$(src2 176x144)" "" -c:v libxvid -mpeg_quant 1 -qscale:v 4 -frames:v 10
+enc mpeg4_custom_matrix.m4v "$(src2 176x144)" "" -c:v mpeg4 -mpeg_quant 1 -qscale:v 4 \
+  -intra_matrix "$intra_matrix" -inter_matrix "$inter_matrix" -frames:v 10
+enc xvid_custom_matrix.m4v "$(src2 176x144)" "" -c:v libxvid -mpeg_quant 1 -qscale:v 4 \
+  -intra_matrix "$intra_matrix" -inter_matrix "$inter_matrix" -frames:v 10
+enc mpeg4_150x98.m4v "$(src2 150x98)" "" -c:v mpeg4 -qscale:v 3 -frames:v 10
+enc xvid_150x98.m4v "$(src2 150x98)" "" -c:v libxvid -qscale:v 3 -frames:v 10
+
+# --- Intra only (-g 1) ----------------------------------------------------
+enc mpeg4_intra_q2.m4v "$(src2 176x144)" "" -c:v mpeg4 -g 1 -qscale:v 2 -frames:v 5
+enc mpeg4_intra_q20.m4v "$(src2 176x144)" "" -c:v mpeg4 -g 1 -qscale:v 20 -frames:v 5
+enc xvid_intra_q2.m4v "$(src2 176x144)" "" -c:v libxvid -g 1 -qscale:v 2 -frames:v 5
+enc xvid_intra_q20.m4v "$(src2 176x144)" "" -c:v libxvid -g 1 -qscale:v 20 -frames:v 5
+enc mpeg4_intra_mpegquant.m4v "mandelbrot=size=176x144:rate=25" "" -c:v mpeg4 -g 1 -mpeg_quant 1 -qscale:v 3 -frames:v 5
+enc xvid_intra_mpegquant.m4v "mandelbrot=size=176x144:rate=25" "" -c:v libxvid -g 1 -mpeg_quant 1 -qscale:v 3 -frames:v 5
+enc mpeg4_intra_custom_matrix.m4v "$(src2 176x144)" "" -c:v mpeg4 -g 1 -mpeg_quant 1 -qscale:v 3 \
+  -intra_matrix "$intra_matrix" -inter_matrix "$inter_matrix" -frames:v 5
+enc xvid_intra_custom_matrix.m4v "$(src2 176x144)" "" -c:v libxvid -g 1 -mpeg_quant 1 -qscale:v 3 \
+  -intra_matrix "$intra_matrix" -inter_matrix "$inter_matrix" -frames:v 5
+# Adaptive quantisation: the quantiser changes from macroblock to macroblock
+# (dquant).  ffmpeg: luminance, darkness, spatial-complexity and
+# inter-masking under a bit-rate target (luminance and darkness masking
+# alone leave this source's quantiser flat); Xvid: its luminance masking.
+aq_mpeg4=(-b:v 100k -qmin 3 -lumi_mask 0.3 -dark_mask 0.3 -scplx_mask 0.3 -p_mask 0.3)
+aq_xvid=(-b:v 100k -lumi_aq 1)
+enc mpeg4_intra_aq.m4v "$(src2 176x144)" "" -c:v mpeg4 -g 1 "${aq_mpeg4[@]}" -frames:v 5
+enc xvid_intra_aq.m4v "$(src2 176x144)" "" -c:v libxvid -g 1 "${aq_xvid[@]}" -frames:v 5
+enc mpeg4_intra_98x74.m4v "$(src2 98x74)" "" -c:v mpeg4 -g 1 -qscale:v 4 -frames:v 5
+enc xvid_intra_98x74.m4v "$(src2 98x74)" "" -c:v libxvid -g 1 -qscale:v 4 -frames:v 5
+
+# --- I and P pictures -----------------------------------------------------
+enc mpeg4_ip_mv4.m4v "$(src2 176x144)" "+mv4" -c:v mpeg4 -qscale:v 3 -frames:v 20
+enc xvid_ip_mv4.m4v "$(src2 176x144)" "+mv4" -c:v libxvid -qscale:v 3 -frames:v 20
+enc mpeg4_ip_fastpan.m4v "$(pan 37 19)" "" -c:v mpeg4 -qscale:v 4 -me_range 64 -frames:v 15
+enc xvid_ip_fastpan.m4v "$(pan 37 19)" "" -c:v libxvid -qscale:v 4 -frames:v 15
+enc mpeg4_ip_scroll.m4v "$(scroll 0.06 0.04)" "+mv4" -c:v mpeg4 -qscale:v 4 -frames:v 15
+enc mpeg4_ip_static.m4v "smptebars=size=176x144:rate=25" "" -c:v mpeg4 -qscale:v 4 -frames:v 10
+enc xvid_ip_static.m4v "smptebars=size=176x144:rate=25" "" -c:v libxvid -qscale:v 4 -frames:v 10
+enc mpeg4_ip_aq.m4v "$(src2 176x144)" "+mv4" -c:v mpeg4 "${aq_mpeg4[@]}" -frames:v 12
+enc xvid_ip_aq.m4v "$(src2 176x144)" "+mv4" -c:v libxvid "${aq_xvid[@]}" -frames:v 12
+enc mpeg4_ip_life.m4v "life=size=128x96:rate=25:seed=7:mold=10:life_color=#00ff00:death_color=#aa0000" "" \
+  -c:v mpeg4 -qscale:v 8 -frames:v 10
+enc mpeg4_ip_long.m4v "$(src2 64x48)" "" -c:v mpeg4 -qscale:v 5 -g 300 -frames:v 100
+
+# --- I, P and B pictures --------------------------------------------------
+enc mpeg4_ipb.m4v "$(src2 176x144)" "" -c:v mpeg4 -bf 2 -qscale:v 4 -frames:v 20
+enc xvid_ipb.m4v "$(src2 176x144)" "" -c:v libxvid -bf 2 -qscale:v 4 -frames:v 20
+enc mpeg4_ipb_mv4.m4v "$(src2 176x144)" "+mv4" -c:v mpeg4 -bf 2 -qscale:v 4 -frames:v 20
+enc xvid_ipb_mv4.m4v "$(src2 176x144)" "+mv4" -c:v libxvid -bf 2 -qscale:v 4 -frames:v 20
+enc mpeg4_ipb_mpegquant.m4v "$(src2 176x144)" "" -c:v mpeg4 -bf 2 -mpeg_quant 1 -qscale:v 4 -frames:v 20
+enc xvid_ipb_custom_matrix.m4v "$(src2 176x144)" "" -c:v libxvid -bf 2 -mpeg_quant 1 -qscale:v 4 \
+  -intra_matrix "$intra_matrix" -inter_matrix "$inter_matrix" -frames:v 20
+enc mpeg4_ipb_aq.m4v "$(src2 176x144)" "" -c:v mpeg4 -bf 2 "${aq_mpeg4[@]}" -frames:v 12
+enc xvid_ipb_aq.m4v "$(src2 176x144)" "" -c:v libxvid -bf 2 "${aq_xvid[@]}" -frames:v 12
+enc mpeg4_ipb_long.m4v "$(src2 64x48)" "+mv4" -c:v mpeg4 -bf 2 -qscale:v 5 -g 300 -frames:v 100
+enc xvid_ipb_long.m4v "$(src2 64x48)" "+mv4" -c:v libxvid -bf 2 -qscale:v 5 -g 300 -frames:v 100
+enc mpeg4_ipb_cif.m4v "mandelbrot=size=352x288:rate=25" "" -c:v mpeg4 -bf 2 -qscale:v 6 -frames:v 12
+enc xvid_ipb_cif.m4v "$(src2 352x288)" "+mv4" -c:v libxvid -bf 2 -qscale:v 6 -frames:v 12
+enc mpeg4_ipb_tb30000.m4v "$(src2 176x144 30000/1001)" "" -c:v mpeg4 -bf 2 -qscale:v 4 -frames:v 20
+enc xvid_ipb_tb30000.m4v "$(src2 176x144 30000/1001)" "" -c:v libxvid -bf 2 -qscale:v 4 -frames:v 20
+
+# --- Streams the decoder refuses -------------------------------------------
+enc mpeg4_interlaced.m4v "$(src2 176x144)" "+ildct+ilme" -c:v mpeg4 -qscale:v 4 -frames:v 5
+enc mpeg4_qpel.m4v "$(src2 176x144)" "+qpel" -c:v mpeg4 -qscale:v 4 -frames:v 5
+enc mpeg4_data_partitioned.m4v "$(src2 176x144)" "" -c:v mpeg4 -data_partitioning 1 -qscale:v 4 -frames:v 5
+enc xvid_gmc.m4v "$(pan 3 1)" "" -c:v libxvid -gmc 1 -qscale:v 4 -frames:v 5
+enc xvid_qpel.m4v "$(src2 176x144)" "+qpel" -c:v libxvid -qscale:v 4 -frames:v 5
+
+# Neither encoder writes overlapped block motion compensation, so this one
+# is mpeg4_default.m4v with the obmc_disable bit of its layer header set to
+# 0; its pictures are not coded for that mode.  The bit follows interlaced,
+# after the picture size; the script below finds it by reading the header.
+python3 - "$out/mpeg4_default.m4v" "$out/mpeg4_obmc_header.m4v" <<'PY'
+import sys
+data = bytearray(open(sys.argv[1], 'rb').read())
+layer = data.find(b'\x00\x00\x01\x20')
+pos = (layer + 4) * 8
+def read(n):
+    global pos
+    v = 0
+    for _ in range(n):
+        v = (v << 1) | ((data[pos >> 3] >> (7 - (pos & 7))) & 1)
+        pos += 1
+    return v
+read(1); read(8)                      # random_accessible_vol, type indication
+if read(1): read(7)                   # layer identifier: verid, priority
+if read(4) == 15: read(16)            # aspect ratio, par
+if read(1):                           # vol_control_parameters
+    read(3)                           # chroma_format, low_delay
+    assert read(1) == 0               # no vbv parameters in this stream
+assert read(2) == 0                   # rectangular
+read(1); res = read(16); read(1)
+bits = max(1, (res - 1).bit_length())
+if read(1): read(bits)                # fixed_vop_rate
+read(1); read(13); read(1); read(13); read(1)
+assert read(1) == 0                   # interlaced
+assert read(1) == 1                   # obmc_disable
+pos -= 1
+data[pos >> 3] &= ~(0x80 >> (pos & 7)) & 0xFF
+open(sys.argv[2], 'wb').write(data)
+PY
+
+# --- Splitting: with and without the headers in front ---------------------
+# ffmpeg writes a visual object sequence and a visual object header first;
+# this copy starts right at the video object start code.
+python3 - "$out/mpeg4_default.m4v" "$out/mpeg4_no_vos.m4v" <<'PY'
+import sys
+data = open(sys.argv[1], 'rb').read()
+start = data.find(b'\x00\x00\x01\x00')
+open(sys.argv[2], 'wb').write(data[start:])
+PY
+# With the headers kept out of the stream (as for a container), the stream
+# holds pictures only.
+enc mpeg4_headerless.m4v "$(src2 176x144)" "+global_header" -c:v mpeg4 -qscale:v 4 -frames:v 3
+# Headers repeated in front of every intra picture (-g 4).
+enc mpeg4_gop4.m4v "$(src2 176x144)" "" -c:v mpeg4 -qscale:v 4 -g 4 -frames:v 10
+enc xvid_gop4.m4v "$(src2 176x144)" "" -c:v libxvid -qscale:v 4 -g 4 -frames:v 10
+
+# --- The sample for the README: 3 seconds of 320x240, I, P and B pictures --
+enc sample.m4v "testsrc2=size=320x240:rate=25" "+mv4" -c:v libxvid -bf 2 -qscale:v 5 -g 50 -frames:v 75
+
+echo "make_streams: wrote $(ls "$out"/*.m4v | wc -l) streams to $out"

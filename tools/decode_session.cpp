@@ -1,0 +1,106 @@
+#include "decode_session.h"
+
+#include <cstring>
+
+namespace tavrin::tool {
+
+DecodeSession::~DecodeSession() {
+  if (handle_ != 0) TavrinDecoder_ReleaseDecoder(handle_);
+}
+
+bool DecodeSession::Open(std::span<const uint8_t> header, const DecodeSettings& settings) {
+  LayerHeaderResult parsed = ParseVideoObjectLayer(header);
+  if (!parsed.ok()) {
+    error_ = "the video object layer header cannot be read: " + parsed.error;
+    return false;
+  }
+  if (!parsed.supported()) {
+    error_ = "the stream uses " + parsed.RefusalReason() + ", which the decoder does not support";
+    return false;
+  }
+  layer_ = parsed.layer;
+  if (width() < 1 || height() < 1) {
+    error_ = "the video object layer header gives no picture size";
+    return false;
+  }
+  DecoderInput input{};
+  input.data = header.data();
+  input.length = static_cast<uint32_t>(header.size());
+  input.width = width();
+  input.height = height();
+  DecoderOutput info{};
+  handle_ = TavrinDecoder_CreateDecoder(&input, &info);
+  if (handle_ == 0) {
+    error_ = "out of memory creating the decoder";
+    return false;
+  }
+  timeResolution_ = info.timeResolution;
+  TavrinDecoder_SetVideoQuality(handle_, settings.videoQuality);
+  TavrinDecoder_SetPostFilter(handle_, settings.postFilter);
+  // A decoder that refuses its header returns 0 for every picture; an empty
+  // frame tells that apart from a decoder waiting for its first picture
+  // only after a picture, so the header is checked above instead.
+  return true;
+}
+
+void DecodeSession::Hold(const PlanarPicture& p) {
+  const int cw = (p.width + 1) / 2, ch = (p.height + 1) / 2;
+  held_.resize(static_cast<size_t>(p.width) * p.height + 2 * static_cast<size_t>(cw) * ch);
+  uint8_t* y = held_.data();
+  uint8_t* cb = y + static_cast<size_t>(p.width) * p.height;
+  uint8_t* cr = cb + static_cast<size_t>(cw) * ch;
+  for (int r = 0; r < p.height; ++r)
+    std::memcpy(y + static_cast<size_t>(r) * p.width, p.planeY + static_cast<ptrdiff_t>(r) * p.strideY, static_cast<size_t>(p.width));
+  for (int r = 0; r < ch; ++r) {
+    std::memcpy(cb + static_cast<size_t>(r) * cw, p.planeCb + static_cast<ptrdiff_t>(r) * p.strideCb, static_cast<size_t>(cw));
+    std::memcpy(cr + static_cast<size_t>(r) * cw, p.planeCr + static_cast<ptrdiff_t>(r) * p.strideCr, static_cast<size_t>(cw));
+  }
+  heldPicture_ = PlanarPicture{y, cb, cr, p.width, cw, cw, p.width, p.height};
+  holding_ = true;
+}
+
+void DecodeSession::Feed(std::span<const uint8_t> bytes, const Sink& sink) {
+  ++counts_.handed;
+  PictureHeaderResult header = ParsePictureHeader(bytes, layer_);
+  DecoderInput input{};
+  input.data = bytes.data();
+  input.length = static_cast<uint32_t>(bytes.size());
+  DecoderOutput output{};
+  const bool returned = TavrinDecoder_DecoderOneFrame(handle_, &input, &output) == 1;
+  if (returned) ++counts_.returned;
+  if (!header.ok()) return;
+  const int type = static_cast<int>(header.header.vopCodingType);
+  ++counts_.byType[type];
+  if (!header.header.vopCoded) {
+    ++counts_.notCoded;
+    return;
+  }
+  if (!returned) return;
+  const PlanarPicture picture{output.planeY, output.planeCb, output.planeCr, output.strideY,
+                              output.strideCb, output.strideCr, width(), height()};
+  switch (header.header.vopCodingType) {
+    case CodingType::kIntra:
+    case CodingType::kPredicted:
+      if (holding_) {
+        sink(heldPicture_);
+        ++counts_.shown;
+      }
+      Hold(picture);
+      break;
+    case CodingType::kBidirectional:
+      sink(picture);
+      ++counts_.shown;
+      break;
+    case CodingType::kSprite:
+      break;
+  }
+}
+
+void DecodeSession::Finish(const Sink& sink) {
+  if (!holding_) return;
+  sink(heldPicture_);
+  ++counts_.shown;
+  holding_ = false;
+}
+
+}  // namespace tavrin::tool

@@ -1,0 +1,495 @@
+#include "stream_headers.h"
+
+#include <algorithm>
+#include <map>
+#include <numeric>
+
+#include "elementary_stream.h"
+
+namespace tavrin::tool {
+
+const std::array<uint8_t, 64> kZigzagScan = {
+    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48,
+    41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23,
+    30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
+
+const std::array<uint8_t, 64> kDefaultIntraQuantMatrix = {
+    8,  17, 18, 19, 21, 23, 25, 27,  //
+    17, 18, 19, 21, 23, 25, 27, 28,  //
+    20, 21, 22, 23, 24, 26, 28, 30,  //
+    21, 22, 23, 24, 26, 28, 30, 32,  //
+    22, 23, 24, 26, 28, 30, 32, 35,  //
+    23, 24, 26, 28, 30, 32, 35, 38,  //
+    25, 26, 28, 30, 32, 35, 38, 41,  //
+    27, 28, 30, 32, 35, 38, 41, 45};
+
+const std::array<uint8_t, 64> kDefaultNonintraQuantMatrix = {
+    16, 17, 18, 19, 20, 21, 22, 23,  //
+    17, 18, 19, 20, 21, 22, 23, 24,  //
+    18, 19, 20, 21, 22, 23, 24, 25,  //
+    19, 20, 21, 22, 23, 24, 26, 27,  //
+    20, 21, 22, 23, 25, 26, 27, 28,  //
+    21, 22, 23, 24, 26, 27, 28, 30,  //
+    22, 23, 24, 26, 27, 28, 30, 31,  //
+    23, 24, 25, 27, 28, 30, 31, 33};
+
+namespace {
+
+// Thrown by the reader when the bytes end or a marker bit is 0; caught by
+// the parsers below and turned into their error text.
+struct HeaderError {
+  std::string what;
+};
+
+class BitReader {
+ public:
+  BitReader(std::span<const uint8_t> bytes, std::size_t byteOffset) : bytes_(bytes), bit_(byteOffset * 8) {}
+
+  uint32_t Read(int count, const char* element) {
+    if (bit_ + static_cast<std::size_t>(count) > bytes_.size() * 8) {
+      throw HeaderError{std::string("the header ends before ") + element};
+    }
+    uint32_t value = 0;
+    for (int i = 0; i < count; ++i, ++bit_) {
+      value = (value << 1) | ((bytes_[bit_ >> 3] >> (7 - (bit_ & 7))) & 1u);
+    }
+    return value;
+  }
+  bool Flag(const char* element) { return Read(1, element) != 0; }
+  void Marker(const char* after) {
+    if (Read(1, "a marker bit") == 0) throw HeaderError{std::string("the marker bit after ") + after + " is 0"};
+  }
+  std::size_t position() const { return bit_; }
+
+ private:
+  std::span<const uint8_t> bytes_;
+  std::size_t bit_;
+};
+
+// Up to 64 values in zigzag order; a 0 ends the list and the last value
+// stored fills the remaining positions.
+void ReadQuantMatrix(BitReader& reader, std::array<uint8_t, 64>& matrix, const char* element) {
+  int k = 0;
+  uint8_t last = 0;
+  for (; k < 64; ++k) {
+    const uint8_t value = static_cast<uint8_t>(reader.Read(8, element));
+    if (value == 0) break;
+    matrix[kZigzagScan[k]] = value;
+    last = value;
+  }
+  if (k == 0) throw HeaderError{std::string(element) + " starts with 0"};
+  for (; k < 64; ++k) matrix[kZigzagScan[k]] = last;
+}
+
+void ReadComplexityEstimation(BitReader& reader, ComplexityEstimation& c) {
+  c.estimationMethod = static_cast<int>(reader.Read(2, "estimation_method"));
+  if (c.estimationMethod != 0 && c.estimationMethod != 1) return;
+  c.shapeComplexityEstimationDisable = reader.Flag("shape_complexity_estimation_disable");
+  if (!c.shapeComplexityEstimationDisable) {
+    c.opaque = reader.Flag("opaque");
+    c.transparent = reader.Flag("transparent");
+    c.intraCae = reader.Flag("intra_cae");
+    c.interCae = reader.Flag("inter_cae");
+    c.noUpdate = reader.Flag("no_update");
+    c.upsampling = reader.Flag("upsampling");
+  }
+  c.textureComplexityEstimationSet1Disable = reader.Flag("texture_complexity_estimation_set_1_disable");
+  if (!c.textureComplexityEstimationSet1Disable) {
+    c.intraBlocks = reader.Flag("intra_blocks");
+    c.interBlocks = reader.Flag("inter_blocks");
+    c.inter4vBlocks = reader.Flag("inter4v_blocks");
+    c.notCodedBlocks = reader.Flag("not_coded_blocks");
+  }
+  reader.Marker("texture_complexity_estimation_set_1");
+  c.textureComplexityEstimationSet2Disable = reader.Flag("texture_complexity_estimation_set_2_disable");
+  if (!c.textureComplexityEstimationSet2Disable) {
+    c.dctCoefs = reader.Flag("dct_coefs");
+    c.dctLines = reader.Flag("dct_lines");
+    c.vlcSymbols = reader.Flag("vlc_symbols");
+    c.vlcBits = reader.Flag("vlc_bits");
+  }
+  c.motionCompensationComplexityDisable = reader.Flag("motion_compensation_complexity_disable");
+  if (!c.motionCompensationComplexityDisable) {
+    c.apm = reader.Flag("apm");
+    c.npm = reader.Flag("npm");
+    c.interpolateMcQ = reader.Flag("interpolate_mc_q");
+    c.forwBackMcQ = reader.Flag("forw_back_mc_q");
+    c.halfpel2 = reader.Flag("halfpel2");
+    c.halfpel4 = reader.Flag("halfpel4");
+  }
+  reader.Marker("the complexity estimation flags");
+  if (c.estimationMethod == 1) {
+    c.version2ComplexityEstimationDisable = reader.Flag("version2_complexity_estimation_disable");
+    if (!c.version2ComplexityEstimationDisable) {
+      c.sadct = reader.Flag("sadct");
+      c.quarterpel = reader.Flag("quarterpel");
+    }
+  }
+}
+
+// The per-picture estimation counts: 8 bits each, 4 for vlc_bits, in the
+// order of the picture's coding type.
+void SkipComplexityCounts(BitReader& reader, const ComplexityEstimation& c, CodingType type) {
+  if (c.estimationMethod != 0 && c.estimationMethod != 1) return;
+  auto count = [&](bool flag, const char* name) {
+    if (flag) reader.Read(8, name);
+  };
+  auto shapeAndTexture = [&] {
+    count(c.opaque, "dcecs_opaque");
+    count(c.transparent, "dcecs_transparent");
+    count(c.intraCae, "dcecs_intra_cae");
+    count(c.interCae, "dcecs_inter_cae");
+    count(c.noUpdate, "dcecs_no_update");
+    count(c.upsampling, "dcecs_upsampling");
+  };
+  auto set1And2 = [&] {
+    count(c.intraBlocks, "dcecs_intra_blocks");
+    count(c.notCodedBlocks, "dcecs_not_coded_blocks");
+    count(c.dctCoefs, "dcecs_dct_coefs");
+    count(c.dctLines, "dcecs_dct_lines");
+    count(c.vlcSymbols, "dcecs_vlc_symbols");
+    if (c.vlcBits) reader.Read(4, "dcecs_vlc_bits");
+  };
+  auto motion = [&](bool interpolate) {
+    count(c.interBlocks, "dcecs_inter_blocks");
+    count(c.inter4vBlocks, "dcecs_inter4v_blocks");
+    count(c.apm, "dcecs_apm");
+    count(c.npm, "dcecs_npm");
+    count(c.forwBackMcQ, "dcecs_forw_back_mc_q");
+    count(c.halfpel2, "dcecs_halfpel2");
+    count(c.halfpel4, "dcecs_halfpel4");
+    if (interpolate) count(c.interpolateMcQ, "dcecs_interpolate_mc_q");
+  };
+  switch (type) {
+    case CodingType::kIntra:
+      shapeAndTexture();
+      set1And2();
+      count(c.sadct, "dcecs_sadct");
+      break;
+    case CodingType::kPredicted:
+      shapeAndTexture();
+      set1And2();
+      motion(false);
+      count(c.sadct, "dcecs_sadct");
+      count(c.quarterpel, "dcecs_quarterpel");
+      break;
+    case CodingType::kBidirectional:
+      shapeAndTexture();
+      set1And2();
+      motion(true);
+      count(c.sadct, "dcecs_sadct");
+      count(c.quarterpel, "dcecs_quarterpel");
+      break;
+    case CodingType::kSprite:
+      set1And2();
+      motion(true);
+      count(c.quarterpel, "dcecs_quarterpel");
+      break;
+  }
+}
+
+std::string Join(const std::vector<std::string>& parts) {
+  std::string text;
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    if (i > 0) text += i + 1 == parts.size() ? " and " : ", ";
+    text += parts[i];
+  }
+  return text;
+}
+
+}  // namespace
+
+int TimeIncrementBits(int resolution) {
+  int bits = 1;
+  for (unsigned value = static_cast<unsigned>(resolution); value > 1; value >>= 1) ++bits;
+  return bits;
+}
+
+int CodedTimeIncrementBits(int resolution) {
+  int bits = 1;
+  while (bits < 16 && (1 << bits) < resolution) ++bits;
+  return bits;
+}
+
+std::string LayerHeaderResult::RefusalReason() const { return Join(refusals); }
+
+LayerHeaderResult ParseVideoObjectLayer(std::span<const uint8_t> bytes) {
+  LayerHeaderResult result;
+  VideoObjectLayer& v = result.layer;
+  std::size_t start = bytes.size();
+  for (const StartCode& code : FindStartCodes(bytes)) {
+    if (IsVideoObjectLayer(code.value)) {
+      start = code.offset;
+      break;
+    }
+  }
+  if (start == bytes.size()) {
+    result.error = "no video object layer start code (00 00 01 20..2F) found";
+    return result;
+  }
+  v.videoObjectLayerId = bytes[start + 3] & 0x0F;
+  v.intraQuantMat = kDefaultIntraQuantMatrix;
+  v.nonintraQuantMat = kDefaultNonintraQuantMatrix;
+  auto refuse = [&](const char* reason) { result.refusals.emplace_back(reason); };
+
+  BitReader r(bytes, start + 4);
+  try {
+    v.randomAccessibleVol = r.Flag("random_accessible_vol");
+    v.videoObjectTypeIndication = static_cast<int>(r.Read(8, "video_object_type_indication"));
+    v.isObjectLayerIdentifier = r.Flag("is_object_layer_identifier");
+    if (v.isObjectLayerIdentifier) {
+      v.videoObjectLayerVerid = static_cast<int>(r.Read(4, "video_object_layer_verid"));
+      v.videoObjectLayerPriority = static_cast<int>(r.Read(3, "video_object_layer_priority"));
+    }
+    v.aspectRatioInfo = static_cast<int>(r.Read(4, "aspect_ratio_info"));
+    if (v.aspectRatioInfo == 15) {
+      v.parWidth = static_cast<int>(r.Read(8, "par_width"));
+      v.parHeight = static_cast<int>(r.Read(8, "par_height"));
+    }
+    v.volControlParameters = r.Flag("vol_control_parameters");
+    if (v.volControlParameters) {
+      v.chromaFormat = static_cast<int>(r.Read(2, "chroma_format"));
+      if (v.chromaFormat != 1) refuse("a chroma format other than 4:2:0");
+      v.lowDelay = r.Flag("low_delay");
+      v.vbvParameters = r.Flag("vbv_parameters");
+      if (v.vbvParameters) {
+        const uint32_t bitRateHigh = r.Read(15, "first_half_bit_rate");
+        r.Marker("first_half_bit_rate");
+        const uint32_t bitRateLow = r.Read(15, "latter_half_bit_rate");
+        r.Marker("latter_half_bit_rate");
+        v.bitRate = (bitRateHigh << 15) | bitRateLow;
+        const uint32_t bufferHigh = r.Read(15, "first_half_vbv_buffer_size");
+        r.Marker("first_half_vbv_buffer_size");
+        const uint32_t bufferLow = r.Read(3, "latter_half_vbv_buffer_size");
+        v.vbvBufferSize = (bufferHigh << 3) | bufferLow;
+        const uint32_t occupancyHigh = r.Read(11, "first_half_vbv_occupancy");
+        r.Marker("first_half_vbv_occupancy");
+        const uint32_t occupancyLow = r.Read(15, "latter_half_vbv_occupancy");
+        r.Marker("latter_half_vbv_occupancy");
+        v.vbvOccupancy = (occupancyHigh << 15) | occupancyLow;
+      }
+    }
+    v.videoObjectLayerShape = static_cast<LayerShape>(r.Read(2, "video_object_layer_shape"));
+    if (v.videoObjectLayerShape != LayerShape::kRectangular) {
+      // The rest of the header differs for other shapes; the decoder stops
+      // here and so does this reading.
+      refuse("a shape that is not rectangular");
+      return result;
+    }
+    r.Marker("video_object_layer_shape");
+    v.vopTimeIncrementResolution = static_cast<int>(r.Read(16, "vop_time_increment_resolution"));
+    if (v.vopTimeIncrementResolution == 0) throw HeaderError{"vop_time_increment_resolution is 0"};
+    v.vopTimeIncrementBits = TimeIncrementBits(v.vopTimeIncrementResolution);
+    v.codedTimeIncrementBits = CodedTimeIncrementBits(v.vopTimeIncrementResolution);
+    if (v.codedTimeIncrementBits != v.vopTimeIncrementBits) {
+      result.warnings.push_back("the time resolution " + std::to_string(v.vopTimeIncrementResolution) +
+                                " is a power of two: the decoder reads time increments with " +
+                                std::to_string(v.vopTimeIncrementBits) + " bits where the stream has " +
+                                std::to_string(v.codedTimeIncrementBits) +
+                                ", so it does not read this stream's headers as written");
+    }
+    r.Marker("vop_time_increment_resolution");
+    v.fixedVopRate = r.Flag("fixed_vop_rate");
+    if (v.fixedVopRate) {
+      v.fixedVopTimeIncrement = static_cast<int>(r.Read(v.codedTimeIncrementBits, "fixed_vop_time_increment"));
+    }
+    r.Marker("fixed_vop_rate");
+    v.videoObjectLayerWidth = static_cast<int>(r.Read(13, "video_object_layer_width"));
+    r.Marker("video_object_layer_width");
+    v.videoObjectLayerHeight = static_cast<int>(r.Read(13, "video_object_layer_height"));
+    r.Marker("video_object_layer_height");
+    v.interlaced = r.Flag("interlaced");
+    if (v.interlaced) refuse("interlaced video");
+    v.obmcDisable = r.Flag("obmc_disable");
+    if (!v.obmcDisable) refuse("overlapped block motion compensation");
+    v.spriteEnable = static_cast<SpriteMode>(r.Read(v.videoObjectLayerVerid == 1 ? 1 : 2, "sprite_enable"));
+    if (v.spriteEnable != SpriteMode::kNone) {
+      refuse("sprites or global motion compensation");
+      if (v.spriteEnable == SpriteMode::kReserved) return result;
+      if (v.spriteEnable == SpriteMode::kStatic) {
+        r.Read(13, "sprite_width");
+        r.Marker("sprite_width");
+        r.Read(13, "sprite_height");
+        r.Marker("sprite_height");
+        r.Read(13, "sprite_left_coordinate");
+        r.Marker("sprite_left_coordinate");
+        r.Read(13, "sprite_top_coordinate");
+        r.Marker("sprite_top_coordinate");
+      }
+      v.noOfSpriteWarpingPoints = static_cast<int>(r.Read(6, "no_of_sprite_warping_points"));
+      v.spriteWarpingAccuracy = static_cast<int>(r.Read(2, "sprite_warping_accuracy"));
+      v.spriteBrightnessChange = r.Flag("sprite_brightness_change");
+      if (v.spriteEnable == SpriteMode::kStatic) r.Read(1, "low_latency_sprite_enable");
+    }
+    v.not8Bit = r.Flag("not_8_bit");
+    if (v.not8Bit) {
+      v.quantPrecision = static_cast<int>(r.Read(4, "quant_precision"));
+      v.bitsPerPixel = static_cast<int>(r.Read(4, "bits_per_pixel"));
+      // The decoder takes 8-bit samples with a 5-bit quantiser only.
+      if (v.bitsPerPixel > 8) {
+        refuse("more than 8 bits per sample");
+      } else if (v.bitsPerPixel < 8) {
+        refuse("fewer than 8 bits per sample");
+      } else {
+        refuse("a quantiser precision other than 5 bits");
+      }
+    }
+    v.quantType = static_cast<int>(r.Read(1, "quant_type"));
+    if (v.quantType == 1) {
+      v.loadIntraQuantMat = r.Flag("load_intra_quant_mat");
+      if (v.loadIntraQuantMat) ReadQuantMatrix(r, v.intraQuantMat, "intra_quant_mat");
+      v.loadNonintraQuantMat = r.Flag("load_nonintra_quant_mat");
+      if (v.loadNonintraQuantMat) ReadQuantMatrix(r, v.nonintraQuantMat, "nonintra_quant_mat");
+    }
+    if (v.videoObjectLayerVerid != 1) {
+      v.quarterSample = r.Flag("quarter_sample");
+      if (v.quarterSample) refuse("quarter-sample motion");
+    }
+    v.complexityEstimationDisable = r.Flag("complexity_estimation_disable");
+    if (!v.complexityEstimationDisable) ReadComplexityEstimation(r, v.complexityEstimation);
+    v.resyncMarkerDisable = r.Flag("resync_marker_disable");
+    v.dataPartitioned = r.Flag("data_partitioned");
+    if (v.dataPartitioned) {
+      refuse("data partitioning");
+      v.reversibleVlc = r.Flag("reversible_vlc");
+    }
+    if (v.videoObjectLayerVerid != 1) {
+      v.newpredEnable = r.Flag("newpred_enable");
+      if (v.newpredEnable) {
+        refuse("newpred (upstream messages)");
+        v.requestedUpstreamMessageType = static_cast<int>(r.Read(2, "requested_upstream_message_type"));
+        v.newpredSegmentType = r.Flag("newpred_segment_type");
+      }
+      v.reducedResolutionVopEnable = r.Flag("reduced_resolution_vop_enable");
+    }
+    v.scalability = r.Flag("scalability");
+    if (v.scalability) refuse("scalability");
+    v.complete = true;
+  } catch (const HeaderError& e) {
+    result.error = e.what;
+  }
+  return result;
+}
+
+Ratio PixelAspectRatio(const VideoObjectLayer& layer) {
+  switch (layer.aspectRatioInfo) {
+    case 1:
+      return {1, 1};
+    case 2:
+      return {12, 11};
+    case 3:
+      return {10, 11};
+    case 4:
+      return {16, 11};
+    case 5:
+      return {40, 33};
+    case 15:
+      if (layer.parWidth > 0 && layer.parHeight > 0) {
+        const int g = std::gcd(layer.parWidth, layer.parHeight);
+        return {layer.parWidth / g, layer.parHeight / g};
+      }
+      return {0, 0};
+    default:
+      return {0, 0};
+  }
+}
+
+Ratio FixedFrameRate(const VideoObjectLayer& layer) {
+  if (!layer.fixedVopRate || layer.fixedVopTimeIncrement <= 0 || layer.vopTimeIncrementResolution <= 0) {
+    return {0, 0};
+  }
+  const int g = std::gcd(layer.vopTimeIncrementResolution, layer.fixedVopTimeIncrement);
+  return {layer.vopTimeIncrementResolution / g, layer.fixedVopTimeIncrement / g};
+}
+
+char CodingTypeLetter(CodingType type) { return "IPBS"[static_cast<int>(type) & 3]; }
+
+PictureHeaderResult ParsePictureHeader(std::span<const uint8_t> bytes, const VideoObjectLayer& layer) {
+  PictureHeaderResult result;
+  PictureHeader& h = result.header;
+  const std::size_t start = FindStartCode(bytes, kVideoObjectPlane);
+  if (start == bytes.size()) {
+    result.error = "no picture start code (00 00 01 B6) found";
+    return result;
+  }
+  if (layer.codedTimeIncrementBits <= 0) {
+    result.error = "the layer header gives no time increment size";
+    return result;
+  }
+  BitReader r(bytes, start + 4);
+  try {
+    h.vopCodingType = static_cast<CodingType>(r.Read(2, "vop_coding_type"));
+    while (r.Flag("modulo_time_base")) ++h.moduloTimeBase;
+    r.Marker("modulo_time_base");
+    h.vopTimeIncrement = static_cast<int>(r.Read(layer.codedTimeIncrementBits, "vop_time_increment"));
+    r.Marker("vop_time_increment");
+    h.vopCoded = r.Flag("vop_coded");
+    if (!h.vopCoded) return result;
+
+    // The rest is read for rectangular layers only; sprite pictures carry a
+    // trajectory first that this reading does not follow.
+    if (layer.videoObjectLayerShape != LayerShape::kRectangular) return result;
+    if (h.vopCodingType == CodingType::kSprite && layer.spriteEnable != SpriteMode::kNone) return result;
+    if (layer.newpredEnable) {
+      const int idBits = std::min(layer.codedTimeIncrementBits + 3, 15);
+      r.Read(idBits, "vop_id");
+      if (r.Flag("vop_id_for_prediction_indication")) r.Read(idBits, "vop_id_for_prediction");
+      r.Marker("vop_id");
+    }
+    if (h.vopCodingType == CodingType::kPredicted ||
+        (h.vopCodingType == CodingType::kSprite && layer.spriteEnable == SpriteMode::kGlobalMotionCompensation)) {
+      h.vopRoundingType = static_cast<int>(r.Read(1, "vop_rounding_type"));
+    }
+    if (layer.reducedResolutionVopEnable &&
+        (h.vopCodingType == CodingType::kPredicted || h.vopCodingType == CodingType::kSprite)) {
+      h.vopReducedResolution = r.Flag("vop_reduced_resolution");
+    }
+    if (!layer.complexityEstimationDisable) SkipComplexityCounts(r, layer.complexityEstimation, h.vopCodingType);
+    h.intraDcVlcThr = static_cast<int>(r.Read(3, "intra_dc_vlc_thr"));
+    if (layer.interlaced) {
+      h.topFieldFirst = r.Flag("top_field_first");
+      h.alternateVerticalScanFlag = r.Flag("alternate_vertical_scan_flag");
+    }
+    h.vopQuant = static_cast<int>(r.Read(layer.quantPrecision, "vop_quant"));
+    if (h.vopCodingType != CodingType::kIntra) h.vopFcodeForward = static_cast<int>(r.Read(3, "vop_fcode_forward"));
+    if (h.vopCodingType == CodingType::kBidirectional) {
+      h.vopFcodeBackward = static_cast<int>(r.Read(3, "vop_fcode_backward"));
+    }
+    h.detailsKnown = true;
+  } catch (const HeaderError& e) {
+    result.error = e.what;
+  }
+  return result;
+}
+
+int64_t PictureClock::Next(const PictureHeader& header) {
+  int64_t seconds;
+  if (header.vopCodingType == CodingType::kBidirectional) {
+    seconds = pastAnchorSeconds_ + header.moduloTimeBase;
+  } else {
+    pastAnchorSeconds_ = lastAnchorSeconds_;
+    lastAnchorSeconds_ += header.moduloTimeBase;
+    seconds = lastAnchorSeconds_;
+  }
+  return seconds * resolution_ + header.vopTimeIncrement;
+}
+
+Ratio FrameRateFromTimes(int resolution, std::vector<int64_t> times) {
+  std::sort(times.begin(), times.end());
+  times.erase(std::unique(times.begin(), times.end()), times.end());
+  if (times.size() < 2 || resolution <= 0) return {0, 0};
+  std::map<int64_t, int> counts;
+  for (std::size_t i = 1; i < times.size(); ++i) ++counts[times[i] - times[i - 1]];
+  int64_t distance = 0;
+  int best = 0;
+  for (const auto& [d, n] : counts) {
+    if (n > best) {
+      best = n;
+      distance = d;
+    }
+  }
+  const int64_t g = std::gcd(static_cast<int64_t>(resolution), distance);
+  return {static_cast<int>(resolution / g), static_cast<int>(distance / g)};
+}
+
+}  // namespace tavrin::tool
