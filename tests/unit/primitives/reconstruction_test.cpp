@@ -146,13 +146,15 @@ TEST(ReconstructIntra, OnlyTheLowByteOfTheQuantiserCounts) {
 }
 
 TEST(ReconstructIntra, NoNeighboursPredict1024FromTheLeft) {
-  Intra a;
-  a.n.SetDcs(-1, -1, -1);
-  coeftest::PutDcDifferential(a.stream, 0, false);
-  ASSERT_EQ(a.Run(false, 3, 0, 1, 0), Ok);
-  a.ExpectFlat(128);
-  EXPECT_EQ(a.n.predRow()[0], 1024);
-  EXPECT_EQ(a.consumed, 3);  // the size-0 code
+  for (int quant = 1; quant <= 4; ++quant) {
+    Intra a;
+    a.n.SetDcs(-1, -1, -1);
+    coeftest::PutDcDifferential(a.stream, 0, false);
+    ASSERT_EQ(a.Run(false, quant, 0, 1, 0), Ok);
+    a.ExpectFlat(128);
+    EXPECT_EQ(a.n.predRow()[0], 1024);
+    EXPECT_EQ(a.consumed, 3);  // the size-0 code
+  }
 
   // The alternate-vertical scan (the left direction) puts index 1 at 8.
   Intra b;
