@@ -28,7 +28,7 @@ class ContextHolder {
   void Load(const std::vector<uint8_t>& bytes) {
     DecoderContext& c = *context_;
     c.reader.Reset(c.input.inputBytes, c.input.inputCapacity);
-    std::memcpy(c.input.inputBytes, bytes.data(), bytes.size());
+    if (!bytes.empty()) std::memcpy(c.input.inputBytes, bytes.data(), bytes.size());
     std::memset(c.input.inputBytes + bytes.size(), 0, kInputPadding);
     c.input.inputLength = c.reader.dataLength = static_cast<int32_t>(bytes.size());
   }

@@ -14,7 +14,7 @@ class ReaderFixture : public ::testing::Test {
  protected:
   void Load(const std::vector<uint8_t>& data, uint8_t stale = 0xFF) {
     std::memset(buffer, stale, sizeof buffer);
-    std::memcpy(buffer, data.data(), data.size());
+    if (!data.empty()) std::memcpy(buffer, data.data(), data.size());
     std::memset(buffer + data.size(), 0, kInputPadding);
     reader.Reset(buffer, kCapacity);
     reader.dataLength = static_cast<int32_t>(data.size());
