@@ -38,6 +38,13 @@ static_assert(offsetof(DecoderOutput, timeResolution) == 12 &&
 #endif
 static_assert(sizeof(TavrinHandle) == sizeof(void*));
 
+// Runs call on the decoder a handle names; 0 for a handle that names none.
+template <typename Call>
+int32_t OnDecoder(TavrinHandle handle, Call call) {
+  Decoder* decoder = tavrin::registry::Find(handle);
+  return decoder ? call(*decoder) : 0;
+}
+
 }  // namespace
 
 extern "C" {
@@ -60,8 +67,7 @@ TAVRIN_API TavrinHandle TAVRIN_CALL TavrinDecoder_CreateDecoder(const DecoderInp
 TAVRIN_API int32_t TAVRIN_CALL TavrinDecoder_DecoderOneFrame(TavrinHandle handle,
                                                               const DecoderInput* frame,
                                                               DecoderOutput* picture) {
-  Decoder* decoder = tavrin::registry::Find(handle);
-  return decoder ? decoder->DecodeOneFrame(frame, picture) : 0;
+  return OnDecoder(handle, [&](Decoder& d) { return d.DecodeOneFrame(frame, picture); });
 }
 
 TAVRIN_API int32_t TAVRIN_CALL TavrinDecoder_ReleaseDecoder(TavrinHandle handle) {
@@ -73,35 +79,30 @@ TAVRIN_API int32_t TAVRIN_CALL TavrinDecoder_ReleaseDecoder(TavrinHandle handle)
 
 TAVRIN_API int32_t TAVRIN_CALL TavrinDecoder_ResizeBitmap(TavrinHandle handle, int32_t width,
                                                           int32_t height) {
-  Decoder* decoder = tavrin::registry::Find(handle);
-  if (decoder == nullptr) return 0;
-  decoder->Resize(width, height);
-  return 1;
+  return OnDecoder(handle, [&](Decoder& d) {
+    d.Resize(width, height);
+    return 1;
+  });
 }
 
 TAVRIN_API int32_t TAVRIN_CALL TavrinDecoder_SetVideoQuality(TavrinHandle handle, int32_t value) {
-  Decoder* decoder = tavrin::registry::Find(handle);
-  return decoder ? decoder->SetVideoQuality(value) : 0;
+  return OnDecoder(handle, [&](Decoder& d) { return d.SetVideoQuality(value); });
 }
 
 TAVRIN_API int32_t TAVRIN_CALL TavrinDecoder_SetPostFilter(TavrinHandle handle, int32_t value) {
-  Decoder* decoder = tavrin::registry::Find(handle);
-  return decoder ? decoder->SetPostFilter(value) : 0;
+  return OnDecoder(handle, [&](Decoder& d) { return d.SetPostFilter(value); });
 }
 
 TAVRIN_API int32_t TAVRIN_CALL TavrinDecoder_SetBrightness(TavrinHandle handle, int32_t value) {
-  Decoder* decoder = tavrin::registry::Find(handle);
-  return decoder ? decoder->SetBrightness(value) : 0;
+  return OnDecoder(handle, [&](Decoder& d) { return d.SetBrightness(value); });
 }
 
 TAVRIN_API int32_t TAVRIN_CALL TavrinDecoder_SetContrast(TavrinHandle handle, int32_t value) {
-  Decoder* decoder = tavrin::registry::Find(handle);
-  return decoder ? decoder->SetContrast(value) : 0;
+  return OnDecoder(handle, [&](Decoder& d) { return d.SetContrast(value); });
 }
 
 TAVRIN_API int32_t TAVRIN_CALL TavrinDecoder_SetSaturation(TavrinHandle handle, int32_t value) {
-  Decoder* decoder = tavrin::registry::Find(handle);
-  return decoder ? decoder->SetSaturation(value) : 0;
+  return OnDecoder(handle, [&](Decoder& d) { return d.SetSaturation(value); });
 }
 
 }  // extern "C"

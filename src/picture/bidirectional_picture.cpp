@@ -3,6 +3,7 @@
 // here is a reference for later pictures.
 #include <algorithm>
 
+#include "picture/inter_block.h"
 #include "picture/intra_macroblock.h"
 #include "picture/macroblock_walk.h"
 #include "picture/motion.h"
@@ -49,11 +50,6 @@ struct BidirectionalPicture {
     quant = packetQuant;
   }
 
-  void CopyFromPast(int32_t x, int32_t y) {
-    primitives.Copy16x16(BlockOrigin(past, x, y, 0), BlockOrigin(cur, x, y, 0), cur.strideY);
-    primitives.Copy8x8(BlockOrigin(past, x, y, 4), BlockOrigin(cur, x, y, 4), cur.strideCb);
-    primitives.Copy8x8(BlockOrigin(past, x, y, 5), BlockOrigin(cur, x, y, 5), cur.strideCr);
-  }
 
   int32_t AddResidual(int32_t x, int32_t y, int32_t block) {
     const int32_t status =
@@ -82,18 +78,8 @@ struct BidirectionalPicture {
 
   int32_t Block(int32_t x, int32_t y, int32_t block, const PictureBuffer& ref,
                 const MotionVector& v, bool coded) {
-    const int32_t stride = BlockStride(cur, block);
-    const uint8_t* from = BlockOrigin(ref, x, y, block);
-    uint8_t* to = BlockOrigin(cur, x, y, block);
-    if (!coded) {
-      primitives.PredictHalfSample8x8(from, stride, to, stride, &v, kRounding);
-      return 0;
-    }
-    const int32_t status =
-        primitives.ReconstructInter(&reader.bytePos, &reader.bitPos, residual, quant, matrix);
-    if (status != 0) return status;
-    primitives.PredictAddResidual8x8(from, stride, residual, to, stride, &v, kRounding);
-    return 0;
+    const InterBlockCoding coding{reader, quant, matrix, kRounding, residual};
+    return PredictInterBlock(coding, ref, cur, x, y, block, v, coded);
   }
 
   // An 8x8 block averaged from both anchors, plus its residual when coded.
@@ -163,7 +149,7 @@ struct BidirectionalPicture {
   int32_t Macroblock(int32_t x, int32_t y) {
     const int32_t index = y * f.mbWidth + x;
     if (f.mbStateMap[index] != 0) {
-      CopyFromPast(x, y);
+      CopyMacroblock(past, cur, x, y);
       return 0;
     }
     if (reader.GetBit()) return Direct(x, y, index, false, 0);

@@ -2,6 +2,7 @@
 // vectors, optional residual) and intra macroblocks.  Leaves the skip flags
 // and vectors the following B pictures read in mbStateMap and mvStore.
 #include "picture/diagnostics.h"
+#include "picture/inter_block.h"
 #include "picture/intra_macroblock.h"
 #include "picture/macroblock_header.h"
 #include "picture/macroblock_walk.h"
@@ -51,9 +52,7 @@ struct PredictedPicture {
   }
 
   void Skip(int32_t x, int32_t y, int32_t index) {
-    primitives.Copy16x16(BlockOrigin(ref, x, y, 0), BlockOrigin(cur, x, y, 0), cur.strideY);
-    primitives.Copy8x8(BlockOrigin(ref, x, y, 4), BlockOrigin(cur, x, y, 4), cur.strideCb);
-    primitives.Copy8x8(BlockOrigin(ref, x, y, 5), BlockOrigin(cur, x, y, 5), cur.strideCr);
+    CopyMacroblock(ref, cur, x, y);
     SetFourVectors(MvRowEntry(f, x + 1), MotionVector{0, 0});
     SetFourVectors(MvStoreEntry(f, index), MotionVector{0, 0});
     MarkNotIntra(f, x);
@@ -61,21 +60,10 @@ struct PredictedPicture {
 
   // One 8x8 block predicted with a vector, plus its residual when coded.
   int32_t PredictBlock(int32_t x, int32_t y, int32_t block, const MotionVector& v, bool coded) {
-    const int32_t stride = BlockStride(cur, block);
-    const uint8_t* from = BlockOrigin(ref, x, y, block);
-    uint8_t* to = BlockOrigin(cur, x, y, block);
-    if (!coded) {
-      primitives.PredictHalfSample8x8(from, stride, to, stride, &v, rounding);
-      return 0;
-    }
-    const int32_t status =
-        primitives.ReconstructInter(&reader.bytePos, &reader.bitPos, residual, quant, interMatrix);
-    if (status != 0) {
-      diagnosticSink(kInterBlockMessage);
-      return status;
-    }
-    primitives.PredictAddResidual8x8(from, stride, residual, to, stride, &v, rounding);
-    return 0;
+    const InterBlockCoding coding{reader, quant, interMatrix, rounding, residual};
+    const int32_t status = PredictInterBlock(coding, ref, cur, x, y, block, v, coded);
+    if (status != 0) diagnosticSink(kInterBlockMessage);
+    return status;
   }
 
   int32_t Inter(int32_t x, int32_t y, int32_t index, const Mcbpc& mcbpc, int32_t cbpy) {

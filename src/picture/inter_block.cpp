@@ -1,0 +1,31 @@
+#include "picture/inter_block.h"
+
+#include "picture/intra_macroblock.h"
+#include "primitives/dispatch/primitive_table.h"
+
+namespace tavrin {
+
+int32_t PredictInterBlock(const InterBlockCoding& coding, const PictureBuffer& ref,
+                          const PictureBuffer& cur, int32_t x, int32_t y, int32_t block,
+                          const MotionVector& v, bool coded) {
+  const int32_t stride = BlockStride(cur, block);
+  const uint8_t* from = BlockOrigin(ref, x, y, block);
+  uint8_t* to = BlockOrigin(cur, x, y, block);
+  if (!coded) {
+    primitives.PredictHalfSample8x8(from, stride, to, stride, &v, coding.rounding);
+    return 0;
+  }
+  const int32_t status = primitives.ReconstructInter(&coding.reader.bytePos, &coding.reader.bitPos,
+                                                     coding.residual, coding.quant, coding.matrix);
+  if (status != 0) return status;
+  primitives.PredictAddResidual8x8(from, stride, coding.residual, to, stride, &v, coding.rounding);
+  return 0;
+}
+
+void CopyMacroblock(const PictureBuffer& from, const PictureBuffer& to, int32_t x, int32_t y) {
+  primitives.Copy16x16(BlockOrigin(from, x, y, 0), BlockOrigin(to, x, y, 0), to.strideY);
+  primitives.Copy8x8(BlockOrigin(from, x, y, 4), BlockOrigin(to, x, y, 4), to.strideCb);
+  primitives.Copy8x8(BlockOrigin(from, x, y, 5), BlockOrigin(to, x, y, 5), to.strideCr);
+}
+
+}  // namespace tavrin
