@@ -5,7 +5,7 @@
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 
-packages=(cmake ninja-build g++ clang libgtest-dev libbenchmark-dev ffmpeg pkg-config python3)
+packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libbenchmark-dev libpng-dev ffmpeg pkg-config python3)
 
 missing=()
 for p in "${packages[@]}"; do

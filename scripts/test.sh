@@ -18,3 +18,9 @@ cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRIN
 cmake --build build-sanitize -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-sanitize --output-on-failure -j "$jobs"
+
+echo "== ThreadSanitizer build: concurrency tests"
+./scripts/test-threads.sh
+
+echo "== Fuzzing smoke run (clang, libFuzzer, a short fixed time per target)"
+./scripts/fuzz-smoke.sh

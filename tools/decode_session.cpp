@@ -43,7 +43,14 @@ bool DecodeSession::Open(std::span<const uint8_t> header, const DecodeSettings& 
   return true;
 }
 
-void DecodeSession::Hold(const PlanarPicture& p) {
+void DecodeSession::Show(const PlanarPicture& picture, CodingType type, const Sink& sink) {
+  showingType_ = type;
+  sink(picture);
+  ++counts_.shown;
+}
+
+void DecodeSession::Hold(const PlanarPicture& p, CodingType type) {
+  heldType_ = type;
   const int cw = (p.width + 1) / 2, ch = (p.height + 1) / 2;
   held_.resize(static_cast<size_t>(p.width) * p.height + 2 * static_cast<size_t>(cw) * ch);
   uint8_t* y = held_.data();
@@ -81,15 +88,11 @@ void DecodeSession::Feed(std::span<const uint8_t> bytes, const Sink& sink) {
   switch (header.header.vopCodingType) {
     case CodingType::kIntra:
     case CodingType::kPredicted:
-      if (holding_) {
-        sink(heldPicture_);
-        ++counts_.shown;
-      }
-      Hold(picture);
+      if (holding_) Show(heldPicture_, heldType_, sink);
+      Hold(picture, header.header.vopCodingType);
       break;
     case CodingType::kBidirectional:
-      sink(picture);
-      ++counts_.shown;
+      Show(picture, CodingType::kBidirectional, sink);
       break;
     case CodingType::kSprite:
       break;
@@ -98,9 +101,8 @@ void DecodeSession::Feed(std::span<const uint8_t> bytes, const Sink& sink) {
 
 void DecodeSession::Finish(const Sink& sink) {
   if (!holding_) return;
-  sink(heldPicture_);
-  ++counts_.shown;
   holding_ = false;
+  Show(heldPicture_, heldType_, sink);
 }
 
 }  // namespace tavrin::tool

@@ -54,6 +54,10 @@ class DecodeSession {
   // Passes on the picture still held.
   void Finish(const Sink& sink);
 
+  // While a sink runs: the coding type of the picture it is given; its
+  // display number (from 0) is counts().shown.
+  CodingType showingType() const { return showingType_; }
+
   const VideoObjectLayer& layer() const { return layer_; }
   int width() const { return layer_.videoObjectLayerWidth; }
   int height() const { return layer_.videoObjectLayerHeight; }
@@ -62,7 +66,8 @@ class DecodeSession {
   const std::string& error() const { return error_; }
 
  private:
-  void Hold(const PlanarPicture& picture);
+  void Hold(const PlanarPicture& picture, CodingType type);
+  void Show(const PlanarPicture& picture, CodingType type, const Sink& sink);
 
   TavrinHandle handle_ = 0;
   VideoObjectLayer layer_;
@@ -72,6 +77,8 @@ class DecodeSession {
   bool holding_ = false;
   std::vector<uint8_t> held_;
   PlanarPicture heldPicture_;
+  CodingType heldType_ = CodingType::kIntra;
+  CodingType showingType_ = CodingType::kIntra;
 };
 
 }  // namespace tavrin::tool

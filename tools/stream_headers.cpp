@@ -1,10 +1,11 @@
 #include "stream_headers.h"
 
 #include <algorithm>
-#include <map>
 #include <numeric>
 
+#include "complexity_estimation.h"
 #include "elementary_stream.h"
+#include "header_bit_reader.h"
 
 namespace tavrin::tool {
 
@@ -35,40 +36,9 @@ const std::array<uint8_t, 64> kDefaultNonintraQuantMatrix = {
 
 namespace {
 
-// Thrown by the reader when the bytes end or a marker bit is 0; caught by
-// the parsers below and turned into their error text.
-struct HeaderError {
-  std::string what;
-};
-
-class BitReader {
- public:
-  BitReader(std::span<const uint8_t> bytes, std::size_t byteOffset) : bytes_(bytes), bit_(byteOffset * 8) {}
-
-  uint32_t Read(int count, const char* element) {
-    if (bit_ + static_cast<std::size_t>(count) > bytes_.size() * 8) {
-      throw HeaderError{std::string("the header ends before ") + element};
-    }
-    uint32_t value = 0;
-    for (int i = 0; i < count; ++i, ++bit_) {
-      value = (value << 1) | ((bytes_[bit_ >> 3] >> (7 - (bit_ & 7))) & 1u);
-    }
-    return value;
-  }
-  bool Flag(const char* element) { return Read(1, element) != 0; }
-  void Marker(const char* after) {
-    if (Read(1, "a marker bit") == 0) throw HeaderError{std::string("the marker bit after ") + after + " is 0"};
-  }
-  std::size_t position() const { return bit_; }
-
- private:
-  std::span<const uint8_t> bytes_;
-  std::size_t bit_;
-};
-
 // Up to 64 values in zigzag order; a 0 ends the list and the last value
 // stored fills the remaining positions.
-void ReadQuantMatrix(BitReader& reader, std::array<uint8_t, 64>& matrix, const char* element) {
+void ReadQuantMatrix(HeaderBits& reader, std::array<uint8_t, 64>& matrix, const char* element) {
   int k = 0;
   uint8_t last = 0;
   for (; k < 64; ++k) {
@@ -79,113 +49,6 @@ void ReadQuantMatrix(BitReader& reader, std::array<uint8_t, 64>& matrix, const c
   }
   if (k == 0) throw HeaderError{std::string(element) + " starts with 0"};
   for (; k < 64; ++k) matrix[kZigzagScan[k]] = last;
-}
-
-void ReadComplexityEstimation(BitReader& reader, ComplexityEstimation& c) {
-  c.estimationMethod = static_cast<int>(reader.Read(2, "estimation_method"));
-  if (c.estimationMethod != 0 && c.estimationMethod != 1) return;
-  c.shapeComplexityEstimationDisable = reader.Flag("shape_complexity_estimation_disable");
-  if (!c.shapeComplexityEstimationDisable) {
-    c.opaque = reader.Flag("opaque");
-    c.transparent = reader.Flag("transparent");
-    c.intraCae = reader.Flag("intra_cae");
-    c.interCae = reader.Flag("inter_cae");
-    c.noUpdate = reader.Flag("no_update");
-    c.upsampling = reader.Flag("upsampling");
-  }
-  c.textureComplexityEstimationSet1Disable = reader.Flag("texture_complexity_estimation_set_1_disable");
-  if (!c.textureComplexityEstimationSet1Disable) {
-    c.intraBlocks = reader.Flag("intra_blocks");
-    c.interBlocks = reader.Flag("inter_blocks");
-    c.inter4vBlocks = reader.Flag("inter4v_blocks");
-    c.notCodedBlocks = reader.Flag("not_coded_blocks");
-  }
-  reader.Marker("texture_complexity_estimation_set_1");
-  c.textureComplexityEstimationSet2Disable = reader.Flag("texture_complexity_estimation_set_2_disable");
-  if (!c.textureComplexityEstimationSet2Disable) {
-    c.dctCoefs = reader.Flag("dct_coefs");
-    c.dctLines = reader.Flag("dct_lines");
-    c.vlcSymbols = reader.Flag("vlc_symbols");
-    c.vlcBits = reader.Flag("vlc_bits");
-  }
-  c.motionCompensationComplexityDisable = reader.Flag("motion_compensation_complexity_disable");
-  if (!c.motionCompensationComplexityDisable) {
-    c.apm = reader.Flag("apm");
-    c.npm = reader.Flag("npm");
-    c.interpolateMcQ = reader.Flag("interpolate_mc_q");
-    c.forwBackMcQ = reader.Flag("forw_back_mc_q");
-    c.halfpel2 = reader.Flag("halfpel2");
-    c.halfpel4 = reader.Flag("halfpel4");
-  }
-  reader.Marker("the complexity estimation flags");
-  if (c.estimationMethod == 1) {
-    c.version2ComplexityEstimationDisable = reader.Flag("version2_complexity_estimation_disable");
-    if (!c.version2ComplexityEstimationDisable) {
-      c.sadct = reader.Flag("sadct");
-      c.quarterpel = reader.Flag("quarterpel");
-    }
-  }
-}
-
-// The per-picture estimation counts: 8 bits each, 4 for vlc_bits, in the
-// order of the picture's coding type.
-void SkipComplexityCounts(BitReader& reader, const ComplexityEstimation& c, CodingType type) {
-  if (c.estimationMethod != 0 && c.estimationMethod != 1) return;
-  auto count = [&](bool flag, const char* name) {
-    if (flag) reader.Read(8, name);
-  };
-  auto shapeAndTexture = [&] {
-    count(c.opaque, "dcecs_opaque");
-    count(c.transparent, "dcecs_transparent");
-    count(c.intraCae, "dcecs_intra_cae");
-    count(c.interCae, "dcecs_inter_cae");
-    count(c.noUpdate, "dcecs_no_update");
-    count(c.upsampling, "dcecs_upsampling");
-  };
-  auto set1And2 = [&] {
-    count(c.intraBlocks, "dcecs_intra_blocks");
-    count(c.notCodedBlocks, "dcecs_not_coded_blocks");
-    count(c.dctCoefs, "dcecs_dct_coefs");
-    count(c.dctLines, "dcecs_dct_lines");
-    count(c.vlcSymbols, "dcecs_vlc_symbols");
-    if (c.vlcBits) reader.Read(4, "dcecs_vlc_bits");
-  };
-  auto motion = [&](bool interpolate) {
-    count(c.interBlocks, "dcecs_inter_blocks");
-    count(c.inter4vBlocks, "dcecs_inter4v_blocks");
-    count(c.apm, "dcecs_apm");
-    count(c.npm, "dcecs_npm");
-    count(c.forwBackMcQ, "dcecs_forw_back_mc_q");
-    count(c.halfpel2, "dcecs_halfpel2");
-    count(c.halfpel4, "dcecs_halfpel4");
-    if (interpolate) count(c.interpolateMcQ, "dcecs_interpolate_mc_q");
-  };
-  switch (type) {
-    case CodingType::kIntra:
-      shapeAndTexture();
-      set1And2();
-      count(c.sadct, "dcecs_sadct");
-      break;
-    case CodingType::kPredicted:
-      shapeAndTexture();
-      set1And2();
-      motion(false);
-      count(c.sadct, "dcecs_sadct");
-      count(c.quarterpel, "dcecs_quarterpel");
-      break;
-    case CodingType::kBidirectional:
-      shapeAndTexture();
-      set1And2();
-      motion(true);
-      count(c.sadct, "dcecs_sadct");
-      count(c.quarterpel, "dcecs_quarterpel");
-      break;
-    case CodingType::kSprite:
-      set1And2();
-      motion(true);
-      count(c.quarterpel, "dcecs_quarterpel");
-      break;
-  }
 }
 
 std::string Join(const std::vector<std::string>& parts) {
@@ -232,7 +95,7 @@ LayerHeaderResult ParseVideoObjectLayer(std::span<const uint8_t> bytes) {
   v.nonintraQuantMat = kDefaultNonintraQuantMatrix;
   auto refuse = [&](const char* reason) { result.refusals.emplace_back(reason); };
 
-  BitReader r(bytes, start + 4);
+  HeaderBits r(bytes, start + 4);
   try {
     v.randomAccessibleVol = r.Flag("random_accessible_vol");
     v.videoObjectTypeIndication = static_cast<int>(r.Read(8, "video_object_type_indication"));
@@ -416,7 +279,7 @@ PictureHeaderResult ParsePictureHeader(std::span<const uint8_t> bytes, const Vid
     result.error = "the layer header gives no time increment size";
     return result;
   }
-  BitReader r(bytes, start + 4);
+  HeaderBits r(bytes, start + 4);
   try {
     h.vopCodingType = static_cast<CodingType>(r.Read(2, "vop_coding_type"));
     while (r.Flag("modulo_time_base")) ++h.moduloTimeBase;
@@ -455,41 +318,12 @@ PictureHeaderResult ParsePictureHeader(std::span<const uint8_t> bytes, const Vid
     if (h.vopCodingType == CodingType::kBidirectional) {
       h.vopFcodeBackward = static_cast<int>(r.Read(3, "vop_fcode_backward"));
     }
+    h.macroblockBit = r.position();
     h.detailsKnown = true;
   } catch (const HeaderError& e) {
     result.error = e.what;
   }
   return result;
-}
-
-int64_t PictureClock::Next(const PictureHeader& header) {
-  int64_t seconds;
-  if (header.vopCodingType == CodingType::kBidirectional) {
-    seconds = pastAnchorSeconds_ + header.moduloTimeBase;
-  } else {
-    pastAnchorSeconds_ = lastAnchorSeconds_;
-    lastAnchorSeconds_ += header.moduloTimeBase;
-    seconds = lastAnchorSeconds_;
-  }
-  return seconds * resolution_ + header.vopTimeIncrement;
-}
-
-Ratio FrameRateFromTimes(int resolution, std::vector<int64_t> times) {
-  std::sort(times.begin(), times.end());
-  times.erase(std::unique(times.begin(), times.end()), times.end());
-  if (times.size() < 2 || resolution <= 0) return {0, 0};
-  std::map<int64_t, int> counts;
-  for (std::size_t i = 1; i < times.size(); ++i) ++counts[times[i] - times[i - 1]];
-  int64_t distance = 0;
-  int best = 0;
-  for (const auto& [d, n] : counts) {
-    if (n > best) {
-      best = n;
-      distance = d;
-    }
-  }
-  const int64_t g = std::gcd(static_cast<int64_t>(resolution), distance);
-  return {static_cast<int>(resolution / g), static_cast<int>(distance / g)};
 }
 
 }  // namespace tavrin::tool

@@ -169,6 +169,9 @@ struct PictureHeader {
   int vopQuant = 0;
   int vopFcodeForward = 0;   // P, B and S pictures
   int vopFcodeBackward = 0;  // B pictures
+  // With detailsKnown: where the macroblock data starts, in bits from the
+  // start of the bytes given to ParsePictureHeader.
+  std::size_t macroblockBit = 0;
 };
 
 struct PictureHeaderResult {
@@ -183,27 +186,5 @@ struct PictureHeaderResult {
 // pictures of a stream the decoder refuses, or sprite pictures, only the
 // elements up to vop_coded are read.
 PictureHeaderResult ParsePictureHeader(std::span<const uint8_t> bytes, const VideoObjectLayer& layer);
-
-// Full picture times from the headers, fed in decode order.  An I, P or S
-// picture (coded or not) counts its modulo_time_base seconds from the
-// previous such picture; a B picture counts them from the anchor before the
-// most recent one, which is the previous I or P picture in display order.
-// Times are in ticks of the layer's time resolution since the first
-// picture's second.
-class PictureClock {
- public:
-  explicit PictureClock(int resolution) : resolution_(resolution) {}
-  int64_t Next(const PictureHeader& header);
-
- private:
-  int64_t resolution_;
-  int64_t lastAnchorSeconds_ = 0;
-  int64_t pastAnchorSeconds_ = 0;
-};
-
-// The most common distance between consecutive picture times (any order),
-// as a rate of resolution / distance pictures per second, reduced; 0:0 when
-// fewer than two distinct times are given.
-Ratio FrameRateFromTimes(int resolution, std::vector<int64_t> times);
 
 }  // namespace tavrin::tool

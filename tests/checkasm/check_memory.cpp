@@ -1,4 +1,5 @@
 // Memory primitives: every variant against the reference.
+#include <algorithm>
 #include <cstring>
 
 #include "checkasm/checkasm.h"
@@ -24,6 +25,25 @@ TEST(CheckAsm, ZeroBytes) {
     }
     checkasm::Bench("ZeroBytes 4096 v" + std::to_string(c.variant),
                     [&] { c.fn(b.data(), 4096); });
+  }
+}
+
+// Ranges around and above the sizes from which variants write with stores
+// that bypass the caches (20480 and 524288 bytes), at every alignment.
+TEST(CheckAsm, ZeroBytesLargeRanges) {
+  CHECKASM_TRACE();
+  auto rng = checkasm::Rng("ZeroBytesLargeRanges");
+  std::vector<uint8_t> a(600000), b(600000);
+  for (const auto& c : checkasm::CandidatesOf(checkasm::Table().ZeroBytes)) {
+    for (int32_t base : {20479, 20480, 524287, 524288, 524289, 524304, 599000}) {
+      const int32_t offset = static_cast<int32_t>(rng() % 32);
+      const int32_t count = std::min(base, static_cast<int32_t>(a.size()) - 40) - offset % 7;
+      for (size_t i = 0; i < a.size(); ++i) a[i] = b[i] = static_cast<uint8_t>(rng() | 1);
+      ASSERT_EQ(tavrin::reference::ZeroBytes(a.data() + offset, count),
+                c.fn(b.data() + offset, count));
+      ASSERT_EQ(0, std::memcmp(a.data(), b.data(), a.size()))
+          << "variant " << c.variant << " count " << count << " offset " << offset;
+    }
   }
 }
 

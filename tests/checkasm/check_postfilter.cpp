@@ -1,6 +1,8 @@
 // Post-filter primitives: every variant against the reference, whole
 // pictures compared.
 #include <algorithm>
+#include <cstdint>
+#include <iterator>
 #include <string>
 
 #include "checkasm/checkasm.h"
@@ -61,6 +63,42 @@ TEST(CheckAsm, DeblockHorizontalEdge) {
 TEST(CheckAsm, DeblockVerticalEdge) {
   CheckDeblock("DeblockVerticalEdge", checkasm::Table().DeblockVerticalEdge,
                tavrin::reference::DeblockVerticalEdge);
+}
+
+// The quantiser and both thresholds are used as given: values far outside
+// their usual ranges (vector variants narrow them to 16-bit lanes) must
+// decide every line as the reference does.
+template <typename Fn>
+void CheckDeblockArguments(const char* name, const tavrin::PrimitiveRow<Fn>& row, Fn reference) {
+  CHECKASM_TRACE();
+  auto rng = checkasm::Rng(name);
+  const int32_t values[] = {INT32_MIN, -70000, -256, -2, -1, 0, 1, 2, 5, 9, 10, 11,
+                            127, 128, 129, 254, 255, 256, 32767, 32768, 70000, INT32_MAX};
+  auto pick = [&] { return values[rng() % std::size(values)]; };
+  constexpr int32_t kStride = 24;
+  std::vector<uint8_t> want(kStride * 20), got;
+  for (const auto& c : checkasm::CandidatesOf(row)) {
+    for (int iter = 0; iter < 4000; ++iter) {
+      FillPicture(rng, want);
+      got = want;
+      const int32_t qp = iter % 3 == 0 ? 1 + static_cast<int32_t>(rng() % 31) : pick();
+      const int32_t thr1 = iter % 3 == 1 ? static_cast<int32_t>(rng() % 10) : pick();
+      const int32_t thr2 = iter % 3 == 2 ? static_cast<int32_t>(rng() % 12) : pick();
+      const size_t at = 8 * kStride + 8;
+      ASSERT_EQ(reference(want.data() + at, kStride, qp, thr1, thr2),
+                c.fn(got.data() + at, kStride, qp, thr1, thr2));
+      ASSERT_EQ(want, got) << "variant " << c.variant << " qp " << qp << " thr " << thr1 << ","
+                           << thr2;
+    }
+  }
+}
+
+TEST(CheckAsm, DeblockEdgesWithArgumentsAsGiven) {
+  CheckDeblockArguments("DeblockHorizontalEdge arguments",
+                        checkasm::Table().DeblockHorizontalEdge,
+                        tavrin::reference::DeblockHorizontalEdge);
+  CheckDeblockArguments("DeblockVerticalEdge arguments", checkasm::Table().DeblockVerticalEdge,
+                        tavrin::reference::DeblockVerticalEdge);
 }
 
 TEST(CheckAsm, DeringThreshold) {

@@ -182,4 +182,29 @@ enc xvid_gop4.m4v "$(src2 176x144)" "" -c:v libxvid -qscale:v 4 -g 4 -frames:v 1
 # --- The sample for the README: 3 seconds of 320x240, I, P and B pictures --
 enc sample.m4v "testsrc2=size=320x240:rate=25" "+mv4" -c:v libxvid -bf 2 -qscale:v 5 -g 50 -frames:v 75
 
-echo "make_streams: wrote $(ls "$out"/*.m4v | wc -l) streams to $out"
+# --- Containers, for the tool's AVI and MP4/MOV readers ------------------
+# mux NAME FORMAT FLAGS [ENCODER OPTIONS...]: 20 pictures (or -frames:v
+# given later) of testsrc2 at 176x144 in the container FORMAT.
+mux() {
+  local name="$1" format="$2" flags="$3"
+  shift 3
+  local command=(ffmpeg -hide_banner -loglevel error -nostdin -y -threads 1 -fflags +bitexact
+    -f lavfi -i "$(src2 176x144)" -flags "+bitexact$flags" "$@" -f "$format" "$out/$name")
+  if [ "${MAKE_STREAMS_PRINT:-0}" = 1 ]; then
+    printf '%s: %s\n' "$name" "${command[*]}"
+  fi
+  "${command[@]}"
+}
+# Xvid in AVI: B pictures packed two to a chunk behind their anchor, each
+# packed chunk later followed by a 6-byte placeholder chunk (vop_coded 0);
+# two empty chunks after the first.
+mux xvid_packed.avi avi "" -c:v libxvid -bf 2 -qscale:v 5 -frames:v 20
+# ffmpeg's mpeg4 in AVI (FourCC FMP4): one picture per chunk, headers in
+# front of the first picture.
+mux mpeg4_ipb.avi avi "" -c:v mpeg4 -bf 2 -qscale:v 5 -frames:v 20
+# ffmpeg's mpeg4 in MP4: headers only in the esds box, B pictures.
+mux mpeg4_ipb.mp4 mp4 "" -c:v mpeg4 -bf 2 -qscale:v 5 -frames:v 20
+# ffmpeg's mpeg4 in QuickTime MOV: four vectors, an I picture at 12.
+mux mpeg4_mv4.mov mov "+mv4" -c:v mpeg4 -qscale:v 5 -frames:v 15
+
+echo "make_streams: wrote $(ls "$out"/*.m4v | wc -l) streams and $(ls "$out"/*.avi "$out"/*.mp4 "$out"/*.mov | wc -l) container files to $out"

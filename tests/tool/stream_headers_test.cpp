@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "elementary_stream.h"
+#include "frame_rate.h"
 #include "support/reference_decode.h"
 #include "support/test_paths.h"
 

@@ -28,3 +28,27 @@ PrimitiveStatus PredictOverlapped8x8(const uint8_t* reference, int32_t reference
                                      const MotionVector* right, const MotionVector* above,
                                      const MotionVector* below, int32_t rounding);
 }  // namespace tavrin::reference
+
+#if defined(__SSE2__)
+// The same primitives with SSE2 (every x86-64 processor has it): variants 1
+// to 3 of their rows on x86.  PredictOverlapped8x8 keeps the portable code.
+namespace tavrin::sse2 {
+PrimitiveStatus Copy16x16(const uint8_t* source, uint8_t* destination, int32_t stride);
+PrimitiveStatus Copy8x8(const uint8_t* source, uint8_t* destination, int32_t stride);
+PrimitiveStatus AddResidual8x8(uint8_t* picture, const int16_t* residual, int32_t stride);
+PrimitiveStatus Average8x8(const uint8_t* source, int32_t sourceStride, uint8_t* destination,
+                           int32_t destinationStride);
+PrimitiveStatus Average16x16(const uint8_t* source, int32_t sourceStride, uint8_t* destination,
+                             int32_t destinationStride);
+PrimitiveStatus PredictHalfSample8x8(const uint8_t* reference, int32_t referenceStride,
+                                     uint8_t* destination, int32_t destinationStride,
+                                     const MotionVector* vector, int32_t rounding);
+PrimitiveStatus PredictHalfSample16x16(const uint8_t* reference, int32_t referenceStride,
+                                       uint8_t* destination, int32_t destinationStride,
+                                       const MotionVector* vector, int32_t rounding);
+PrimitiveStatus PredictAddResidual8x8(const uint8_t* reference, int32_t referenceStride,
+                                      const int16_t* residual, uint8_t* destination,
+                                      int32_t destinationStride, const MotionVector* vector,
+                                      int32_t rounding);
+}  // namespace tavrin::sse2
+#endif

@@ -1,5 +1,7 @@
 #include "primitives/dispatch/selection.h"
 
+#include "picture/block_routines_sse2.h"
+
 namespace tavrin {
 namespace {
 
@@ -123,12 +125,19 @@ int32_t SelectPrimitives() {
   return SelectPrimitives(primitives, CpuClassOf(platform::ReadCpuProbe()));
 }
 
+// On x86 the SSE2 forms of the transforms and the store, which give the
+// same results as the portable ones, are installed instead of them.
 void SelectBlockRoutines(BlockRoutineSet& set, int32_t modelCode) {
   const bool newer = RoutineClassOf(modelCode) >= 2;
-  set.inverseTransform.set(newer ? blockroutines::InverseTransformNewer
-                                 : blockroutines::InverseTransformOlder);
+#if defined(__SSE2__)
+  namespace routines = blockroutines::sse2;
+#else
+  namespace routines = blockroutines;
+#endif
+  set.inverseTransform.set(newer ? routines::InverseTransformNewer
+                                 : routines::InverseTransformOlder);
   set.transformAndStore.set(blockroutines::TransformAndStore);
-  set.storeClamped.set(blockroutines::StoreClamped);
+  set.storeClamped.set(routines::StoreClamped);
   set.endSimdState.set(blockroutines::EndSimdState);
 }
 

@@ -8,3 +8,11 @@ namespace tavrin::reference {
 PrimitiveStatus PadPlane(uint8_t* base, int32_t width, int32_t height, int32_t border,
                          int32_t stride);
 }  // namespace tavrin::reference
+
+#if defined(__SSE2__)
+// The same with SSE2 (variants 1 to 3 of its row on x86).
+namespace tavrin::sse2 {
+PrimitiveStatus PadPlane(uint8_t* base, int32_t width, int32_t height, int32_t border,
+                         int32_t stride);
+}  // namespace tavrin::sse2
+#endif

@@ -6,12 +6,13 @@
 #include "primitives/reconstruction/block_arithmetic.h"
 #include "primitives/reconstruction/inverse_dct.h"
 #include "primitives/reconstruction/reconstruction.h"
+#include "primitives/reconstruction/reconstruction_bodies.h"
 #include "primitives/scan_tables.h"
 
-namespace tavrin::reference {
+namespace tavrin::reconstruction {
 
-PrimitiveStatus ReconstructInter(BytePointer* bytePos, int32_t* bitPos, int16_t* residual,
-                                 int32_t quant, const uint8_t* matrix) {
+PrimitiveStatus ReconstructInter(InverseDctFn transform, BytePointer* bytePos, int32_t* bitPos,
+                                 int16_t* residual, int32_t quant, const uint8_t* matrix) {
   if (bytePos == nullptr || bitPos == nullptr || residual == nullptr || *bytePos == nullptr) {
     return NullPointer;
   }
@@ -27,7 +28,7 @@ PrimitiveStatus ReconstructInter(BytePointer* bytePos, int32_t* bitPos, int16_t*
 
   // A lone DC without a matrix: the transform of it is flat.
   if (list.count == 1 && matrix == nullptr && list.positions[0] == 0) {
-    const int32_t dc = reconstruction::DequantiseH263(list.levels[0], quant);
+    const int32_t dc = DequantiseH263(list.levels[0], quant);
     std::fill(residual, residual + 64, static_cast<int16_t>((dc + 4) >> 3));
     return Ok;
   }
@@ -39,17 +40,27 @@ PrimitiveStatus ReconstructInter(BytePointer* bytePos, int32_t* bitPos, int16_t*
     const int32_t level = list.levels[k];
     int32_t value;
     if (matrix == nullptr) {
-      value = reconstruction::DequantiseH263(level, quant);
+      value = DequantiseH263(level, quant);
     } else {
       const int32_t sign = level < 0 ? -1 : (level > 0 ? 1 : 0);
-      value = reconstruction::ClampCoefficient((2 * level + sign) * matrix[position] * quant / 16);
+      value = ClampCoefficient((2 * level + sign) * matrix[position] * quant / 16);
       sum += value;
     }
     block[position] = static_cast<int16_t>(value);
   }
-  if (matrix != nullptr) reconstruction::ApplyMismatchControl(block, sum);
-  reconstruction::InverseDct(block, residual);
+  if (matrix != nullptr) ApplyMismatchControl(block, sum);
+  transform(block, residual);
   return Ok;
+}
+
+}  // namespace tavrin::reconstruction
+
+namespace tavrin::reference {
+
+PrimitiveStatus ReconstructInter(BytePointer* bytePos, int32_t* bitPos, int16_t* residual,
+                                 int32_t quant, const uint8_t* matrix) {
+  return reconstruction::ReconstructInter(reconstruction::InverseDct, bytePos, bitPos, residual,
+                                          quant, matrix);
 }
 
 PrimitiveStatus InverseDct8x8(int16_t* block) {

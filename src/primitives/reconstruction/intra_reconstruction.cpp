@@ -17,17 +17,17 @@
 
 #include "primitives/coefficients/coefficient_codes.h"
 #include "primitives/reconstruction/block_arithmetic.h"
+#include "primitives/reconstruction/reconstruction_bodies.h"
 #include "primitives/reconstruction/inverse_dct.h"
 #include "primitives/reconstruction/reconstruction.h"
 #include "primitives/scan_tables.h"
 
-namespace tavrin::reference {
+namespace tavrin::reconstruction {
 namespace {
 
 using coefficients::CoefficientList;
 using coefficients::FirstColumnIndex;
 using coefficients::FirstRowIndex;
-using reconstruction::ClampCoefficient;
 
 int32_t DcOrDefault(int16_t dc) { return dc < 0 ? 1024 : dc; }
 
@@ -69,9 +69,11 @@ void SaveEdge(const std::array<uint8_t, 8>& map, const CoefficientList& list, in
   for (std::size_t i = 1; i < 8; ++i) edge[i] = list.levels[map[i]];
 }
 
-PrimitiveStatus ReconstructIntra(bool coded, BytePointer* bytePos, int32_t* bitPos,
-                                 uint8_t* destination, int32_t stride, int16_t* predRow,
-                                 int16_t* predCol, int32_t quantArgument,
+}  // namespace
+
+PrimitiveStatus ReconstructIntra(InverseDctStoreFn store, bool coded, BytePointer* bytePos,
+                                 int32_t* bitPos, uint8_t* destination, int32_t stride,
+                                 int16_t* predRow, int16_t* predCol, int32_t quantArgument,
                                  const uint8_t* qpNeighbours, const uint8_t* matrix,
                                  int32_t blockIndex, int32_t useIntraDcVlc, int32_t acPrediction) {
   if (bytePos == nullptr || bitPos == nullptr || destination == nullptr || *bytePos == nullptr) {
@@ -150,7 +152,7 @@ PrimitiveStatus ReconstructIntra(bool coded, BytePointer* bytePos, int32_t* bitP
   }
 
   // DC reconstruction (the sum keeps 16 bits).
-  const int32_t scaler = reconstruction::DcScaler(quant, chrominance);
+  const int32_t scaler = DcScaler(quant, chrominance);
   const int16_t quantisedDc = static_cast<int16_t>(dcLevel + (dcPredictor + (scaler >> 1)) / scaler);
   const int32_t dc = ClampCoefficient(ClampCoefficient(quantisedDc) * scaler);
   list.levels[0] = static_cast<int16_t>(dc);
@@ -188,27 +190,31 @@ PrimitiveStatus ReconstructIntra(bool coded, BytePointer* bytePos, int32_t* bitP
     const int32_t level = list.levels[k];
     int32_t value;
     if (matrix == nullptr) {
-      value = reconstruction::DequantiseH263(level, quant);
+      value = DequantiseH263(level, quant);
     } else {
       value = ClampCoefficient(level * quant * matrix[position] / 8);
       sum += value;
     }
     block[position] = static_cast<int16_t>(value);
   }
-  if (matrix != nullptr) reconstruction::ApplyMismatchControl(block, sum);
-  reconstruction::InverseDctStore(block, destination, stride);
+  if (matrix != nullptr) ApplyMismatchControl(block, sum);
+  store(block, destination, stride);
   return Ok;
 }
 
-}  // namespace
+}  // namespace tavrin::reconstruction
+
+namespace tavrin::reference {
 
 PrimitiveStatus ReconstructIntraCoded(BytePointer* bytePos, int32_t* bitPos, uint8_t* destination,
                                       int32_t stride, int16_t* predRow, int16_t* predCol,
                                       int32_t quant, const uint8_t* qpNeighbours,
                                       const uint8_t* matrix, int32_t blockIndex,
                                       int32_t useIntraDcVlc, int32_t acPrediction) {
-  return ReconstructIntra(true, bytePos, bitPos, destination, stride, predRow, predCol, quant,
-                          qpNeighbours, matrix, blockIndex, useIntraDcVlc, acPrediction);
+  return reconstruction::ReconstructIntra(reconstruction::InverseDctStore, true, bytePos, bitPos,
+                                          destination, stride, predRow, predCol, quant,
+                                          qpNeighbours, matrix, blockIndex, useIntraDcVlc,
+                                          acPrediction);
 }
 
 PrimitiveStatus ReconstructIntraUncoded(BytePointer* bytePos, int32_t* bitPos,
@@ -217,8 +223,10 @@ PrimitiveStatus ReconstructIntraUncoded(BytePointer* bytePos, int32_t* bitPos,
                                         const uint8_t* qpNeighbours, const uint8_t* matrix,
                                         int32_t blockIndex, int32_t useIntraDcVlc,
                                         int32_t acPrediction) {
-  return ReconstructIntra(false, bytePos, bitPos, destination, stride, predRow, predCol, quant,
-                          qpNeighbours, matrix, blockIndex, useIntraDcVlc, acPrediction);
+  return reconstruction::ReconstructIntra(reconstruction::InverseDctStore, false, bytePos, bitPos,
+                                          destination, stride, predRow, predCol, quant,
+                                          qpNeighbours, matrix, blockIndex, useIntraDcVlc,
+                                          acPrediction);
 }
 
 }  // namespace tavrin::reference

@@ -17,4 +17,12 @@ void InverseDct(const int16_t* input, int16_t* output);
 // destination + row * stride + column.  The block itself is not changed.
 void InverseDctStore(const int16_t* block, uint8_t* destination, int32_t stride);
 
+#if defined(__SSE2__)
+// The same two operations with SSE2, giving exactly the same outputs.
+namespace sse2 {
+void InverseDct(const int16_t* input, int16_t* output);
+void InverseDctStore(const int16_t* block, uint8_t* destination, int32_t stride);
+}  // namespace sse2
+#endif
+
 }  // namespace tavrin::reconstruction

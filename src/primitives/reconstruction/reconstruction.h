@@ -20,3 +20,23 @@ PrimitiveStatus ReconstructIntraUncoded(BytePointer* bytePos, int32_t* bitPos,
                                         int32_t acPrediction);
 PrimitiveStatus InverseDct8x8(int16_t* block);
 }  // namespace tavrin::reference
+
+#if defined(__SSE2__)
+// Variants with the SSE2 inverse DCT (variants 1 to 3 of their rows on x86).
+namespace tavrin::sse2 {
+PrimitiveStatus ReconstructIntraCoded(BytePointer* bytePos, int32_t* bitPos, uint8_t* destination,
+                                      int32_t stride, int16_t* predRow, int16_t* predCol,
+                                      int32_t quant, const uint8_t* qpNeighbours,
+                                      const uint8_t* matrix, int32_t blockIndex,
+                                      int32_t useIntraDcVlc, int32_t acPrediction);
+PrimitiveStatus ReconstructIntraUncoded(BytePointer* bytePos, int32_t* bitPos,
+                                        uint8_t* destination, int32_t stride, int16_t* predRow,
+                                        int16_t* predCol, int32_t quant,
+                                        const uint8_t* qpNeighbours, const uint8_t* matrix,
+                                        int32_t blockIndex, int32_t useIntraDcVlc,
+                                        int32_t acPrediction);
+PrimitiveStatus ReconstructInter(BytePointer* bytePos, int32_t* bitPos, int16_t* residual,
+                                 int32_t quant, const uint8_t* matrix);
+PrimitiveStatus InverseDct8x8(int16_t* block);
+}  // namespace tavrin::sse2
+#endif

@@ -132,7 +132,9 @@ TEST(PostFilter, ReferencesStayUnfilteredAndModesDiffer) {
       for (int r = 0; r < 72; ++r)
         chroma |= std::memcmp(a.planeCb + r * a.strideCb, b.planeCb + r * b.strideCb, 88) != 0;
       if (i % 3 == 2) chromaDiffers += chroma;
-      if (i % 3 == 1) EXPECT_FALSE(chroma) << "mode 1 leaves chroma alone";
+      if (i % 3 == 1) {
+        EXPECT_FALSE(chroma) << "mode 1 leaves chroma alone";
+      }
       ++differing;
     }
   }

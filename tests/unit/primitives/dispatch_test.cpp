@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "picture/block_routines_sse2.h"
 #include "primitives/memory/memory.h"
 
 namespace tavrin {
@@ -144,16 +145,22 @@ TEST(Selection, FallsBackThroughThePreferenceRow) {
 }
 
 TEST(Selection, BlockRoutinesByProcessorModel) {
+  // On x86 the SSE2 forms of the transforms and the store are installed.
+#if defined(__SSE2__)
+  namespace routines = blockroutines::sse2;
+#else
+  namespace routines = blockroutines;
+#endif
   BlockRoutineSet set;
   SelectBlockRoutines(set, 6);
-  EXPECT_EQ(set.inverseTransform.get(), &blockroutines::InverseTransformNewer);
+  EXPECT_EQ(set.inverseTransform.get(), &routines::InverseTransformNewer);
   SelectBlockRoutines(set, 8);
-  EXPECT_EQ(set.inverseTransform.get(), &blockroutines::InverseTransformNewer);
+  EXPECT_EQ(set.inverseTransform.get(), &routines::InverseTransformNewer);
   SelectBlockRoutines(set, 9);
-  EXPECT_EQ(set.inverseTransform.get(), &blockroutines::InverseTransformOlder);
+  EXPECT_EQ(set.inverseTransform.get(), &routines::InverseTransformOlder);
   SelectBlockRoutines(set, 5);
-  EXPECT_EQ(set.inverseTransform.get(), &blockroutines::InverseTransformOlder);
-  EXPECT_EQ(set.storeClamped.get(), &blockroutines::StoreClamped);
+  EXPECT_EQ(set.inverseTransform.get(), &routines::InverseTransformOlder);
+  EXPECT_EQ(set.storeClamped.get(), &routines::StoreClamped);
   EXPECT_EQ(set.transformAndStore.get(), &blockroutines::TransformAndStore);
   EXPECT_EQ(set.endSimdState.get(), &blockroutines::EndSimdState);
 }

@@ -1,0 +1,170 @@
+// The 8x8 inverse DCT with SSE2, giving exactly the outputs of the portable
+// transform in inverse_dct.cpp.
+//
+// Row pass: one row per step.  The row's inputs are regrouped into the
+// pairs (X0, X2), (X1, X3), (X4, X6), (X5, X7); each pair, broadcast to four
+// 32-bit lanes, meets a table of constant pairs in one multiply-add, so
+// that the four lanes hold the even sums e0..e3 or the odd sums o0..o3.  A
+// multiply-add of 16-bit values with these constants cannot overflow, and
+// the further 32-bit adds wrap exactly like the portable sums.  The outputs
+// (e ± o) >> 12 are saturated to 16 bits by the pack.
+//
+// Column pass: all eight columns at once, one row of the row-pass output
+// per register, with the saturating 16-bit adds and the high-half multiplies
+// the transform is defined with.
+#if defined(__SSE2__)
+
+#include <emmintrin.h>
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "primitives/reconstruction/inverse_dct.h"
+#include "primitives/reconstruction/reconstruction.h"
+
+namespace tavrin::reconstruction::sse2 {
+namespace {
+
+// Row-pass multipliers by prescale group (rows 0/4, 1/7, 2/6, 3/5), in the
+// order k4, k2, k6, k1, k3, k5, k7.
+constexpr int16_t kRowConstants[4][7] = {
+    {16384, 21407, 8867, 22725, 19266, 12873, 4520},
+    {22725, 29692, 12299, 31521, 26722, 17855, 6270},
+    {21407, 27969, 11585, 29692, 25172, 16819, 5906},
+    {19266, 25172, 10426, 26722, 22654, 15137, 5315},
+};
+constexpr int kPrescaleOfRow[8] = {0, 1, 2, 3, 0, 3, 2, 1};
+constexpr int32_t kRowRounding[8] = {65536, 5802, 4520, 3408, 2048, 910, 1024, 746};
+
+// The constant pairs of one prescale group: lane i of each table multiplies
+// one input pair into the sum e_i (even tables) or o_i (odd tables).
+struct alignas(16) RowTables {
+  int16_t x0x2[8];
+  int16_t x4x6[8];
+  int16_t x1x3[8];
+  int16_t x5x7[8];
+};
+
+constexpr RowTables MakeRowTables(const int16_t (&k)[7]) {
+  const int16_t k4 = k[0], k2 = k[1], k6 = k[2], k1 = k[3], k3 = k[4], k5 = k[5], k7 = k[6];
+  auto n = [](int16_t v) { return static_cast<int16_t>(-v); };
+  return RowTables{
+      {k4, k2, k4, k6, k4, n(k6), k4, n(k2)},
+      {k4, k6, n(k4), n(k2), n(k4), k2, k4, n(k6)},
+      {k1, k3, k3, n(k7), k5, n(k1), k7, n(k5)},
+      {k5, k7, n(k1), n(k5), k7, k3, k3, n(k1)},
+  };
+}
+
+constexpr std::array<RowTables, 4> kRowTables{
+    MakeRowTables(kRowConstants[0]), MakeRowTables(kRowConstants[1]),
+    MakeRowTables(kRowConstants[2]), MakeRowTables(kRowConstants[3])};
+
+inline __m128i LoadTable(const int16_t (&t)[8]) {
+  return _mm_load_si128(reinterpret_cast<const __m128i*>(t));
+}
+
+__m128i RowPass(const int16_t* x, int row) {
+  const RowTables& t = kRowTables[static_cast<std::size_t>(kPrescaleOfRow[row])];
+  const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x));
+  // Words X0 X2 X1 X3 X4 X6 X5 X7: the 32-bit lanes hold the four pairs.
+  const __m128i pairs = _mm_shufflehi_epi16(_mm_shufflelo_epi16(in, _MM_SHUFFLE(3, 1, 2, 0)),
+                                            _MM_SHUFFLE(3, 1, 2, 0));
+  const __m128i p02 = _mm_shuffle_epi32(pairs, _MM_SHUFFLE(0, 0, 0, 0));
+  const __m128i p13 = _mm_shuffle_epi32(pairs, _MM_SHUFFLE(1, 1, 1, 1));
+  const __m128i p46 = _mm_shuffle_epi32(pairs, _MM_SHUFFLE(2, 2, 2, 2));
+  const __m128i p57 = _mm_shuffle_epi32(pairs, _MM_SHUFFLE(3, 3, 3, 3));
+  const __m128i even = _mm_add_epi32(
+      _mm_add_epi32(_mm_madd_epi16(p02, LoadTable(t.x0x2)), _mm_madd_epi16(p46, LoadTable(t.x4x6))),
+      _mm_set1_epi32(kRowRounding[row]));
+  const __m128i odd =
+      _mm_add_epi32(_mm_madd_epi16(p13, LoadTable(t.x1x3)), _mm_madd_epi16(p57, LoadTable(t.x5x7)));
+  const __m128i first = _mm_srai_epi32(_mm_add_epi32(even, odd), 12);  // x0 x1 x2 x3
+  const __m128i last = _mm_srai_epi32(_mm_sub_epi32(even, odd), 12);   // x7 x6 x5 x4
+  return _mm_packs_epi32(first, _mm_shuffle_epi32(last, _MM_SHUFFLE(0, 1, 2, 3)));
+}
+
+inline __m128i Add(__m128i a, __m128i b) { return _mm_adds_epi16(a, b); }
+inline __m128i Sub(__m128i a, __m128i b) { return _mm_subs_epi16(a, b); }
+inline __m128i MulHigh(__m128i a, int16_t c) { return _mm_mulhi_epi16(a, _mm_set1_epi16(c)); }
+
+// The column pass over the eight row-pass output rows x[0..7], in place.
+void ColumnPass(__m128i (&x)[8]) {
+  constexpr int16_t kT1 = 13036;
+  constexpr int16_t kT2 = 27146;
+  constexpr int16_t kT3 = -21746;
+  constexpr int16_t kT4 = -19195;
+
+  const __m128i t1 = Add(x[1], MulHigh(x[7], kT1));
+  const __m128i t7 = Sub(MulHigh(x[1], kT1), x[7]);
+  const __m128i t3 = Add(Add(MulHigh(x[5], kT3), x[5]), x[3]);
+  const __m128i t5 = Sub(x[5], Add(MulHigh(x[3], kT3), x[3]));
+  const __m128i b0 = Add(t3, t1);
+  const __m128i u = Sub(t1, t3);
+  const __m128i v = Sub(t7, t5);
+  const __m128i b3 = Add(t7, t5);
+  const __m128i sum = Add(u, v);
+  const __m128i difference = Sub(u, v);
+  const __m128i b1 = Add(sum, MulHigh(sum, kT4));
+  const __m128i b2 = Add(MulHigh(difference, kT4), difference);
+
+  const __m128i t2 = Add(MulHigh(x[6], kT2), x[2]);
+  const __m128i t6 = Sub(MulHigh(x[2], kT2), x[6]);
+  const __m128i even = Add(x[0], x[4]);
+  const __m128i odd = Sub(x[0], x[4]);
+  const __m128i a0 = Add(even, t2);
+  const __m128i a3 = Sub(even, t2);
+  const __m128i a1 = Add(odd, t6);
+  const __m128i a2 = Sub(odd, t6);
+
+  x[0] = _mm_srai_epi16(Add(b0, a0), 5);
+  x[1] = _mm_srai_epi16(Add(a1, b1), 5);
+  x[2] = _mm_srai_epi16(Add(a2, b2), 5);
+  x[3] = _mm_srai_epi16(Add(b3, a3), 5);
+  x[4] = _mm_srai_epi16(Sub(a3, b3), 5);
+  x[5] = _mm_srai_epi16(Sub(a2, b2), 5);
+  x[6] = _mm_srai_epi16(Sub(a1, b1), 5);
+  x[7] = _mm_srai_epi16(Sub(a0, b0), 5);
+}
+
+void Transform(const int16_t* input, __m128i (&rows)[8]) {
+  for (int r = 0; r < 8; ++r) rows[r] = RowPass(input + 8 * r, r);
+  ColumnPass(rows);
+}
+
+}  // namespace
+
+void InverseDct(const int16_t* input, int16_t* output) {
+  __m128i rows[8];
+  Transform(input, rows);
+  for (int r = 0; r < 8; ++r) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(output + 8 * r), rows[r]);
+  }
+}
+
+void InverseDctStore(const int16_t* block, uint8_t* destination, int32_t stride) {
+  __m128i rows[8];
+  Transform(block, rows);
+  const std::ptrdiff_t s = stride;
+  for (int r = 0; r < 8; r += 2) {
+    const __m128i bytes = _mm_packus_epi16(rows[r], rows[r + 1]);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(destination + s * r), bytes);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(destination + s * (r + 1)),
+                     _mm_unpackhi_epi64(bytes, bytes));
+  }
+}
+
+}  // namespace tavrin::reconstruction::sse2
+
+namespace tavrin::sse2 {
+
+PrimitiveStatus InverseDct8x8(int16_t* block) {
+  if (block == nullptr) return NullPointer;
+  reconstruction::sse2::InverseDct(block, block);
+  return Ok;
+}
+
+}  // namespace tavrin::sse2
+
+#endif  // __SSE2__

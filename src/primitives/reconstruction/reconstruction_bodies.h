@@ -1,0 +1,25 @@
+// The bodies of the block reconstruction primitives (slots 33, 34 and 35),
+// shared by their variants, which differ only in the inverse DCT.
+#pragma once
+
+#include "primitives/primitive_types.h"
+
+namespace tavrin::reconstruction {
+
+// The two forms of the transform (inverse_dct.h).
+using InverseDctFn = void (*)(const int16_t* input, int16_t* output);
+using InverseDctStoreFn = void (*)(const int16_t* block, uint8_t* destination, int32_t stride);
+
+// One intra block, coded (slot 33) or DC-only (slot 35), with `store` as the
+// transform; arguments and results as the primitives'.
+PrimitiveStatus ReconstructIntra(InverseDctStoreFn store, bool coded, BytePointer* bytePos,
+                                 int32_t* bitPos, uint8_t* destination, int32_t stride,
+                                 int16_t* predRow, int16_t* predCol, int32_t quant,
+                                 const uint8_t* qpNeighbours, const uint8_t* matrix,
+                                 int32_t blockIndex, int32_t useIntraDcVlc, int32_t acPrediction);
+
+// One inter block (slot 34) with `transform`.
+PrimitiveStatus ReconstructInter(InverseDctFn transform, BytePointer* bytePos, int32_t* bitPos,
+                                 int16_t* residual, int32_t quant, const uint8_t* matrix);
+
+}  // namespace tavrin::reconstruction
