@@ -129,6 +129,19 @@ void ApplyDquant(BitReader& reader, int32_t& quant) {
   if (quant > 31) quant = 31;
 }
 
+int32_t ReadPredictedMacroblockHeader(BitReader& reader, bool shortVideoHeader, int32_t& quant,
+                                      PredictedMacroblockHeader& out) {
+  int32_t status = ReadPredictedMcbpc(reader, out.mcbpc);
+  if (status != 0) return status;
+  const int32_t type = out.mcbpc.mbType;
+  out.intra = type == MbIntra || type == MbIntraQuant;
+  out.acPred = out.intra && !shortVideoHeader ? reader.GetBit() : 0;
+  if ((status = ReadCbpy(reader, out.cbpy)) != 0) return status;
+  if (!out.intra) out.cbpy = 15 - out.cbpy;
+  if (type == MbInterQuant || type == MbIntraQuant) ApplyDquant(reader, quant);
+  return 0;
+}
+
 bool UseIntraDcVlc(int32_t quant, int32_t intraDcVlcThr) {
   return quant < kIntraDcThresholds[static_cast<size_t>(intraDcVlcThr & 7)];
 }

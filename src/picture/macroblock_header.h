@@ -38,6 +38,18 @@ int32_t ReadCbpy(BitReader& reader, int32_t& cbpy);
 // Reads dquant and applies it to the running quantiser, clamped to 1..31.
 void ApplyDquant(BitReader& reader, int32_t& quant);
 
+// The header of a coded macroblock of a predicted picture (after its
+// not_coded bit): mcbpc, ac_pred_flag for intra types, cbpy (inverted for
+// inter types) and dquant, applied to the running quantiser.
+struct PredictedMacroblockHeader {
+  Mcbpc mcbpc;
+  bool intra;
+  int32_t acPred;
+  int32_t cbpy;
+};
+int32_t ReadPredictedMacroblockHeader(BitReader& reader, bool shortVideoHeader, int32_t& quant,
+                                      PredictedMacroblockHeader& out);
+
 // Whether the intra DC has its own size code at this quantiser.
 bool UseIntraDcVlc(int32_t quant, int32_t intraDcVlcThr);
 

@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "api/decoder_context.h"
+#include "picture/intra_macroblock.h"
 #include "primitives/primitive_types.h"
 
 namespace tavrin {
@@ -67,14 +68,7 @@ inline constexpr int32_t kIntraQuantiserRefused = QuantiserError;
 int32_t reconstructIntraBlock(BitReader& reader, FrameStore& f, int32_t x,
                               const OwnIntraBlock& job, int16_t* coefficients);
 
-struct OwnIntraMacroblock {
-  int32_t x, y;
-  int32_t cbpy;  // bit 3 block 0 ... bit 0 block 3
-  int32_t cbpc;  // bit 1 Cb, bit 0 Cr
-  int32_t acPred;
-  int32_t quant;
-  int32_t useIntraDcVlc;
-};
+using OwnIntraMacroblock = IntraMacroblock;
 
 // Blocks 0 to 5 into currentPicture: 0, or the first block's nonzero
 // result.

@@ -111,16 +111,13 @@ struct PredictedPicture {
       Skip(x, y, index);
       return 0;
     }
-    Mcbpc mcbpc;
-    int32_t status = ReadPredictedMcbpc(reader, mcbpc);
+    PredictedMacroblockHeader header;
+    int32_t status = ReadPredictedMacroblockHeader(reader, c.sequence.shortVideoHeader != 0, quant, header);
     if (status != 0) return status;
-    const bool intra = mcbpc.mbType == MbIntra || mcbpc.mbType == MbIntraQuant;
-    const int32_t acPred = intra && !c.sequence.shortVideoHeader ? reader.GetBit() : 0;
-    int32_t cbpy = 0;
-    if ((status = ReadCbpy(reader, cbpy)) != 0) return status;
-    if (!intra) cbpy = 15 - cbpy;
-    if (mcbpc.mbType == MbInterQuant || mcbpc.mbType == MbIntraQuant) ApplyDquant(reader, quant);
-    if (!intra) return Inter(x, y, index, mcbpc, cbpy);
+    const Mcbpc& mcbpc = header.mcbpc;
+    const int32_t acPred = header.acPred;
+    const int32_t cbpy = header.cbpy;
+    if (!header.intra) return Inter(x, y, index, mcbpc, cbpy);
 
     const IntraMacroblock mb{x, y, cbpy, mcbpc.cbpc, acPred, quant,
                              UseIntraDcVlc(quant, c.picture.intraDcVlcThr) ? 1 : 0};
