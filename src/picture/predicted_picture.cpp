@@ -2,151 +2,61 @@
 // vectors, optional residual) and intra macroblocks.  Leaves the skip flags
 // and vectors the following B pictures read in mbStateMap and mvStore.
 #include "picture/diagnostics.h"
-#include "picture/inter_block.h"
-#include "picture/intra_macroblock.h"
-#include "picture/macroblock_header.h"
-#include "picture/macroblock_walk.h"
-#include "picture/motion.h"
-#include "picture/neighbours.h"
 #include "picture/picture_decoders.h"
-#include "primitives/dispatch/primitive_table.h"
+#include "picture/predicted_picture_walk.h"
 
 namespace tavrin {
 namespace {
 
 constexpr const char* kInterBlockMessage = "Error when decode coefficents of Inter block\n";
 
-struct PredictedPicture {
+// Blocks rebuilt by the fused reconstruction primitives.
+struct FirstPathTexture {
   DecoderContext& c;
-  FrameStore& f;
-  BitReader& reader;
   const PictureBuffer& ref;
   const PictureBuffer& cur;
   const uint8_t* intraMatrix;
   const uint8_t* interMatrix;
-  const ClipRect clip;
   const int32_t rounding;
-  int32_t quant;
   alignas(16) int16_t residual[64];
 
-  bool ReadsBits(int32_t) const { return true; }
-  void StartRow(int32_t) { ResetPredictionColumns(f); }
-  void EndRow() { FinishPredictionRow(f); }
-  // Nothing before a packet's first macroblock is a neighbour: neither for
-  // intra prediction nor for vector prediction.
-  void StartPacket(int32_t packetQuant) {
-    ResetPredictionRows(f);
-    ResetPredictionColumns(f);
-    primitives.ZeroBytes(f.blockFlagRow, 4 * f.mbWidth + 8);
-    quant = packetQuant;
-  }
-
-  int32_t Macroblock(int32_t x, int32_t y) {
-    const int32_t status = MacroblockData(x, y);
-    if (status != 0) return status;
-    // The macroblock is now a neighbour for vector prediction.
-    uint8_t* flags = BlockFlagEntry(f, x + 1);
-    for (int32_t b = 0; b < 4; ++b) flags[b] = kAllBlocksPresent[b];
-    f.qpRow[x + 1] = static_cast<uint8_t>(quant);
-    return 0;
-  }
-
-  void Skip(int32_t x, int32_t y, int32_t index) {
-    CopyMacroblock(ref, cur, x, y);
-    SetFourVectors(MvRowEntry(f, x + 1), MotionVector{0, 0});
-    SetFourVectors(MvStoreEntry(f, index), MotionVector{0, 0});
-    MarkNotIntra(f, x);
-  }
+  int32_t Intra(const IntraMacroblock& mb) { return ReconstructIntraMacroblock(c, mb, intraMatrix); }
 
   // One 8x8 block predicted with a vector, plus its residual when coded.
-  int32_t PredictBlock(int32_t x, int32_t y, int32_t block, const MotionVector& v, bool coded) {
-    const InterBlockCoding coding{reader, quant, interMatrix, rounding, residual};
-    const int32_t status = PredictInterBlock(coding, ref, cur, x, y, block, v, coded);
+  int32_t PredictBlock(const InterMacroblock& mb, int32_t block, const MotionVector& v, bool coded) {
+    const InterBlockCoding coding{c.reader, mb.quant, interMatrix, rounding, residual};
+    const int32_t status = PredictInterBlock(coding, ref, cur, mb.x, mb.y, block, v, coded);
     if (status != 0) diagnosticSink(kInterBlockMessage);
     return status;
   }
 
-  int32_t Inter(int32_t x, int32_t y, int32_t index, const Mcbpc& mcbpc, int32_t cbpy) {
-    MotionVector v[4];
-    int32_t status = primitives.DecodeMacroblockVectors(
-        &reader.bytePos, &reader.bitPos, MvRowEntry(f, x), MvRowEntry(f, x + 1),
-        MvRowEntry(f, x + 2), v, BlockFlagEntry(f, x), BlockFlagEntry(f, x + 1),
-        BlockFlagEntry(f, x + 2), kAllBlocksPresent, c.picture.vopFcodeForward, mcbpc.mbType);
-    if (status != 0) return status;
-    if (mcbpc.mbType == MbInter4v) {
-      for (int32_t b = 0; b < 4; ++b)
-        primitives.ClipVector(&v[b], &v[b], &clip, BlockX(x, b), BlockY(y, b), 8);
-    } else {
-      primitives.ClipVector(&v[0], &v[0], &clip, BlockX(x, -1), BlockY(y, -1), 16);
-      v[1] = v[2] = v[3] = v[0];
-    }
-
-    if (mcbpc.mbType != MbInter4v && cbpy == 0) {
-      primitives.PredictHalfSample16x16(BlockOrigin(ref, x, y, 0), cur.strideY,
-                                        BlockOrigin(cur, x, y, 0), cur.strideY, &v[0], rounding);
+  int32_t Inter(const InterMacroblock& mb) {
+    int32_t status;
+    if (mb.mbType != MbInter4v && mb.cbpy == 0) {
+      primitives.PredictHalfSample16x16(BlockOrigin(ref, mb.x, mb.y, 0), cur.strideY,
+                                        BlockOrigin(cur, mb.x, mb.y, 0), cur.strideY, &mb.luma[0],
+                                        rounding);
     } else {
       for (int32_t b = 0; b < 4; ++b)
-        if ((status = PredictBlock(x, y, b, v[b], (cbpy >> (3 - b)) & 1)) != 0) return status;
+        if ((status = PredictBlock(mb, b, mb.luma[b], (mb.cbpy >> (3 - b)) & 1)) != 0) return status;
     }
-    MotionVector chroma;
-    if (mcbpc.mbType == MbInter4v)
-      primitives.DeriveChromaVector4(v, &chroma, kAllBlocksPresent);
-    else
-      primitives.DeriveChromaVector(&v[0], &chroma);
-    if ((status = PredictBlock(x, y, 4, chroma, (mcbpc.cbpc >> 1) & 1)) != 0) return status;
-    if ((status = PredictBlock(x, y, 5, chroma, mcbpc.cbpc & 1)) != 0) return status;
-
-    MotionVector* row = MvRowEntry(f, x + 1);
-    MotionVector* store = MvStoreEntry(f, index);
-    for (int32_t b = 0; b < 4; ++b) row[b] = store[b] = v[b];
-    MarkNotIntra(f, x);
-    return 0;
-  }
-
-  int32_t MacroblockData(int32_t x, int32_t y) {
-    const int32_t index = y * f.mbWidth + x;
-    const int32_t notCoded = reader.GetBit();
-    f.mbStateMap[index] = static_cast<uint8_t>(notCoded);
-    if (notCoded) {
-      Skip(x, y, index);
-      return 0;
-    }
-    PredictedMacroblockHeader header;
-    int32_t status = ReadPredictedMacroblockHeader(reader, c.sequence.shortVideoHeader != 0, quant, header);
-    if (status != 0) return status;
-    const Mcbpc& mcbpc = header.mcbpc;
-    const int32_t acPred = header.acPred;
-    const int32_t cbpy = header.cbpy;
-    if (!header.intra) return Inter(x, y, index, mcbpc, cbpy);
-
-    const IntraMacroblock mb{x, y, cbpy, mcbpc.cbpc, acPred, quant,
-                             UseIntraDcVlc(quant, c.picture.intraDcVlcThr) ? 1 : 0};
-    if ((status = ReconstructIntraMacroblock(c, mb, intraMatrix)) != 0) return status;
-    SetFourVectors(MvRowEntry(f, x + 1), MotionVector{0, 0});
-    SetFourVectors(MvStoreEntry(f, index), MotionVector{0, 0});
-    return 0;
+    if ((status = PredictBlock(mb, 4, mb.chroma, (mb.cbpc >> 1) & 1)) != 0) return status;
+    return PredictBlock(mb, 5, mb.chroma, mb.cbpc & 1);
   }
 };
 
 }  // namespace
 
 int32_t DecodePredictedPicture(DecoderContext& c) {
-  FrameStore& f = c.store;
   const bool matrices = c.sequence.quantType != 0;
-  PredictedPicture p{c,
-                     f,
-                     c.reader,
-                     f.forwardReference,
-                     f.currentPicture,
-                     matrices ? c.sequence.intraQuantMat : nullptr,
-                     matrices ? c.sequence.nonintraQuantMat : nullptr,
-                     PictureClipRect(c),
-                     c.picture.vopRoundingType,
-                     c.picture.vopQuant,
-                     {}};
-  ResetPredictionRows(f);
-  primitives.ZeroBytes(f.blockFlagRow, 4 * f.mbWidth + 8);
-  return WalkMacroblocks(c, p);
+  FirstPathTexture texture{c,
+                           c.store.forwardReference,
+                           c.store.currentPicture,
+                           matrices ? c.sequence.intraQuantMat : nullptr,
+                           matrices ? c.sequence.nonintraQuantMat : nullptr,
+                           c.picture.vopRoundingType,
+                           {}};
+  return WalkPredictedPicture(c, texture);
 }
 
 }  // namespace tavrin

@@ -1,0 +1,130 @@
+// The macroblock layer of a predicted picture, shared by both
+// reconstruction paths: not_coded and skipped macroblocks, the macroblock
+// header, vector decoding with prediction and clipping, the chroma vector,
+// the vector stores and the neighbour bookkeeping.  What differs between the
+// paths, how intra macroblocks and coded residuals are rebuilt, comes from
+// Texture:
+//   int32_t Intra(const IntraMacroblock&)
+//   int32_t Inter(const InterMacroblock&)
+// each returning 0 or a status that ends the picture.
+#pragma once
+
+#include <cstdint>
+
+#include "api/decoder_context.h"
+#include "picture/inter_block.h"
+#include "picture/intra_macroblock.h"
+#include "picture/macroblock_header.h"
+#include "picture/macroblock_walk.h"
+#include "picture/motion.h"
+#include "picture/neighbours.h"
+#include "primitives/dispatch/primitive_table.h"
+
+namespace tavrin {
+
+// An inter macroblock with its clipped vectors.
+struct InterMacroblock {
+  int32_t x, y;
+  int32_t mbType;
+  int32_t cbpy;  // bit 3 block 0 ... bit 0 block 3, after inversion
+  int32_t cbpc;  // bit 1 Cb, bit 0 Cr
+  int32_t quant;
+  MotionVector luma[4];
+  MotionVector chroma;
+};
+
+template <typename Texture>
+struct PredictedPictureWalk {
+  DecoderContext& c;
+  FrameStore& f;
+  BitReader& reader;
+  const ClipRect clip;
+  int32_t quant;
+  Texture& texture;
+
+  bool ReadsBits(int32_t) const { return true; }
+  void StartRow(int32_t) { ResetPredictionColumns(f); }
+  void EndRow() { FinishPredictionRow(f); }
+  // Nothing before a packet's first macroblock is a neighbour: neither for
+  // intra prediction nor for vector prediction.
+  void StartPacket(int32_t packetQuant) {
+    ResetPredictionRows(f);
+    ResetPredictionColumns(f);
+    primitives.ZeroBytes(f.blockFlagRow, 4 * f.mbWidth + 8);
+    quant = packetQuant;
+  }
+
+  int32_t Macroblock(int32_t x, int32_t y) {
+    const int32_t status = MacroblockData(x, y);
+    if (status != 0) return status;
+    // The macroblock is now a neighbour for vector prediction.
+    uint8_t* flags = BlockFlagEntry(f, x + 1);
+    for (int32_t b = 0; b < 4; ++b) flags[b] = kAllBlocksPresent[b];
+    f.qpRow[x + 1] = static_cast<uint8_t>(quant);
+    return 0;
+  }
+
+  void StoreVectors(int32_t x, int32_t index, const MotionVector* v) {
+    MotionVector* row = MvRowEntry(f, x + 1);
+    MotionVector* store = MvStoreEntry(f, index);
+    for (int32_t b = 0; b < 4; ++b) row[b] = store[b] = v[b];
+  }
+
+  int32_t Inter(int32_t x, int32_t y, int32_t index, const PredictedMacroblockHeader& header) {
+    InterMacroblock mb{x, y, header.mcbpc.mbType, header.cbpy, header.mcbpc.cbpc, quant, {}, {}};
+    MotionVector* v = mb.luma;
+    int32_t status = primitives.DecodeMacroblockVectors(
+        &reader.bytePos, &reader.bitPos, MvRowEntry(f, x), MvRowEntry(f, x + 1),
+        MvRowEntry(f, x + 2), v, BlockFlagEntry(f, x), BlockFlagEntry(f, x + 1),
+        BlockFlagEntry(f, x + 2), kAllBlocksPresent, c.picture.vopFcodeForward, mb.mbType);
+    if (status != 0) return status;
+    if (mb.mbType == MbInter4v) {
+      for (int32_t b = 0; b < 4; ++b)
+        primitives.ClipVector(&v[b], &v[b], &clip, BlockX(x, b), BlockY(y, b), 8);
+      primitives.DeriveChromaVector4(v, &mb.chroma, kAllBlocksPresent);
+    } else {
+      primitives.ClipVector(&v[0], &v[0], &clip, BlockX(x, -1), BlockY(y, -1), 16);
+      v[1] = v[2] = v[3] = v[0];
+      primitives.DeriveChromaVector(&v[0], &mb.chroma);
+    }
+    if ((status = texture.Inter(mb)) != 0) return status;
+    StoreVectors(x, index, v);
+    MarkNotIntra(f, x);
+    return 0;
+  }
+
+  int32_t MacroblockData(int32_t x, int32_t y) {
+    const int32_t index = y * f.mbWidth + x;
+    const int32_t notCoded = reader.GetBit();
+    f.mbStateMap[index] = static_cast<uint8_t>(notCoded);
+    const MotionVector zero[4] = {};
+    if (notCoded) {
+      CopyMacroblock(f.forwardReference, f.currentPicture, x, y);
+      StoreVectors(x, index, zero);
+      MarkNotIntra(f, x);
+      return 0;
+    }
+    PredictedMacroblockHeader header;
+    int32_t status =
+        ReadPredictedMacroblockHeader(reader, c.sequence.shortVideoHeader != 0, quant, header);
+    if (status != 0) return status;
+    if (!header.intra) return Inter(x, y, index, header);
+    const IntraMacroblock mb{x, y, header.cbpy, header.mcbpc.cbpc, header.acPred, quant,
+                             UseIntraDcVlc(quant, c.picture.intraDcVlcThr) ? 1 : 0};
+    if ((status = texture.Intra(mb)) != 0) return status;
+    StoreVectors(x, index, zero);
+    return 0;
+  }
+};
+
+template <typename Texture>
+int32_t WalkPredictedPicture(DecoderContext& c, Texture& texture) {
+  FrameStore& f = c.store;
+  PredictedPictureWalk<Texture> walk{c, f, c.reader, PictureClipRect(c), c.picture.vopQuant,
+                                     texture};
+  ResetPredictionRows(f);
+  primitives.ZeroBytes(f.blockFlagRow, 4 * f.mbWidth + 8);
+  return WalkMacroblocks(c, walk);
+}
+
+}  // namespace tavrin
