@@ -143,6 +143,7 @@ struct FrameStore {
   PictureBuffer currentPicture;
   PictureBuffer forwardReference;
   PictureBuffer backwardReference;
+  int32_t contentSerial;  // the tag of the picture being decoded (contentTags)
 };
 
 struct PictureState {

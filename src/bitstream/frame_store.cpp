@@ -26,9 +26,12 @@ bool AllocatePlane(int32_t rows, int32_t stride, int32_t border, uint8_t*& alloc
   return true;
 }
 
-bool AllocatePicture(PictureBuffer& p, int32_t width, int32_t height) {
+bool AllocatePicture(PictureBuffer& p, int32_t width, int32_t height, int32_t mbs) {
   p.strideY = LumaStride(width);
   p.strideCr = p.strideCb = ChromaStride(width);
+  p.contentTags = primitives.AllocInts(mbs);
+  if (p.contentTags == nullptr) return false;
+  primitives.ZeroBytes(p.contentTags, mbs * 4);
   return AllocatePlane(height + 32, p.strideY, 16, p.allocationY, p.baseY, p.originY) &&
          AllocatePlane(height / 2 + 16, p.strideCb, 8, p.allocationCb, p.baseCb, p.originCb) &&
          AllocatePlane(height / 2 + 16, p.strideCr, 8, p.allocationCr, p.baseCr, p.originCr);
@@ -38,6 +41,7 @@ void ReleasePicture(PictureBuffer& p) {
   primitives.FreeAligned(p.allocationY);
   primitives.FreeAligned(p.allocationCb);
   primitives.FreeAligned(p.allocationCr);
+  primitives.FreeAligned(p.contentTags);
   p = PictureBuffer{};
 }
 
@@ -89,14 +93,16 @@ int32_t AllocateFrameStore(DecoderContext& context) {
   primitives.ZeroBytes(f.mvStore, mbs * 64);
 
   for (PictureBuffer* p : {&f.currentPicture, &f.forwardReference, &f.backwardReference}) {
-    if (!AllocatePicture(*p, width, height)) return kFrameStoreAllocationFailed;
+    if (!AllocatePicture(*p, width, height, mbs)) return kFrameStoreAllocationFailed;
   }
+  f.contentSerial = 0;
   return 0;
 }
 
 int32_t ReleaseFrameStore(DecoderContext& context) {
   FrameStore& f = context.store;
   f.decodeCalls = 0;
+  f.contentSerial = 0;
   Release(f.predRowY);
   Release(f.predRowCb);
   Release(f.predRowCr);

@@ -25,6 +25,11 @@ struct PictureBuffer {
   uint8_t* allocationY = nullptr;
   uint8_t* allocationCb = nullptr;
   uint8_t* allocationCr = nullptr;
+  // Per macroblock, which picture decode wrote the samples it holds: a
+  // macroblock copied from another picture takes that picture's tag, and
+  // two pictures whose tags agree at a macroblock hold the same samples
+  // there.  0 means unknown (never equal to anything).
+  int32_t* contentTags = nullptr;
 };
 
 }  // namespace tavrin

@@ -8,12 +8,18 @@
 #include "picture/macroblock_walk.h"
 #include "picture/motion.h"
 #include "picture/picture_decoders.h"
+#include "primitives/blockcopy/motion_routines.h"
 #include "primitives/dispatch/primitive_table.h"
 
 namespace tavrin {
 namespace {
 
 enum BidirType : int32_t { BDirect = 6, BInterpolate = 7, BBackward = 8, BForward = 9 };
+
+bool SameFour(const MotionVector* v) {
+  return v[1].x == v[0].x && v[1].y == v[0].y && v[2].x == v[0].x && v[2].y == v[0].y &&
+         v[3].x == v[0].x && v[3].y == v[0].y;
+}
 
 int32_t ToInt32(int64_t v) {
   return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
@@ -34,7 +40,6 @@ struct BidirectionalPicture {
   MotionVector forwardPredictor{0, 0};
   MotionVector backwardPredictor{0, 0};
   alignas(16) int16_t residual[64];
-  alignas(16) uint8_t scratch[256];
 
   // Every picture that carries no rounding bit, B pictures among them,
   // interpolates with rounding control 0.
@@ -89,10 +94,24 @@ struct BidirectionalPicture {
     uint8_t* to = BlockOrigin(cur, x, y, block);
     primitives.PredictHalfSample8x8(BlockOrigin(past, x, y, block), stride, to, stride, &forward,
                                     kRounding);
-    primitives.PredictHalfSample8x8(BlockOrigin(future, x, y, block), stride, scratch, 8,
-                                    &backward, kRounding);
-    primitives.Average8x8(scratch, 8, to, stride);
+    motionRoutines.predictAverage8x8(BlockOrigin(future, x, y, block), stride, to, stride,
+                                     &backward, kRounding);
     return coded ? AddResidual(x, y, block) : 0;
+  }
+
+  // The luma of a macroblock averaged from both anchors with one vector
+  // each, plus the residuals of its coded blocks.
+  int32_t AveragedLuma(int32_t x, int32_t y, const MotionVector& forward,
+                       const MotionVector& backward, int32_t cbpb) {
+    uint8_t* to = BlockOrigin(cur, x, y, 0);
+    primitives.PredictHalfSample16x16(BlockOrigin(past, x, y, 0), cur.strideY, to, cur.strideY,
+                                      &forward, kRounding);
+    motionRoutines.predictAverage16x16(BlockOrigin(future, x, y, 0), cur.strideY, to,
+                                       cur.strideY, &backward, kRounding);
+    int32_t status;
+    for (int32_t b = 0; b < 4; ++b)
+      if (((cbpb >> (5 - b)) & 1) && (status = AddResidual(x, y, b)) != 0) return status;
+    return 0;
   }
 
   int32_t AveragedChroma(int32_t x, int32_t y, const MotionVector& forward,
@@ -107,16 +126,9 @@ struct BidirectionalPicture {
         &reader.bytePos, &reader.bitPos, &forwardPredictor, &backwardPredictor,
         c.picture.vopFcodeForward, c.picture.vopFcodeBackward);
     if (status != 0) return status;
-    primitives.ClipVector(&forwardPredictor, &forwardPredictor, &clip, BlockX(x, -1), BlockY(y, -1), 16);
-    primitives.ClipVector(&backwardPredictor, &backwardPredictor, &clip, BlockX(x, -1), BlockY(y, -1), 16);
-    uint8_t* to = BlockOrigin(cur, x, y, 0);
-    primitives.PredictHalfSample16x16(BlockOrigin(past, x, y, 0), cur.strideY, to, cur.strideY,
-                                      &forwardPredictor, kRounding);
-    primitives.PredictHalfSample16x16(BlockOrigin(future, x, y, 0), cur.strideY, scratch, 16,
-                                      &backwardPredictor, kRounding);
-    primitives.Average16x16(scratch, 16, to, cur.strideY);
-    for (int32_t b = 0; b < 4; ++b)
-      if (((cbpb >> (5 - b)) & 1) && (status = AddResidual(x, y, b)) != 0) return status;
+    ClipBlockVector(forwardPredictor, clip, BlockX(x, -1), BlockY(y, -1), 16);
+    ClipBlockVector(backwardPredictor, clip, BlockX(x, -1), BlockY(y, -1), 16);
+    if ((status = AveragedLuma(x, y, forwardPredictor, backwardPredictor, cbpb)) != 0) return status;
     MotionVector forward, backward;
     primitives.DeriveChromaVector(&forwardPredictor, &forward);
     primitives.DeriveChromaVector(&backwardPredictor, &backward);
@@ -133,12 +145,19 @@ struct BidirectionalPicture {
                                                    kAllBlocksPresent, trb, trd);
     if (status != 0) return status;
     for (int32_t b = 0; b < 4; ++b) {
-      primitives.ClipVector(&forward[b], &forward[b], &clip, BlockX(x, b), BlockY(y, b), 8);
-      primitives.ClipVector(&backward[b], &backward[b], &clip, BlockX(x, b), BlockY(y, b), 8);
+      ClipBlockVector(forward[b], clip, BlockX(x, b), BlockY(y, b), 8);
+      ClipBlockVector(backward[b], clip, BlockX(x, b), BlockY(y, b), 8);
     }
-    for (int32_t b = 0; b < 4; ++b) {
-      const int32_t s = AveragedBlock(x, y, b, forward[b], backward[b], (cbpb >> (5 - b)) & 1);
+    // Four equal vectors each way (a co-located macroblock with one vector,
+    // unless clipping parted them) predict the luma as one 16x16 block.
+    if (SameFour(forward) && SameFour(backward)) {
+      const int32_t s = AveragedLuma(x, y, forward[0], backward[0], cbpb);
       if (s != 0) return s;
+    } else {
+      for (int32_t b = 0; b < 4; ++b) {
+        const int32_t s = AveragedBlock(x, y, b, forward[b], backward[b], (cbpb >> (5 - b)) & 1);
+        if (s != 0) return s;
+      }
     }
     MotionVector chromaForward, chromaBackward;
     primitives.DeriveChromaVector4(forward, &chromaForward, kAllBlocksPresent);
@@ -149,9 +168,10 @@ struct BidirectionalPicture {
   int32_t Macroblock(int32_t x, int32_t y) {
     const int32_t index = y * f.mbWidth + x;
     if (f.mbStateMap[index] != 0) {
-      CopyMacroblock(past, cur, x, y);
+      CopyMacroblock(past, cur, x, y, index);
       return 0;
     }
+    MarkMacroblockWritten(f, index);
     if (reader.GetBit()) return Direct(x, y, index, false, 0);
     const int32_t noCbpb = reader.GetBit();
     const uint32_t t = reader.ShowBits(4);
@@ -186,13 +206,13 @@ struct BidirectionalPicture {
         status = primitives.DecodeBackwardVector(&reader.bytePos, &reader.bitPos,
                                                  &backwardPredictor, c.picture.vopFcodeBackward);
         if (status != 0) return status;
-        primitives.ClipVector(&backwardPredictor, &backwardPredictor, &clip, BlockX(x, -1), BlockY(y, -1), 16);
+        ClipBlockVector(backwardPredictor, clip, BlockX(x, -1), BlockY(y, -1), 16);
         return OneDirection(x, y, future, backwardPredictor, cbpb);
       default:
         status = primitives.DecodeForwardVector(&reader.bytePos, &reader.bitPos,
                                                 &forwardPredictor, c.picture.vopFcodeForward);
         if (status != 0) return status;
-        primitives.ClipVector(&forwardPredictor, &forwardPredictor, &clip, BlockX(x, -1), BlockY(y, -1), 16);
+        ClipBlockVector(forwardPredictor, clip, BlockX(x, -1), BlockY(y, -1), 16);
         return OneDirection(x, y, past, forwardPredictor, cbpb);
     }
   }
@@ -213,7 +233,6 @@ int32_t DecodeBidirectionalPicture(DecoderContext& c) {
                          ToInt32(c.picture.vopTime - f.pastAnchorTime),
                          ToInt32(f.futureAnchorTime - f.pastAnchorTime),
                          c.picture.vopQuant,
-                         {},
                          {},
                          {},
                          {}};

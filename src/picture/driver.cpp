@@ -4,6 +4,7 @@
 
 #include "bitstream/picture_header.h"
 #include "picture/block_routines.h"
+#include "picture/inter_block.h"
 #include "picture/picture_decoders.h"
 #include "primitives/dispatch/primitive_table.h"
 
@@ -65,6 +66,10 @@ void DecodeByType(DecoderContext& context, int32_t videoQuality) {
   const PictureHeader& header = context.picture;
   const bool pad = context.input.sourceType != kSourceTypeUnpadded;
 
+  if (header.vopCoded && !header.vopReducedResolution && header.vopCodingType <= 2) {
+    if (header.vopCodingType == 2) ArrangeForBidirectional(context);
+    StartPictureContent(f);
+  }
   if (header.vopCoded && !header.vopReducedResolution) {
     switch (header.vopCodingType) {
       case 0:
@@ -73,6 +78,7 @@ void DecodeByType(DecoderContext& context, int32_t videoQuality) {
           f.anchorsRearranged = 0;
         }
         RestoreAnchorOrder(context);
+        MarkPictureWritten(f);
         if (videoQuality == 1) {
           DecodeIntraPictureOwn(context);
           blockRoutines.endSimdState();
@@ -96,7 +102,6 @@ void DecodeByType(DecoderContext& context, int32_t videoQuality) {
         RotateAnchors(context);
         break;
       case 2:
-        ArrangeForBidirectional(context);
         DecodeBidirectionalPicture(context);
         ++state.bPictures;
         state.outputPicture = &f.currentPicture;

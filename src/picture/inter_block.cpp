@@ -1,5 +1,8 @@
 #include "picture/inter_block.h"
 
+#include <algorithm>
+#include <climits>
+
 #include "picture/intra_macroblock.h"
 #include "primitives/dispatch/primitive_table.h"
 
@@ -22,10 +25,33 @@ int32_t PredictInterBlock(const InterBlockCoding& coding, const PictureBuffer& r
   return 0;
 }
 
-void CopyMacroblock(const PictureBuffer& from, const PictureBuffer& to, int32_t x, int32_t y) {
+void CopyMacroblock(const PictureBuffer& from, const PictureBuffer& to, int32_t x, int32_t y,
+                    int32_t index) {
+  if (from.contentTags != nullptr && to.contentTags != nullptr) {
+    const int32_t tag = from.contentTags[index];
+    if (tag != 0 && to.contentTags[index] == tag) return;
+    to.contentTags[index] = tag;
+  }
   primitives.Copy16x16(BlockOrigin(from, x, y, 0), BlockOrigin(to, x, y, 0), to.strideY);
   primitives.Copy8x8(BlockOrigin(from, x, y, 4), BlockOrigin(to, x, y, 4), to.strideCb);
   primitives.Copy8x8(BlockOrigin(from, x, y, 5), BlockOrigin(to, x, y, 5), to.strideCr);
+}
+
+void StartPictureContent(FrameStore& f) {
+  if (f.contentSerial == INT32_MAX) {
+    const int32_t mbs = f.mbWidth * f.mbHeight;
+    for (PictureBuffer* p : {&f.currentPicture, &f.forwardReference, &f.backwardReference}) {
+      if (p->contentTags != nullptr) primitives.ZeroBytes(p->contentTags, mbs * 4);
+    }
+    f.contentSerial = 0;
+  }
+  ++f.contentSerial;
+}
+
+void MarkPictureWritten(FrameStore& f) {
+  int32_t* tags = f.currentPicture.contentTags;
+  if (tags == nullptr) return;
+  std::fill(tags, tags + f.mbWidth * f.mbHeight, f.contentSerial);
 }
 
 }  // namespace tavrin

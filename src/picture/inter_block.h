@@ -25,7 +25,25 @@ int32_t PredictInterBlock(const InterBlockCoding& coding, const PictureBuffer& r
                           const MotionVector& v, bool coded);
 
 // Copies macroblock (x, y), luma and both chroma blocks, from one picture to
-// another.
-void CopyMacroblock(const PictureBuffer& from, const PictureBuffer& to, int32_t x, int32_t y);
+// another, and its content tag with it.  When the tags already agree the
+// destination holds those samples and nothing is copied: in still parts of
+// a scene a skipped macroblock then costs no memory traffic at all.
+void CopyMacroblock(const PictureBuffer& from, const PictureBuffer& to, int32_t x, int32_t y,
+                    int32_t index);
+
+// Macroblock index of the current picture is about to be written by this
+// picture's decode: it takes the picture's own tag, which no other picture
+// holds, before any sample changes (so a decode that stops inside it leaves
+// no false claim).
+inline void MarkMacroblockWritten(const FrameStore& f, int32_t index) {
+  if (f.currentPicture.contentTags != nullptr) f.currentPicture.contentTags[index] = f.contentSerial;
+}
+
+// Before decoding a picture into currentPicture: a tag of its own.  Tags
+// never repeat; before the counter would run out every tag is forgotten.
+void StartPictureContent(FrameStore& f);
+
+// An intra picture writes every macroblock.
+void MarkPictureWritten(FrameStore& f);
 
 }  // namespace tavrin

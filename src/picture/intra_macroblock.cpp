@@ -5,17 +5,6 @@
 
 namespace tavrin {
 
-uint8_t* BlockOrigin(const PictureBuffer& p, int32_t x, int32_t y, int32_t block) {
-  if (block < 4)
-    return p.originY + (16 * y + 8 * (block >> 1)) * p.strideY + 16 * x + 8 * (block & 1);
-  if (block == 4) return p.originCb + 8 * y * p.strideCb + 8 * x;
-  return p.originCr + 8 * y * p.strideCr + 8 * x;
-}
-
-int32_t BlockStride(const PictureBuffer& p, int32_t block) {
-  return block < 4 ? p.strideY : block == 4 ? p.strideCb : p.strideCr;
-}
-
 int32_t ReconstructIntraMacroblock(DecoderContext& c, const IntraMacroblock& mb,
                                    const uint8_t* intraMatrix) {
   FrameStore& f = c.store;

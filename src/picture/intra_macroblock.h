@@ -24,7 +24,15 @@ int32_t ReconstructIntraMacroblock(DecoderContext& c, const IntraMacroblock& mb,
                                    const uint8_t* intraMatrix);
 
 // Top-left sample of block 0..5 of a macroblock in a picture.
-uint8_t* BlockOrigin(const PictureBuffer& p, int32_t x, int32_t y, int32_t block);
-int32_t BlockStride(const PictureBuffer& p, int32_t block);
+inline uint8_t* BlockOrigin(const PictureBuffer& p, int32_t x, int32_t y, int32_t block) {
+  if (block < 4)
+    return p.originY + (16 * y + 8 * (block >> 1)) * p.strideY + 16 * x + 8 * (block & 1);
+  if (block == 4) return p.originCb + 8 * y * p.strideCb + 8 * x;
+  return p.originCr + 8 * y * p.strideCr + 8 * x;
+}
+
+inline int32_t BlockStride(const PictureBuffer& p, int32_t block) {
+  return block < 4 ? p.strideY : block == 4 ? p.strideCb : p.strideCr;
+}
 
 }  // namespace tavrin

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "api/decoder_context.h"
+#include "primitives/dispatch/primitive_table.h"
 #include "primitives/primitive_types.h"
 
 namespace tavrin {
@@ -31,6 +32,21 @@ inline ClipRect PictureClipRect(const DecoderContext& c) {
 // macroblock itself for b < 0.
 inline int32_t BlockX(int32_t x, int32_t b) { return 16 * x + (b < 0 ? 0 : 8 * (b & 1)); }
 inline int32_t BlockY(int32_t y, int32_t b) { return 16 * y + (b < 0 ? 0 : 8 * (b >> 1)); }
+
+// Clips v for the size x size block at full-sample position (blockX,
+// blockY), as the clipping primitive does.  Most vectors keep the block
+// inside the rectangle and need no change: those are recognised here, and
+// only the others go to the primitive.
+inline void ClipBlockVector(MotionVector& v, const ClipRect& clip, int32_t blockX, int32_t blockY,
+                            int32_t size) {
+  const int64_t x = int64_t{v.x} + 2 * int64_t{blockX};
+  const int64_t y = int64_t{v.y} + 2 * int64_t{blockY};
+  if (x >= 2 * int64_t{clip.x} && x < 2 * (int64_t{clip.x} + clip.width - size) &&
+      y >= 2 * int64_t{clip.y} && y < 2 * (int64_t{clip.y} + clip.height - size)) {
+    return;
+  }
+  primitives.ClipVector(&v, &v, &clip, blockX, blockY, size);
+}
 
 inline void SetFourVectors(MotionVector* v, MotionVector value) {
   v[0] = v[1] = v[2] = v[3] = value;

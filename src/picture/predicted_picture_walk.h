@@ -80,10 +80,10 @@ struct PredictedPictureWalk {
     if (status != 0) return status;
     if (mb.mbType == MbInter4v) {
       for (int32_t b = 0; b < 4; ++b)
-        primitives.ClipVector(&v[b], &v[b], &clip, BlockX(x, b), BlockY(y, b), 8);
+        ClipBlockVector(v[b], clip, BlockX(x, b), BlockY(y, b), 8);
       primitives.DeriveChromaVector4(v, &mb.chroma, kAllBlocksPresent);
     } else {
-      primitives.ClipVector(&v[0], &v[0], &clip, BlockX(x, -1), BlockY(y, -1), 16);
+      ClipBlockVector(v[0], clip, BlockX(x, -1), BlockY(y, -1), 16);
       v[1] = v[2] = v[3] = v[0];
       primitives.DeriveChromaVector(&v[0], &mb.chroma);
     }
@@ -99,11 +99,12 @@ struct PredictedPictureWalk {
     f.mbStateMap[index] = static_cast<uint8_t>(notCoded);
     const MotionVector zero[4] = {};
     if (notCoded) {
-      CopyMacroblock(f.forwardReference, f.currentPicture, x, y);
+      CopyMacroblock(f.forwardReference, f.currentPicture, x, y, index);
       StoreVectors(x, index, zero);
       MarkNotIntra(f, x);
       return 0;
     }
+    MarkMacroblockWritten(f, index);
     PredictedMacroblockHeader header;
     int32_t status =
         ReadPredictedMacroblockHeader(reader, c.sequence.shortVideoHeader != 0, quant, header);

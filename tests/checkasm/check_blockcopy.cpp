@@ -7,6 +7,7 @@
 
 #include "checkasm/checkasm.h"
 #include "primitives/blockcopy/blockcopy.h"
+#include "primitives/blockcopy/motion_routines.h"
 
 namespace {
 
@@ -195,6 +196,20 @@ TEST(CheckAsm, PredictHalfSample8x8) {
 TEST(CheckAsm, PredictHalfSample16x16) {
   CheckHalfSample("PredictHalfSample16x16", checkasm::Table().PredictHalfSample16x16,
                   tavrin::reference::PredictHalfSample16x16, 16);
+}
+
+// The fused prediction averaged into the destination: the form the motion
+// routines hold against the portable one, destinations random beforehand.
+TEST(CheckAsm, PredictAverage8x8) {
+  const tavrin::PrimitiveRow<tavrin::PredictHalfSampleFn> row(
+      tavrin::motionRoutines.predictAverage8x8.get(), nullptr, nullptr);
+  CheckHalfSample("PredictAverage8x8", row, tavrin::reference::PredictAverage8x8, 8);
+}
+
+TEST(CheckAsm, PredictAverage16x16) {
+  const tavrin::PrimitiveRow<tavrin::PredictHalfSampleFn> row(
+      tavrin::motionRoutines.predictAverage16x16.get(), nullptr, nullptr);
+  CheckHalfSample("PredictAverage16x16", row, tavrin::reference::PredictAverage16x16, 16);
 }
 
 TEST(CheckAsm, PredictAddResidual8x8) {

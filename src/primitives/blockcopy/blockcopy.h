@@ -27,6 +27,15 @@ PrimitiveStatus PredictOverlapped8x8(const uint8_t* reference, int32_t reference
                                      const MotionVector* current, const MotionVector* left,
                                      const MotionVector* right, const MotionVector* above,
                                      const MotionVector* below, int32_t rounding);
+// The half-sample prediction averaged into the destination, rounding up:
+// destination = (destination + prediction + 1) >> 1.  The same result as
+// predicting into a scratch block and averaging it in, in one pass.
+PrimitiveStatus PredictAverage8x8(const uint8_t* reference, int32_t referenceStride,
+                                  uint8_t* destination, int32_t destinationStride,
+                                  const MotionVector* vector, int32_t rounding);
+PrimitiveStatus PredictAverage16x16(const uint8_t* reference, int32_t referenceStride,
+                                    uint8_t* destination, int32_t destinationStride,
+                                    const MotionVector* vector, int32_t rounding);
 }  // namespace tavrin::reference
 
 #if defined(__SSE2__)
@@ -50,5 +59,11 @@ PrimitiveStatus PredictAddResidual8x8(const uint8_t* reference, int32_t referenc
                                       const int16_t* residual, uint8_t* destination,
                                       int32_t destinationStride, const MotionVector* vector,
                                       int32_t rounding);
+PrimitiveStatus PredictAverage8x8(const uint8_t* reference, int32_t referenceStride,
+                                  uint8_t* destination, int32_t destinationStride,
+                                  const MotionVector* vector, int32_t rounding);
+PrimitiveStatus PredictAverage16x16(const uint8_t* reference, int32_t referenceStride,
+                                    uint8_t* destination, int32_t destinationStride,
+                                    const MotionVector* vector, int32_t rounding);
 }  // namespace tavrin::sse2
 #endif

@@ -127,3 +127,41 @@ PrimitiveStatus PredictAddResidual8x8(const uint8_t* reference, int32_t referenc
 }
 
 }  // namespace tavrin::reference
+
+namespace tavrin::reference {
+
+namespace {
+template <int kSize>
+PrimitiveStatus PredictAverage(const uint8_t* reference, int32_t referenceStride,
+                               uint8_t* destination, int32_t destinationStride,
+                               const MotionVector* vector, int32_t rounding) {
+  if (reference == nullptr || destination == nullptr) return NullPointer;
+  if (vector == nullptr) return NullPointer;
+  uint8_t prediction[kSize * kSize];
+  PredictHalfSampleBlock(reference, referenceStride, *vector, rounding, kSize, kSize, prediction,
+                         kSize);
+  for (int y = 0; y < kSize; ++y) {
+    for (int x = 0; x < kSize; ++x) {
+      destination[x] = static_cast<uint8_t>((prediction[kSize * y + x] + destination[x] + 1) >> 1);
+    }
+    destination += destinationStride;
+  }
+  return Ok;
+}
+}  // namespace
+
+PrimitiveStatus PredictAverage8x8(const uint8_t* reference, int32_t referenceStride,
+                                  uint8_t* destination, int32_t destinationStride,
+                                  const MotionVector* vector, int32_t rounding) {
+  return PredictAverage<8>(reference, referenceStride, destination, destinationStride, vector,
+                           rounding);
+}
+
+PrimitiveStatus PredictAverage16x16(const uint8_t* reference, int32_t referenceStride,
+                                    uint8_t* destination, int32_t destinationStride,
+                                    const MotionVector* vector, int32_t rounding) {
+  return PredictAverage<16>(reference, referenceStride, destination, destinationStride, vector,
+                            rounding);
+}
+
+}  // namespace tavrin::reference

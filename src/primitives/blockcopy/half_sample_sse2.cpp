@@ -122,6 +122,36 @@ PrimitiveStatus PredictAddResidual8x8(const uint8_t* reference, int32_t referenc
   return Ok;
 }
 
+PrimitiveStatus PredictAverage8x8(const uint8_t* reference, int32_t referenceStride,
+                                  uint8_t* destination, int32_t destinationStride,
+                                  const MotionVector* vector, int32_t rounding) {
+  if (reference == nullptr || destination == nullptr) return NullPointer;
+  if (vector == nullptr) return NullPointer;
+  const ptrdiff_t rs = referenceStride;
+  const ptrdiff_t ds = destinationStride;
+  PredictRows<8>(Origin(reference, rs, *vector), rs, ModeOf(*vector), rounding != 0 ? 1 : 0,
+                 [&](int y, __m128i row) {
+                   uint8_t* to = destination + ds * y;
+                   Store8(to, _mm_avg_epu8(row, Load8(to)));
+                 });
+  return Ok;
+}
+
+PrimitiveStatus PredictAverage16x16(const uint8_t* reference, int32_t referenceStride,
+                                    uint8_t* destination, int32_t destinationStride,
+                                    const MotionVector* vector, int32_t rounding) {
+  if (reference == nullptr || destination == nullptr) return NullPointer;
+  if (vector == nullptr) return NullPointer;
+  const ptrdiff_t rs = referenceStride;
+  const ptrdiff_t ds = destinationStride;
+  PredictRows<16>(Origin(reference, rs, *vector), rs, ModeOf(*vector), rounding != 0 ? 1 : 0,
+                  [&](int y, __m128i row) {
+                    uint8_t* to = destination + ds * y;
+                    Store16(to, _mm_avg_epu8(row, Load16(to)));
+                  });
+  return Ok;
+}
+
 }  // namespace tavrin::sse2
 
 #endif  // __SSE2__

@@ -45,6 +45,19 @@ void DeriveAll(const MotionVector* colocated, MotionVector* forward, MotionVecto
   }
   MotionVector mv[4];
   std::memcpy(mv, colocated, sizeof mv);  // the outputs may share its storage
+  uint32_t words[4];
+  std::memcpy(words, mv, sizeof words);
+  if (words[1] == words[0] && words[2] == words[0] && words[3] == words[0]) {
+    // A co-located macroblock with one vector: the divisions once.
+    MotionVector f, b;
+    DeriveComponent(mv[0].x, delta.x, trb, trd, &f.x, &b.x);
+    DeriveComponent(mv[0].y, delta.y, trb, trd, &f.y, &b.y);
+    for (int k = 0; k < 4; ++k) {
+      forward[k] = f;
+      backward[k] = b;
+    }
+    return;
+  }
   for (int k = 0; k < 4; ++k) {
     DeriveComponent(mv[k].x, delta.x, trb, trd, &forward[k].x, &backward[k].x);
     DeriveComponent(mv[k].y, delta.y, trb, trd, &forward[k].y, &backward[k].y);
