@@ -167,6 +167,9 @@ struct BidirectionalPicture {
 
   int32_t Macroblock(int32_t x, int32_t y) {
     const int32_t index = y * f.mbWidth + x;
+    PrefetchAhead(past, x, y);
+    PrefetchAhead(future, x, y);
+    PrefetchAhead(cur, x, y);
     if (f.mbStateMap[index] != 0) {
       CopyMacroblock(past, cur, x, y, index);
       return 0;

@@ -48,6 +48,27 @@ inline void ClipBlockVector(MotionVector& v, const ClipRect& clip, int32_t block
   primitives.ClipVector(&v, &v, &clip, blockX, blockY, size);
 }
 
+// Pictures are far larger than the caches, and the reads and writes of one
+// macroblock hit a new cache line in every row once every four macroblocks
+// (a line holds 64 luma samples), each a miss the processor waits for.
+// While macroblock (x, y) is decoded, this asks for the lines one to its
+// right, which the macroblocks a few steps on will use: four luma rows and
+// two rows of each chroma plane per call, so that four calls cover the
+// whole macroblock row band.  A prefetch never faults; the addresses stay
+// within the plane allocations' reach for every position of a picture.
+inline void PrefetchAhead(const PictureBuffer& p, int32_t x, int32_t y) {
+  const int32_t phase = x & 3;
+  const uint8_t* luma = p.originY + (16 * y + 4 * phase) * p.strideY + 16 * x + 64;
+  for (int32_t r = 0; r < 4; ++r) __builtin_prefetch(luma + r * p.strideY);
+  const int32_t chromaRow = 8 * y + 2 * phase;
+  const uint8_t* cb = p.originCb + chromaRow * p.strideCb + 8 * x + 64;
+  const uint8_t* cr = p.originCr + chromaRow * p.strideCr + 8 * x + 64;
+  __builtin_prefetch(cb);
+  __builtin_prefetch(cb + p.strideCb);
+  __builtin_prefetch(cr);
+  __builtin_prefetch(cr + p.strideCr);
+}
+
 inline void SetFourVectors(MotionVector* v, MotionVector value) {
   v[0] = v[1] = v[2] = v[3] = value;
 }

@@ -95,6 +95,8 @@ struct PredictedPictureWalk {
 
   int32_t MacroblockData(int32_t x, int32_t y) {
     const int32_t index = y * f.mbWidth + x;
+    PrefetchAhead(f.forwardReference, x, y);
+    PrefetchAhead(f.currentPicture, x, y);
     const int32_t notCoded = reader.GetBit();
     f.mbStateMap[index] = static_cast<uint8_t>(notCoded);
     const MotionVector zero[4] = {};

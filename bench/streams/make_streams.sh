@@ -1,0 +1,11 @@
+#!/bin/bash
+# The speed streams of bench/speed-vs-ffmpeg.sh, one of each kind the decoder
+# is measured on (ffmpeg 5.1 with its mpeg4 encoder and libxvid).
+set -e
+cd "$(dirname "$0")"
+# D1 surveillance-like: still background, a walking object, sensor noise; IP, four vectors
+ffmpeg -v error -y -f lavfi -i "mandelbrot=s=768x576:r=25,trim=end_frame=1,loop=loop=-1:size=1,setpts=N/25/TB[bg];testsrc2=s=96x160:r=25[fg];[bg][fg]overlay=x='mod(t*60,700)':y=300,noise=alls=5:allf=t" -frames:v 100 -c:v mpeg4 -flags +mv4 -bf 0 -g 250 -b:v 1500k d1_ip_mv4.m4v
+# 720x528 Xvid IPB, moving scene
+ffmpeg -v error -y -f lavfi -i "mandelbrot=s=720x528:r=25,noise=alls=3:allf=t" -frames:v 100 -c:v libxvid -bf 2 -g 250 -b:v 1200k x528_ipb.m4v
+ffmpeg -v error -y -f lavfi -i "testsrc2=s=1280x720:r=25,noise=alls=4:allf=t" -frames:v 60 -c:v mpeg4 -bf 2 -g 250 -b:v 3000k hd720_ipb.m4v
+ffmpeg -v error -y -f lavfi -i "mandelbrot=s=1920x1080:r=25,noise=alls=3:allf=t" -frames:v 40 -c:v mpeg4 -bf 2 -g 250 -b:v 6000k hd1080_ipb.m4v
