@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "checkasm/checkasm.h"
+#include "primitives/reconstruction/inverse_dct.h"
 #include "primitives/reconstruction/reconstruction.h"
 #include "unit/primitives/coefficient_bit_writer.h"
 
@@ -229,5 +230,28 @@ TEST(CheckAsm, InverseDct8x8) {
     });
   }
 }
+
+#if defined(__SSE2__)
+// The transform told which rows are nonzero, against the whole transform:
+// blocks with random rows cleared, every mask that covers them.
+TEST(CheckAsm, InverseDctRows) {
+  CHECKASM_TRACE();
+  auto rng = checkasm::Rng("InverseDctRows");
+  for (int iter = 0; iter < 20000; ++iter) {
+    alignas(16) std::array<int16_t, 64> block{};
+    const uint32_t filled = rng() & 0xFF;
+    for (size_t i = 0; i < 64; ++i) {
+      if (((filled >> (i / 8)) & 1) == 0) continue;
+      block[i] = iter % 3 == 0 ? static_cast<int16_t>(rng())
+                               : static_cast<int16_t>(static_cast<int32_t>(rng() % 4096) - 2048);
+    }
+    const uint32_t mask = filled | (rng() & 0xFF);  // extra rows may be named
+    alignas(16) std::array<int16_t, 64> want{}, got{};
+    tavrin::reconstruction::InverseDct(block.data(), want.data());
+    tavrin::reconstruction::sse2::InverseDctRows(block.data(), got.data(), mask);
+    ASSERT_TRUE(want == got) << "iteration " << iter << " rows " << filled;
+  }
+}
+#endif
 
 }  // namespace

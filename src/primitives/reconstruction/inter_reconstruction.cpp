@@ -11,7 +11,7 @@
 
 namespace tavrin::reconstruction {
 
-PrimitiveStatus ReconstructInter(InverseDctFn transform, BytePointer* bytePos, int32_t* bitPos,
+PrimitiveStatus ReconstructInter(InverseDctRowsFn transform, BytePointer* bytePos, int32_t* bitPos,
                                  int16_t* residual, int32_t quant, const uint8_t* matrix) {
   if (bytePos == nullptr || bitPos == nullptr || residual == nullptr || *bytePos == nullptr) {
     return NullPointer;
@@ -35,8 +35,10 @@ PrimitiveStatus ReconstructInter(InverseDctFn transform, BytePointer* bytePos, i
 
   alignas(16) int16_t block[64] = {};
   int32_t sum = 0;
+  uint32_t rows = 0;  // the rows holding coefficients
   for (int32_t k = 0; k < list.count; ++k) {
     const uint8_t position = list.positions[k];
+    rows |= 1u << (position >> 3);
     const int32_t level = list.levels[k];
     int32_t value;
     if (matrix == nullptr) {
@@ -48,8 +50,11 @@ PrimitiveStatus ReconstructInter(InverseDctFn transform, BytePointer* bytePos, i
     }
     block[position] = static_cast<int16_t>(value);
   }
-  if (matrix != nullptr) ApplyMismatchControl(block, sum);
-  transform(block, residual);
+  if (matrix != nullptr) {
+    ApplyMismatchControl(block, sum);  // may change the last coefficient
+    rows |= 0x80;
+  }
+  transform(block, residual, rows);
   return Ok;
 }
 
@@ -59,7 +64,7 @@ namespace tavrin::reference {
 
 PrimitiveStatus ReconstructInter(BytePointer* bytePos, int32_t* bitPos, int16_t* residual,
                                  int32_t quant, const uint8_t* matrix) {
-  return reconstruction::ReconstructInter(reconstruction::InverseDct, bytePos, bitPos, residual,
+  return reconstruction::ReconstructInter(reconstruction::InverseDctRows, bytePos, bitPos, residual,
                                           quant, matrix);
 }
 

@@ -10,7 +10,7 @@ namespace tavrin::sse2 {
 
 PrimitiveStatus ReconstructInter(BytePointer* bytePos, int32_t* bitPos, int16_t* residual,
                                  int32_t quant, const uint8_t* matrix) {
-  return reconstruction::ReconstructInter(reconstruction::sse2::InverseDct, bytePos, bitPos,
+  return reconstruction::ReconstructInter(reconstruction::sse2::InverseDctRows, bytePos, bitPos,
                                           residual, quant, matrix);
 }
 

@@ -13,6 +13,12 @@ namespace tavrin::reconstruction {
 // be the same block.
 void InverseDct(const int16_t* input, int16_t* output);
 
+// The same transform told which input rows may hold nonzero values (bit r
+// of rows for row r); the rows whose bit is clear must be zero.  A zero row
+// gives a known row-pass output, so fast forms skip its arithmetic; the
+// outputs are those of InverseDct.
+void InverseDctRows(const int16_t* input, int16_t* output, uint32_t rows);
+
 // Transforms the block and stores the outputs, each saturated to 0..255, at
 // destination + row * stride + column.  The block itself is not changed.
 void InverseDctStore(const int16_t* block, uint8_t* destination, int32_t stride);
@@ -21,6 +27,7 @@ void InverseDctStore(const int16_t* block, uint8_t* destination, int32_t stride)
 // The same two operations with SSE2, giving exactly the same outputs.
 namespace sse2 {
 void InverseDct(const int16_t* input, int16_t* output);
+void InverseDctRows(const int16_t* input, int16_t* output, uint32_t rows);
 void InverseDctStore(const int16_t* block, uint8_t* destination, int32_t stride);
 }  // namespace sse2
 #endif

@@ -133,11 +133,29 @@ void Transform(const int16_t* input, __m128i (&rows)[8]) {
   ColumnPass(rows);
 }
 
+// A zero row's row-pass outputs: every lane is its rounding term >> 12.
+constexpr int16_t ZeroRowOutput(int r) { return static_cast<int16_t>(kRowRounding[r] >> 12); }
+
+void TransformRows(const int16_t* input, __m128i (&rows)[8], uint32_t nonzero) {
+  for (int r = 0; r < 8; ++r) {
+    rows[r] = (nonzero >> r) & 1 ? RowPass(input + 8 * r, r) : _mm_set1_epi16(ZeroRowOutput(r));
+  }
+  ColumnPass(rows);
+}
+
 }  // namespace
 
 void InverseDct(const int16_t* input, int16_t* output) {
   __m128i rows[8];
   Transform(input, rows);
+  for (int r = 0; r < 8; ++r) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(output + 8 * r), rows[r]);
+  }
+}
+
+void InverseDctRows(const int16_t* input, int16_t* output, uint32_t nonzero) {
+  __m128i rows[8];
+  TransformRows(input, rows, nonzero);
   for (int r = 0; r < 8; ++r) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(output + 8 * r), rows[r]);
   }

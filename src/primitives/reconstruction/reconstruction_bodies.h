@@ -8,6 +8,8 @@ namespace tavrin::reconstruction {
 
 // The two forms of the transform (inverse_dct.h).
 using InverseDctFn = void (*)(const int16_t* input, int16_t* output);
+// The transform told which input rows may be nonzero (inverse_dct.h).
+using InverseDctRowsFn = void (*)(const int16_t* input, int16_t* output, uint32_t rows);
 using InverseDctStoreFn = void (*)(const int16_t* block, uint8_t* destination, int32_t stride);
 
 // One intra block, coded (slot 33) or DC-only (slot 35), with `store` as the
@@ -19,7 +21,7 @@ PrimitiveStatus ReconstructIntra(InverseDctStoreFn store, bool coded, BytePointe
                                  int32_t blockIndex, int32_t useIntraDcVlc, int32_t acPrediction);
 
 // One inter block (slot 34) with `transform`.
-PrimitiveStatus ReconstructInter(InverseDctFn transform, BytePointer* bytePos, int32_t* bitPos,
+PrimitiveStatus ReconstructInter(InverseDctRowsFn transform, BytePointer* bytePos, int32_t* bitPos,
                                  int16_t* residual, int32_t quant, const uint8_t* matrix);
 
 }  // namespace tavrin::reconstruction
