@@ -30,12 +30,28 @@ struct FirstPathTexture {
     return status;
   }
 
+  // The residual of a coded block added to what the picture holds there.
+  int32_t AddResidual(const InterMacroblock& mb, int32_t block) {
+    const int32_t status = primitives.ReconstructInter(&c.reader.bytePos, &c.reader.bitPos,
+                                                       residual, mb.quant, interMatrix);
+    if (status != 0) {
+      diagnosticSink(kInterBlockMessage);
+      return status;
+    }
+    primitives.AddResidual8x8(BlockOrigin(cur, mb.x, mb.y, block), residual, cur.strideY);
+    return 0;
+  }
+
   int32_t Inter(const InterMacroblock& mb) {
     int32_t status;
-    if (mb.mbType != MbInter4v && mb.cbpy == 0) {
+    if (mb.mbType != MbInter4v) {
+      // One vector: the luma predicted as one 16x16 block, which costs half
+      // the work of four 8x8 ones, then the coded blocks' residuals.
       primitives.PredictHalfSample16x16(BlockOrigin(ref, mb.x, mb.y, 0), cur.strideY,
                                         BlockOrigin(cur, mb.x, mb.y, 0), cur.strideY, &mb.luma[0],
                                         rounding);
+      for (int32_t b = 0; b < 4; ++b)
+        if (((mb.cbpy >> (3 - b)) & 1) && (status = AddResidual(mb, b)) != 0) return status;
     } else {
       for (int32_t b = 0; b < 4; ++b)
         if ((status = PredictBlock(mb, b, mb.luma[b], (mb.cbpy >> (3 - b)) & 1)) != 0) return status;
