@@ -144,15 +144,18 @@ struct BidirectionalPicture {
                   : primitives.DeriveDirectVectors(colocated, forward, backward,
                                                    kAllBlocksPresent, trb, trd);
     if (status != 0) return status;
-    for (int32_t b = 0; b < 4; ++b) {
-      ClipBlockVector(forward[b], clip, BlockX(x, b), BlockY(y, b), 8);
-      ClipBlockVector(backward[b], clip, BlockX(x, b), BlockY(y, b), 8);
-    }
+    ClipFourVectors(forward, clip, x, y);
+    ClipFourVectors(backward, clip, x, y);
     // Four equal vectors each way (a co-located macroblock with one vector,
-    // unless clipping parted them) predict the luma as one 16x16 block.
+    // unless clipping parted them) predict the luma as one 16x16 block, and
+    // the chroma vector of four equal vectors is that of one of them.
     if (SameFour(forward) && SameFour(backward)) {
       const int32_t s = AveragedLuma(x, y, forward[0], backward[0], cbpb);
       if (s != 0) return s;
+      MotionVector chromaForward, chromaBackward;
+      primitives.DeriveChromaVector(&forward[0], &chromaForward);
+      primitives.DeriveChromaVector(&backward[0], &chromaBackward);
+      return AveragedChroma(x, y, chromaForward, chromaBackward, cbpb);
     } else {
       for (int32_t b = 0; b < 4; ++b) {
         const int32_t s = AveragedBlock(x, y, b, forward[b], backward[b], (cbpb >> (5 - b)) & 1);

@@ -37,15 +37,29 @@ inline int32_t BlockY(int32_t y, int32_t b) { return 16 * y + (b < 0 ? 0 : 8 * (
 // blockY), as the clipping primitive does.  Most vectors keep the block
 // inside the rectangle and need no change: those are recognised here, and
 // only the others go to the primitive.
-inline void ClipBlockVector(MotionVector& v, const ClipRect& clip, int32_t blockX, int32_t blockY,
-                            int32_t size) {
+inline bool KeepsBlockInside(MotionVector v, const ClipRect& clip, int32_t blockX, int32_t blockY,
+                             int32_t size) {
   const int64_t x = int64_t{v.x} + 2 * int64_t{blockX};
   const int64_t y = int64_t{v.y} + 2 * int64_t{blockY};
-  if (x >= 2 * int64_t{clip.x} && x < 2 * (int64_t{clip.x} + clip.width - size) &&
-      y >= 2 * int64_t{clip.y} && y < 2 * (int64_t{clip.y} + clip.height - size)) {
+  return x >= 2 * int64_t{clip.x} && x < 2 * (int64_t{clip.x} + clip.width - size) &&
+         y >= 2 * int64_t{clip.y} && y < 2 * (int64_t{clip.y} + clip.height - size);
+}
+
+inline void ClipBlockVector(MotionVector& v, const ClipRect& clip, int32_t blockX, int32_t blockY,
+                            int32_t size) {
+  if (KeepsBlockInside(v, clip, blockX, blockY, size)) return;
+  primitives.ClipVector(&v, &v, &clip, blockX, blockY, size);
+}
+
+// The four 8x8 block vectors of macroblock (x, y) clipped.  Four equal
+// vectors that keep the whole macroblock inside keep each of its blocks
+// inside: one test then stands for four.
+inline void ClipFourVectors(MotionVector* v, const ClipRect& clip, int32_t x, int32_t y) {
+  if (v[1] == v[0] && v[2] == v[0] && v[3] == v[0] &&
+      KeepsBlockInside(v[0], clip, BlockX(x, -1), BlockY(y, -1), 16)) {
     return;
   }
-  primitives.ClipVector(&v, &v, &clip, blockX, blockY, size);
+  for (int32_t b = 0; b < 4; ++b) ClipBlockVector(v[b], clip, BlockX(x, b), BlockY(y, b), 8);
 }
 
 // Pictures are far larger than the caches, and the reads and writes of one

@@ -271,6 +271,16 @@ TEST(DeriveChromaVector4, OneBlockEqualsTheOneVectorDerivation) {
   }
 }
 
+// The bidirectional decoder derives the chroma vector of four equal vectors
+// from one of them.
+TEST(DeriveChromaVector4, FourEqualVectorsEqualTheOneVectorDerivation) {
+  for (int32_t v = -32768; v <= 32767; ++v) {
+    const MotionVector one = Same(static_cast<int16_t>(v), static_cast<int16_t>(-v / 7));
+    const MotionVector luma[4] = {one, one, one, one};
+    ASSERT_EQ(Chroma4(luma, kPresent), Chroma(one)) << v;
+  }
+}
+
 TEST(DeriveChromaVector4, FourBlocksRoundTheSumBySixteenths) {
   struct {
     int32_t sum, want;
