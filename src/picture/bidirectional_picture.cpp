@@ -77,6 +77,12 @@ struct BidirectionalPicture {
     }
     MotionVector chroma;
     primitives.DeriveChromaVector(&v, &chroma);
+    if ((cbpb & 3) == 0) {
+      motionRoutines.predictChroma(BlockOrigin(ref, x, y, 4), BlockOrigin(ref, x, y, 5),
+                                   cur.strideCb, BlockOrigin(cur, x, y, 4),
+                                   BlockOrigin(cur, x, y, 5), cur.strideCb, &chroma, kRounding);
+      return 0;
+    }
     if ((status = Block(x, y, 4, ref, chroma, (cbpb >> 1) & 1)) != 0) return status;
     return Block(x, y, 5, ref, chroma, cbpb & 1);
   }
@@ -114,11 +120,19 @@ struct BidirectionalPicture {
     return 0;
   }
 
+  // Both chroma blocks averaged from both anchors, then their residuals.
   int32_t AveragedChroma(int32_t x, int32_t y, const MotionVector& forward,
                          const MotionVector& backward, int32_t cbpb) {
-    int32_t status = AveragedBlock(x, y, 4, forward, backward, (cbpb >> 1) & 1);
-    if (status != 0) return status;
-    return AveragedBlock(x, y, 5, forward, backward, cbpb & 1);
+    const int32_t stride = cur.strideCb;
+    uint8_t* cb = BlockOrigin(cur, x, y, 4);
+    uint8_t* cr = BlockOrigin(cur, x, y, 5);
+    motionRoutines.predictChroma(BlockOrigin(past, x, y, 4), BlockOrigin(past, x, y, 5), stride,
+                                 cb, cr, stride, &forward, kRounding);
+    motionRoutines.predictAverageChroma(BlockOrigin(future, x, y, 4), BlockOrigin(future, x, y, 5),
+                                        stride, cb, cr, stride, &backward, kRounding);
+    int32_t status;
+    if (((cbpb >> 1) & 1) && (status = AddResidual(x, y, 4)) != 0) return status;
+    return (cbpb & 1) ? AddResidual(x, y, 5) : 0;
   }
 
   int32_t Interpolate(int32_t x, int32_t y, int32_t cbpb) {

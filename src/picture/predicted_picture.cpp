@@ -4,6 +4,7 @@
 #include "picture/diagnostics.h"
 #include "picture/picture_decoders.h"
 #include "picture/predicted_picture_walk.h"
+#include "primitives/blockcopy/motion_routines.h"
 
 namespace tavrin {
 namespace {
@@ -55,6 +56,13 @@ struct FirstPathTexture {
     } else {
       for (int32_t b = 0; b < 4; ++b)
         if ((status = PredictBlock(mb, b, mb.luma[b], (mb.cbpy >> (3 - b)) & 1)) != 0) return status;
+    }
+    if (mb.cbpc == 0) {
+      motionRoutines.predictChroma(BlockOrigin(ref, mb.x, mb.y, 4), BlockOrigin(ref, mb.x, mb.y, 5),
+                                   cur.strideCb, BlockOrigin(cur, mb.x, mb.y, 4),
+                                   BlockOrigin(cur, mb.x, mb.y, 5), cur.strideCb, &mb.chroma,
+                                   rounding);
+      return 0;
     }
     if ((status = PredictBlock(mb, 4, mb.chroma, (mb.cbpc >> 1) & 1)) != 0) return status;
     return PredictBlock(mb, 5, mb.chroma, mb.cbpc & 1);

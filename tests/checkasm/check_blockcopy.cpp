@@ -212,6 +212,51 @@ TEST(CheckAsm, PredictAverage16x16) {
   CheckHalfSample("PredictAverage16x16", row, tavrin::reference::PredictAverage16x16, 16);
 }
 
+// Both chroma blocks in one pass, against the portable form (two 8x8
+// predictions), destinations random beforehand.
+void CheckChroma(const char* name, tavrin::PredictChromaFn fn, tavrin::PredictChromaFn reference) {
+  CHECKASM_TRACE();
+  auto rng = checkasm::Rng(name);
+  Buffer cb, cr, wantCb, wantCr, gotCb, gotCr;
+  for (int iter = 0; iter < 2000; ++iter) {
+    cb.Randomise(rng);
+    cr.Randomise(rng);
+    wantCb.Randomise(rng);
+    wantCr.Randomise(rng);
+    std::copy(wantCb.bytes.begin(), wantCb.bytes.end(), gotCb.bytes.begin());
+    std::copy(wantCr.bytes.begin(), wantCr.bytes.end(), gotCr.bytes.begin());
+    const int32_t referenceStride = RandomStride(rng, 8);
+    const int32_t outStride = iter % 4 == 0 ? 8 : RandomStride(rng, 8);
+    MotionVector v = RandomVector(rng);
+    if (iter < 64) v = {static_cast<int16_t>((iter & 7) - 4), static_cast<int16_t>((iter >> 3) - 4)};
+    const int32_t rounding = RandomRounding(rng);
+    const MotionVector* vp = iter % 43 == 3 ? nullptr : &v;
+    const uint8_t* crFrom = iter % 37 == 1 ? nullptr : cr.origin(referenceStride);
+    const auto w = reference(cb.origin(referenceStride), crFrom, referenceStride,
+                             wantCb.origin(outStride), wantCr.origin(outStride), outStride, vp,
+                             rounding);
+    const auto g = fn(cb.origin(referenceStride), crFrom, referenceStride, gotCb.origin(outStride),
+                      gotCr.origin(outStride), outStride, vp, rounding);
+    ASSERT_EQ(w, g);
+    ASSERT_EQ(wantCb.bytes, gotCb.bytes) << "vector " << v.x << "," << v.y << " rounding " << rounding;
+    ASSERT_EQ(wantCr.bytes, gotCr.bytes) << "vector " << v.x << "," << v.y << " rounding " << rounding;
+  }
+  const MotionVector v{1, 1};
+  checkasm::Bench(name, [&] {
+    fn(cb.origin(64), cr.origin(64), 64, gotCb.origin(64), gotCr.origin(64), 64, &v, 0);
+  });
+}
+
+TEST(CheckAsm, PredictChroma) {
+  CheckChroma("PredictChroma", tavrin::motionRoutines.predictChroma.get(),
+              tavrin::reference::PredictChroma);
+}
+
+TEST(CheckAsm, PredictAverageChroma) {
+  CheckChroma("PredictAverageChroma", tavrin::motionRoutines.predictAverageChroma.get(),
+              tavrin::reference::PredictAverageChroma);
+}
+
 TEST(CheckAsm, PredictAddResidual8x8) {
   CHECKASM_TRACE();
   auto rng = checkasm::Rng("PredictAddResidual8x8");

@@ -36,6 +36,15 @@ PrimitiveStatus PredictAverage8x8(const uint8_t* reference, int32_t referenceStr
 PrimitiveStatus PredictAverage16x16(const uint8_t* reference, int32_t referenceStride,
                                     uint8_t* destination, int32_t destinationStride,
                                     const MotionVector* vector, int32_t rounding);
+// Both chroma blocks of a macroblock predicted with one vector (the two
+// planes share their stride), plain or averaged into the destinations: the
+// results of PredictHalfSample8x8 and PredictAverage8x8 on each plane.
+PrimitiveStatus PredictChroma(const uint8_t* cb, const uint8_t* cr, int32_t referenceStride,
+                              uint8_t* cbOut, uint8_t* crOut, int32_t outStride,
+                              const MotionVector* vector, int32_t rounding);
+PrimitiveStatus PredictAverageChroma(const uint8_t* cb, const uint8_t* cr, int32_t referenceStride,
+                                     uint8_t* cbOut, uint8_t* crOut, int32_t outStride,
+                                     const MotionVector* vector, int32_t rounding);
 }  // namespace tavrin::reference
 
 #if defined(__SSE2__)
@@ -65,5 +74,11 @@ PrimitiveStatus PredictAverage8x8(const uint8_t* reference, int32_t referenceStr
 PrimitiveStatus PredictAverage16x16(const uint8_t* reference, int32_t referenceStride,
                                     uint8_t* destination, int32_t destinationStride,
                                     const MotionVector* vector, int32_t rounding);
+PrimitiveStatus PredictChroma(const uint8_t* cb, const uint8_t* cr, int32_t referenceStride,
+                              uint8_t* cbOut, uint8_t* crOut, int32_t outStride,
+                              const MotionVector* vector, int32_t rounding);
+PrimitiveStatus PredictAverageChroma(const uint8_t* cb, const uint8_t* cr, int32_t referenceStride,
+                                     uint8_t* cbOut, uint8_t* crOut, int32_t outStride,
+                                     const MotionVector* vector, int32_t rounding);
 }  // namespace tavrin::sse2
 #endif

@@ -164,4 +164,22 @@ PrimitiveStatus PredictAverage16x16(const uint8_t* reference, int32_t referenceS
                             rounding);
 }
 
+PrimitiveStatus PredictChroma(const uint8_t* cb, const uint8_t* cr, int32_t referenceStride,
+                              uint8_t* cbOut, uint8_t* crOut, int32_t outStride,
+                              const MotionVector* vector, int32_t rounding) {
+  if (cb == nullptr || cr == nullptr || cbOut == nullptr || crOut == nullptr) return NullPointer;
+  if (vector == nullptr) return NullPointer;
+  PredictHalfSample8x8(cb, referenceStride, cbOut, outStride, vector, rounding);
+  return PredictHalfSample8x8(cr, referenceStride, crOut, outStride, vector, rounding);
+}
+
+PrimitiveStatus PredictAverageChroma(const uint8_t* cb, const uint8_t* cr, int32_t referenceStride,
+                                     uint8_t* cbOut, uint8_t* crOut, int32_t outStride,
+                                     const MotionVector* vector, int32_t rounding) {
+  if (cb == nullptr || cr == nullptr || cbOut == nullptr || crOut == nullptr) return NullPointer;
+  if (vector == nullptr) return NullPointer;
+  PredictAverage8x8(cb, referenceStride, cbOut, outStride, vector, rounding);
+  return PredictAverage8x8(cr, referenceStride, crOut, outStride, vector, rounding);
+}
+
 }  // namespace tavrin::reference

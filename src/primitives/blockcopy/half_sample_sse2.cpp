@@ -18,47 +18,55 @@ namespace {
 
 using namespace blockcopy_sse2;
 
-template <int kWidth>
-__m128i LoadRow(const uint8_t* p) {
-  if constexpr (kWidth == 16) {
-    return Load16(p);
-  } else {
-    return Load8(p);
+// Row sources: the bytes of one prediction row at an offset from the block
+// origin, in one register.  A chroma pair puts the Cb row in the low half
+// and the Cr row in the high half, so that both blocks are predicted with
+// the arithmetic of one.
+struct Rows16 {
+  const uint8_t* p;
+  __m128i operator()(ptrdiff_t offset) const { return Load16(p + offset); }
+};
+struct Rows8 {
+  const uint8_t* p;
+  __m128i operator()(ptrdiff_t offset) const { return Load8(p + offset); }
+};
+struct ChromaRows {
+  const uint8_t* cb;
+  const uint8_t* cr;
+  __m128i operator()(ptrdiff_t offset) const {
+    return _mm_unpacklo_epi64(Load8(cb + offset), Load8(cr + offset));
   }
-}
+};
 
 // The four-sample averages, rounding control as a template argument.
-template <int kWidth, int kRc, typename Emit>
-void PredictDiagonal(const uint8_t* p, ptrdiff_t rs, Emit& emit) {
+template <int kRows, int kRc, typename Source, typename Emit>
+void PredictDiagonal(const Source& row, ptrdiff_t rs, Emit& emit) {
   const __m128i ones = _mm_set1_epi8(1);
-  HalfPair above = PairOf<kRc>(LoadRow<kWidth>(p), LoadRow<kWidth>(p + 1), ones);
-  for (int y = 0; y < kWidth; ++y) {
-    p += rs;
-    const HalfPair below = PairOf<kRc>(LoadRow<kWidth>(p), LoadRow<kWidth>(p + 1), ones);
+  HalfPair above = PairOf<kRc>(row(0), row(1), ones);
+  for (int y = 0; y < kRows; ++y) {
+    const ptrdiff_t o = rs * (y + 1);
+    const HalfPair below = PairOf<kRc>(row(o), row(o + 1), ones);
     emit(y, AverageFour<kRc>(above, below, ones));
     above = below;
   }
 }
 
-// Predicts a kWidth x kWidth block from the reference origin p at the given
-// interpolation mode and hands each row's bytes to emit(row, bytes).
-template <int kWidth, typename Emit>
-void PredictRows(const uint8_t* p, ptrdiff_t rs, int mode, int rc, Emit&& emit) {
+// Predicts kRows rows from the source at the given interpolation mode and
+// hands each row's bytes to emit(row, bytes).
+template <int kRows, typename Source, typename Emit>
+void PredictRows(const Source& row, ptrdiff_t rs, int mode, int rc, Emit&& emit) {
   const __m128i rcOnes = _mm_set1_epi8(static_cast<char>(rc));
   switch (mode) {
     case 0:
-      for (int y = 0; y < kWidth; ++y, p += rs) emit(y, LoadRow<kWidth>(p));
+      for (int y = 0; y < kRows; ++y) emit(y, row(rs * y));
       break;
     case 1:
-      for (int y = 0; y < kWidth; ++y, p += rs) {
-        emit(y, AverageTwo(LoadRow<kWidth>(p), LoadRow<kWidth>(p + 1), rcOnes));
-      }
+      for (int y = 0; y < kRows; ++y) emit(y, AverageTwo(row(rs * y), row(rs * y + 1), rcOnes));
       break;
     case 2: {
-      __m128i above = LoadRow<kWidth>(p);
-      for (int y = 0; y < kWidth; ++y) {
-        p += rs;
-        const __m128i below = LoadRow<kWidth>(p);
+      __m128i above = row(0);
+      for (int y = 0; y < kRows; ++y) {
+        const __m128i below = row(rs * (y + 1));
         emit(y, AverageTwo(above, below, rcOnes));
         above = below;
       }
@@ -66,9 +74,9 @@ void PredictRows(const uint8_t* p, ptrdiff_t rs, int mode, int rc, Emit&& emit) 
     }
     default:
       if (rc != 0) {
-        PredictDiagonal<kWidth, 1>(p, rs, emit);
+        PredictDiagonal<kRows, 1>(row, rs, emit);
       } else {
-        PredictDiagonal<kWidth, 0>(p, rs, emit);
+        PredictDiagonal<kRows, 0>(row, rs, emit);
       }
       break;
   }
@@ -90,7 +98,7 @@ PrimitiveStatus PredictHalfSample8x8(const uint8_t* reference, int32_t reference
   if (vector == nullptr) return NullPointer;
   const ptrdiff_t rs = referenceStride;
   const ptrdiff_t ds = destinationStride;
-  PredictRows<8>(Origin(reference, rs, *vector), rs, ModeOf(*vector), rounding != 0 ? 1 : 0,
+  PredictRows<8>(Rows8{Origin(reference, rs, *vector)}, rs, ModeOf(*vector), rounding != 0 ? 1 : 0,
                  [&](int y, __m128i row) { Store8(destination + ds * y, row); });
   return Ok;
 }
@@ -102,7 +110,7 @@ PrimitiveStatus PredictHalfSample16x16(const uint8_t* reference, int32_t referen
   if (vector == nullptr) return NullPointer;
   const ptrdiff_t rs = referenceStride;
   const ptrdiff_t ds = destinationStride;
-  PredictRows<16>(Origin(reference, rs, *vector), rs, ModeOf(*vector), rounding != 0 ? 1 : 0,
+  PredictRows<16>(Rows16{Origin(reference, rs, *vector)}, rs, ModeOf(*vector), rounding != 0 ? 1 : 0,
                   [&](int y, __m128i row) { Store16(destination + ds * y, row); });
   return Ok;
 }
@@ -115,7 +123,7 @@ PrimitiveStatus PredictAddResidual8x8(const uint8_t* reference, int32_t referenc
   if (residual == nullptr || vector == nullptr) return NullPointer;
   const ptrdiff_t rs = referenceStride;
   const ptrdiff_t ds = destinationStride;
-  PredictRows<8>(Origin(reference, rs, *vector), rs, ModeOf(*vector), rounding != 0 ? 1 : 0,
+  PredictRows<8>(Rows8{Origin(reference, rs, *vector)}, rs, ModeOf(*vector), rounding != 0 ? 1 : 0,
                  [&](int y, __m128i row) {
                    Store8(destination + ds * y, AddResidualRow(Widen8(row), residual + 8 * y));
                  });
@@ -129,7 +137,7 @@ PrimitiveStatus PredictAverage8x8(const uint8_t* reference, int32_t referenceStr
   if (vector == nullptr) return NullPointer;
   const ptrdiff_t rs = referenceStride;
   const ptrdiff_t ds = destinationStride;
-  PredictRows<8>(Origin(reference, rs, *vector), rs, ModeOf(*vector), rounding != 0 ? 1 : 0,
+  PredictRows<8>(Rows8{Origin(reference, rs, *vector)}, rs, ModeOf(*vector), rounding != 0 ? 1 : 0,
                  [&](int y, __m128i row) {
                    uint8_t* to = destination + ds * y;
                    Store8(to, _mm_avg_epu8(row, Load8(to)));
@@ -144,11 +152,44 @@ PrimitiveStatus PredictAverage16x16(const uint8_t* reference, int32_t referenceS
   if (vector == nullptr) return NullPointer;
   const ptrdiff_t rs = referenceStride;
   const ptrdiff_t ds = destinationStride;
-  PredictRows<16>(Origin(reference, rs, *vector), rs, ModeOf(*vector), rounding != 0 ? 1 : 0,
+  PredictRows<16>(Rows16{Origin(reference, rs, *vector)}, rs, ModeOf(*vector), rounding != 0 ? 1 : 0,
                   [&](int y, __m128i row) {
                     uint8_t* to = destination + ds * y;
                     Store16(to, _mm_avg_epu8(row, Load16(to)));
                   });
+  return Ok;
+}
+
+PrimitiveStatus PredictChroma(const uint8_t* cb, const uint8_t* cr, int32_t referenceStride,
+                              uint8_t* cbOut, uint8_t* crOut, int32_t outStride,
+                              const MotionVector* vector, int32_t rounding) {
+  if (cb == nullptr || cr == nullptr || cbOut == nullptr || crOut == nullptr) return NullPointer;
+  if (vector == nullptr) return NullPointer;
+  const ptrdiff_t rs = referenceStride;
+  const ptrdiff_t ds = outStride;
+  PredictRows<8>(ChromaRows{Origin(cb, rs, *vector), Origin(cr, rs, *vector)}, rs,
+                 ModeOf(*vector), rounding != 0 ? 1 : 0, [&](int y, __m128i row) {
+                   Store8(cbOut + ds * y, row);
+                   Store8(crOut + ds * y, _mm_unpackhi_epi64(row, row));
+                 });
+  return Ok;
+}
+
+PrimitiveStatus PredictAverageChroma(const uint8_t* cb, const uint8_t* cr, int32_t referenceStride,
+                                     uint8_t* cbOut, uint8_t* crOut, int32_t outStride,
+                                     const MotionVector* vector, int32_t rounding) {
+  if (cb == nullptr || cr == nullptr || cbOut == nullptr || crOut == nullptr) return NullPointer;
+  if (vector == nullptr) return NullPointer;
+  const ptrdiff_t rs = referenceStride;
+  const ptrdiff_t ds = outStride;
+  PredictRows<8>(ChromaRows{Origin(cb, rs, *vector), Origin(cr, rs, *vector)}, rs,
+                 ModeOf(*vector), rounding != 0 ? 1 : 0, [&](int y, __m128i row) {
+                   uint8_t* b = cbOut + ds * y;
+                   uint8_t* r = crOut + ds * y;
+                   const __m128i both = _mm_avg_epu8(row, _mm_unpacklo_epi64(Load8(b), Load8(r)));
+                   Store8(b, both);
+                   Store8(r, _mm_unpackhi_epi64(both, both));
+                 });
   return Ok;
 }
 
