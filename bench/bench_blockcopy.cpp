@@ -4,6 +4,7 @@
 
 #include "bench_support.h"
 #include "primitives/blockcopy/blockcopy.h"
+#include "primitives/blockcopy/motion_routines.h"
 
 namespace {
 
@@ -73,6 +74,31 @@ const bool registered = [] {
                         fn(p.from(), kStride, p.residual.data(), p.to(), kStride, &v, 0));
                   }
                 });
+    // The motion routines beside the table, labelled v1: the form a build
+    // holds (SSE2 on x86).
+    const tavrin::PrimitiveRow<tavrin::PredictHalfSampleFn> average8(
+        tavrin::motionRoutines.predictAverage8x8.get(), nullptr, nullptr);
+    const tavrin::PrimitiveRow<tavrin::PredictHalfSampleFn> average16(
+        tavrin::motionRoutines.predictAverage16x16.get(), nullptr, nullptr);
+    const tavrin::PrimitiveRow<tavrin::PredictChromaFn> chroma(
+        tavrin::motionRoutines.predictChroma.get(), nullptr, nullptr);
+    const tavrin::PrimitiveRow<tavrin::PredictChromaFn> averageChroma(
+        tavrin::motionRoutines.predictAverageChroma.get(), nullptr, nullptr);
+    const auto predictBody = [v](benchmark::State& st, auto fn) {
+      Pictures p;
+      for (auto _ : st) benchmark::DoNotOptimize(fn(p.from(), kStride, p.to(), kStride, &v, 0));
+    };
+    const auto chromaBody = [v](benchmark::State& st, auto fn) {
+      Pictures p;
+      for (auto _ : st) {
+        benchmark::DoNotOptimize(fn(p.from(), p.from() + 24 * kStride, kStride, p.to(),
+                                    p.to() + 24 * kStride, kStride, &v, 0));
+      }
+    };
+    RegisterRow("PredictAverage8x8" + m, average8, ref::PredictAverage8x8, predictBody);
+    RegisterRow("PredictAverage16x16" + m, average16, ref::PredictAverage16x16, predictBody);
+    RegisterRow("PredictChroma" + m, chroma, ref::PredictChroma, chromaBody);
+    RegisterRow("PredictAverageChroma" + m, averageChroma, ref::PredictAverageChroma, chromaBody);
   }
   return true;
 }();
