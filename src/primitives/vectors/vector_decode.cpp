@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 #include "primitives/vectors/vector_bits.h"
 #include "primitives/vectors/vectors.h"
@@ -57,8 +58,13 @@ struct Neighbourhood {
   bool aboveRightPresent;
 };
 
-MotionVector PredictBlockVector(int block, const Neighbourhood& n, const MotionVector* current,
-                                const uint8_t* currentFlags) {
+// The block is a template argument: each block's candidate sources are
+// then known where the prediction is compiled, and the selection below
+// folds away.
+template <int block>
+[[gnu::always_inline]] inline MotionVector PredictBlockVector(const Neighbourhood& n,
+                                                              const MotionVector* current,
+                                                              const uint8_t* currentFlags) {
   MotionVector k[3] = {};
   int valid = 0;
   int lastValid = 0;
@@ -134,17 +140,22 @@ PrimitiveStatus DecodeMacroblockVectors(BytePointer* bytePos, int32_t* bitPos,
                         AnyPresent(aboveRightFlags)};
 
   if (mbType == 2 || mbType == 5) {
-    for (int block = 0; block < 4; ++block) {
-      if (currentFlags[block] == 0) continue;
-      vectors[block] = PredictBlockVector(block, n, vectors, currentFlags);
-      const PrimitiveStatus s = DecodeMotionDifference(bytePos, bitPos, &vectors[block], fcode);
-      if (s != Ok) return s;
-    }
+    PrimitiveStatus s = Ok;
+    const auto decode = [&](auto block) {
+      if (s != Ok || currentFlags[block] == 0) return;
+      vectors[block] = PredictBlockVector<decltype(block)::value>(n, vectors, currentFlags);
+      s = DecodeMotionDifference(bytePos, bitPos, &vectors[block], fcode);
+    };
+    decode(std::integral_constant<int, 0>{});
+    decode(std::integral_constant<int, 1>{});
+    decode(std::integral_constant<int, 2>{});
+    decode(std::integral_constant<int, 3>{});
+    if (s != Ok) return s;
     FillAbsentVectors(vectors, currentFlags);
     return Ok;
   }
 
-  vectors[0] = PredictBlockVector(0, n, vectors, currentFlags);
+  vectors[0] = PredictBlockVector<0>(n, vectors, currentFlags);
   const PrimitiveStatus s = DecodeMotionDifference(bytePos, bitPos, &vectors[0], fcode);
   if (s != Ok) return s;
   vectors[1] = vectors[0];
