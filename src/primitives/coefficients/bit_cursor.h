@@ -19,13 +19,20 @@ class BitCursor {
  public:
   BitCursor(BytePointer byte, int32_t bit) : base_(byte), consumed_(static_cast<uint32_t>(bit)) {}
 
-  // The next n bits (1 to 25), not consumed.
-  uint32_t Peek(int32_t n) const {
+  // The four bytes from the one that holds the next unread bit, the first
+  // one most significant; its top bit() bits are consumed already.
+  uint32_t Word() const {
     const uint8_t* p = base_ + (consumed_ >> 3);
-    const uint32_t word = (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) |
-                          (uint32_t{p[2]} << 8) | uint32_t{p[3]};
-    return (word << (consumed_ & 7)) >> (32 - n);
+    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) |
+           uint32_t{p[3]};
   }
+
+  // The next bits, not consumed, from the most significant bit down; at
+  // least the top 25 of them are stream bits, the rest are 0.
+  uint32_t Window() const { return Word() << (consumed_ & 7); }
+
+  // The next n bits (1 to 25), not consumed.
+  uint32_t Peek(int32_t n) const { return Window() >> (32 - n); }
 
   void Skip(int32_t n) { consumed_ += static_cast<uint32_t>(n); }
 

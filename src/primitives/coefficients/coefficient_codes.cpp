@@ -1,5 +1,7 @@
 #include "primitives/coefficients/coefficient_codes.h"
 
+#include <algorithm>
+#include <array>
 #include <cstddef>
 
 #include "primitives/coefficients/bit_cursor.h"
@@ -8,117 +10,170 @@
 namespace tavrin::coefficients {
 namespace {
 
-struct CoefficientEvent {
-  int32_t last;
-  int32_t run;
-  int32_t level;  // signed
-};
+inline constexpr CodeWord kEscape = ParseCode(kTcoefEscapeCode);
 
-// Consumes the code of a non-escape entry and its sign bit.
-void TakeCode(BitCursor& bits, const TcoefEntry& entry, CoefficientEvent& event) {
-  bits.Skip(entry.length);
-  const int32_t level = entry.level;
-  event = {entry.last, entry.run, bits.Read(1) != 0 ? -level : level};
+// The zero-run entry for the top of window.
+inline EventEntry ZeroRunEntry(uint32_t window, const TcoefTable& table) {
+  return table.zeroRun[(window >> (32 - kZeroRunLength - kZeroRunBits)) &
+                       ((1u << kZeroRunBits) - 1)];
 }
 
-// A code from the table followed by its sign bit.  The escape code is
-// refused here: after an escape of type 1 or 2 a second escape is no valid
-// stream, and its table entry carries no level to use.
-bool ReadTableCode(BitCursor& bits, const TcoefTable& table, CoefficientEvent& event) {
-  const uint32_t v = bits.Peek(12);
-  if (v < 8) return false;
-  const TcoefEntry& entry = table.Lookup(v);
-  if (entry.length == 0 || entry.level == kEscapeLevel) return false;
-  TakeCode(bits, entry, event);
-  return true;
+// The event of the code and sign at the top of window, which holds at least
+// 13 stream bits: from the quick table, or for longer codes from the
+// zero-run table.  Empty for the escape and for bits that start no code.
+inline EventEntry EntryAt(uint32_t window, const TcoefTable& table) {
+  const EventEntry quick = table.quick[window >> (32 - kQuickBits)];
+  return quick != 0 ? quick : ZeroRunEntry(window, table);
 }
 
-// One coefficient event, escapes included.
-bool ReadEvent(BitCursor& bits, const TcoefTable& table, CoefficientEvent& event) {
-  const uint32_t v = bits.Peek(12);
-  if (v < 8) return false;
-  const TcoefEntry& entry = table.Lookup(v);
-  if (entry.length == 0) return false;
-  if (entry.level != kEscapeLevel) {
-    TakeCode(bits, entry, event);
-    return true;
-  }
-  bits.Skip(entry.length);
-
-  if (bits.Read(1) == 0) {
-    // Type 1: the level goes beyond the largest one the table codes.
-    if (!ReadTableCode(bits, table, event)) return false;
-    const int32_t offset = table.lmax[static_cast<std::size_t>(event.last)][static_cast<std::size_t>(event.run)];
-    event.level += event.level < 0 ? -offset : offset;
-    return true;
-  }
-  if (bits.Read(1) == 0) {
-    // Type 2: the run goes beyond the longest one the table codes.
-    if (!ReadTableCode(bits, table, event)) return false;
-    const int32_t magnitude = event.level < 0 ? -event.level : event.level;
-    event.run += table.rmaxPlusOne[static_cast<std::size_t>(event.last)][static_cast<std::size_t>(magnitude)];
-    return true;
+// The escaped event at the cursor, packed like the table entries (escape
+// included in its bits), or an empty entry when the bits make no valid
+// event.  Out of line, and the cursor passed by value, so that the caller's
+// loop keeps its own in registers.
+[[gnu::noinline]] EventEntry ReadEscape(BitCursor bits, const TcoefTable& table) {
+  const uint32_t window = bits.Window();
+  if ((window >> (32 - kEscape.length)) != kEscape.bits) return 0;
+  const uint32_t form = window << kEscape.length;
+  if ((form >> 30) != 3) {
+    // Types 1 (form 0) and 2 (form 10): a table code with its sign follows,
+    // still inside the window (9 + 13 bits).  A second escape there is no
+    // valid stream, and its entry is empty.
+    const int32_t formBits = static_cast<int32_t>(form >> 31) + 1;
+    const EventEntry entry = EntryAt(form << formBits, table);
+    if (entry == 0) return 0;
+    int32_t level = EventLevel(entry);
+    int32_t step = EventStep(entry);
+    const std::size_t last = step >= kLastStep ? 1 : 0;
+    if (formBits == 1) {
+      // Type 1: the level goes beyond the largest one the table codes.
+      const int32_t offset = table.lmax[last][static_cast<std::size_t>(step % kLastStep - 1)];
+      level += level < 0 ? -offset : offset;
+    } else {
+      // Type 2: the run goes beyond the longest one the table codes.
+      step += table.rmaxPlusOne[last][static_cast<std::size_t>(level < 0 ? -level : level)];
+    }
+    return PackEvent(level, step, kEscape.length + formBits + EventBits(entry));
   }
   // Type 3: last (1), run (6), marker, level (12, two's complement), marker.
-  const uint32_t fields = bits.Read(21);
-  const uint32_t level = (fields >> 1) & 0xFFF;
-  if (((fields >> 13) & 1) == 0 || (fields & 1) == 0 || (level & 0x7FF) == 0) return false;
-  event.last = static_cast<int32_t>(fields >> 20);
-  event.run = static_cast<int32_t>((fields >> 14) & 63);
-  event.level = level >= 2048 ? static_cast<int32_t>(level) - 4096 : static_cast<int32_t>(level);
-  return true;
+  bits.Skip(kEscape.length + 2);
+  const uint32_t fields = bits.Peek(21);
+  const int32_t level = static_cast<int32_t>((fields >> 1) & 0xFFF);
+  if (((fields >> 13) & 1) == 0 || (fields & 1) == 0 || (level & 0x7FF) == 0) return 0;
+  const int32_t run = static_cast<int32_t>((fields >> 14) & 63);
+  return PackEvent(level >= 2048 ? level - 4096 : level,
+                   run + 1 + ((fields >> 20) != 0 ? kLastStep : 0), kEscape.length + 2 + 21);
 }
 
-PrimitiveStatus DecodeList(BytePointer* bytePos, int32_t* bitPos, const TcoefTable& table,
-                           CoefficientList& list, FirstRowIndex* firstRow,
-                           FirstColumnIndex* firstColumn) {
-  BitCursor bits(*bytePos, *bitPos);
-  int32_t index = list.count - 1;
-  CoefficientEvent event{};
-  do {
-    if (!ReadEvent(bits, table, event)) return CoefficientCodeError;
-    index += event.run + 1;
-    if (index > 63) return CoefficientCodeError;
-    // Intra lists (the ones with maps) always start with the DC.
-    if (firstRow != nullptr && list.count == 0 && index > 0) {
-      // The DC was not coded: it is 0, at scan entry 0 (positions[0]
-      // already holds it).
-      list.levels[0] = 0;
-      list.count = 1;
-    }
-    const int32_t k = list.count;
-    const uint8_t position = list.positions[index];
-    list.positions[k] = position;
-    list.levels[k] = static_cast<int16_t>(event.level);
-    if (firstRow != nullptr) {
-      if (position < 8) {
-        (*firstRow)[position] = static_cast<uint8_t>(k);
-      } else if ((position & 7) == 0) {
-        (*firstColumn)[position >> 3] = static_cast<uint8_t>(k);
+// Reads events, passing each one's signed level and step to take, until take
+// returns false or the bits make no valid event.
+//
+// The quick lookup of an event uses the word loaded for the event before
+// it, at that event's first byte, so that the load does not wait for the
+// length of the code before: that word still holds the quick bits (at most
+// 7 + 13 of it are consumed).  Longer codes and escapes, which need more
+// bits, read from the word loaded at the current byte.
+static_assert(7 + 13 + kQuickBits <= 32);
+
+template <typename Take>
+void WalkEvents(BitCursor& bits, const TcoefTable& table, Take&& take) {
+  uint32_t word = bits.Word();
+  int32_t offset = bits.bit();
+  for (;;) {
+    const uint32_t nextWord = bits.Word();
+    const int32_t nextOffset = bits.bit();
+    EventEntry entry = table.quick[(word << offset) >> (32 - kQuickBits)];
+    if (entry == 0) [[unlikely]] {
+      entry = ZeroRunEntry(nextWord << nextOffset, table);
+      if (entry == 0) {
+        entry = ReadEscape(bits, table);
+        if (entry == 0) return;
+        bits.Skip(EventBits(entry));
+        if (!take(EventLevel(entry), EventStep(entry))) return;
+        word = bits.Word();
+        offset = bits.bit();
+        continue;
       }
     }
-    list.count = k + 1;
-  } while (event.last == 0);
-  bits.StoreTo(bytePos, bitPos);
-  return Ok;
+    bits.Skip(EventBits(entry));
+    if (!take(EventLevel(entry), EventStep(entry))) return;
+    word = nextWord;
+    offset = nextOffset + EventBits(entry);
+  }
+}
+
+// Where the intra maps keep the list index of a raster position: entries
+// 0..7 of the first row, 8 + r of the first column (r = 1..7), and 16 for
+// any other position (written, never read), so that storing needs no branch.
+using EdgeIndex = std::array<uint8_t, 17>;
+inline constexpr std::array<uint8_t, 64> kEdgeSlot = [] {
+  std::array<uint8_t, 64> slots{};
+  for (uint32_t p = 0; p < 64; ++p) {
+    slots[p] = static_cast<uint8_t>(p < 8 ? p : (p & 7) == 0 ? 8 + (p >> 3) : 16);
+  }
+  return slots;
+}();
+
+template <bool kIntra>
+PrimitiveStatus DecodeList(BytePointer* bytePos, int32_t* bitPos, const TcoefTable& table,
+                           CoefficientList& list, EdgeIndex* edges) {
+  BitCursor bits(*bytePos, *bitPos);
+  int32_t k = list.count;
+  int32_t index = k - 1;
+  const auto store = [&](int32_t level) {
+    // Intra lists always start with the DC: when it was not coded, it is
+    // 0, at scan entry 0 (positions[0] already holds it).
+    if constexpr (kIntra) {
+      if (k == 0 && index > 0) {
+        list.levels[0] = 0;
+        k = 1;
+      }
+    }
+    const uint8_t position = list.positions[index];
+    list.positions[k] = position;
+    list.levels[k] = static_cast<int16_t>(level);
+    if constexpr (kIntra) (*edges)[kEdgeSlot[position]] = static_cast<uint8_t>(k);
+    ++k;
+  };
+  PrimitiveStatus status = CoefficientCodeError;
+  WalkEvents(bits, table, [&](int32_t level, int32_t step) {
+    index += step;
+    if (index <= 63) [[likely]] {
+      store(level);
+      return true;
+    }
+    // The last event, or a run beyond the block (which leaves index below
+    // kLastStep).
+    index -= kLastStep;
+    if (static_cast<uint32_t>(index) <= 63) {
+      store(level);
+      status = Ok;
+    }
+    return false;
+  });
+  if (status == Ok) bits.StoreTo(bytePos, bitPos);
+  list.count = k;
+  return status;
 }
 
 PrimitiveStatus DecodeScanOrder(BytePointer* bytePos, int32_t* bitPos, const TcoefTable& table,
                                 int16_t* scanOrder, int32_t startIndex, int32_t* covered) {
   BitCursor bits(*bytePos, *bitPos);
   int32_t index = startIndex - 1;
-  CoefficientEvent event{};
-  do {
-    *covered = index + 1;
-    if (!ReadEvent(bits, table, event)) return CoefficientCodeError;
-    const int32_t next = index + event.run + 1;
-    if (next > 63) return CoefficientCodeError;
+  PrimitiveStatus status = CoefficientCodeError;
+  WalkEvents(bits, table, [&](int32_t level, int32_t step) {
+    int32_t next = index + step;
+    if (next > 63) {
+      next -= kLastStep;
+      if (static_cast<uint32_t>(next) > 63) return false;
+      status = Ok;
+    }
     index = next;
-    scanOrder[index] = static_cast<int16_t>(event.level);
-  } while (event.last == 0);
+    scanOrder[index] = static_cast<int16_t>(level);
+    return status != Ok;
+  });
   *covered = index + 1;
-  bits.StoreTo(bytePos, bitPos);
-  return Ok;
+  if (status == Ok) bits.StoreTo(bytePos, bitPos);
+  return status;
 }
 
 }  // namespace
@@ -127,18 +182,25 @@ PrimitiveStatus DecodeDcDifferential(BytePointer* bytePos, int32_t* bitPos, int3
                                      int16_t* differential) {
   BitCursor bits(*bytePos, *bitPos);
   const DcSizeTable& table = chrominance != 0 ? kChrominanceDcSizeTable : kLuminanceDcSizeTable;
-  const uint8_t entry = table[bits.Peek(12)];
+  // Size code, differential and marker all lie in one window.
+  const uint32_t window = bits.Window();
+  const uint8_t entry = table[window >> 20];
   if (entry == 0) return CoefficientCodeError;
-  bits.Skip(entry & 15);
+  const int32_t length = entry & 15;
   const int32_t size = entry >> 4;
+  const uint32_t rest = window << length;
   int32_t value = 0;
   if (size > 0) {
-    const int32_t v = static_cast<int32_t>(bits.Read(size));
+    const int32_t v = static_cast<int32_t>(rest >> (32 - size));
     // A leading 0 bit marks a negative differential in ones' complement.
     value = (v >> (size - 1)) != 0 ? v : v - ((1 << size) - 1);
   }
   *differential = static_cast<int16_t>(value);
-  if (size > 8 && bits.Read(1) == 0) return MarkerError;
+  if (size > 8) {
+    if (((rest << size) >> 31) == 0) return MarkerError;
+    bits.Skip(1);
+  }
+  bits.Skip(length + size);
   bits.StoreTo(bytePos, bitPos);
   return Ok;
 }
@@ -146,14 +208,16 @@ PrimitiveStatus DecodeDcDifferential(BytePointer* bytePos, int32_t* bitPos, int3
 PrimitiveStatus DecodeIntraCoefficientList(BytePointer* bytePos, int32_t* bitPos,
                                            CoefficientList& list, FirstRowIndex& firstRow,
                                            FirstColumnIndex& firstColumn) {
-  firstRow.fill(0);
-  firstColumn.fill(0);
-  return DecodeList(bytePos, bitPos, kIntraTcoefTable, list, &firstRow, &firstColumn);
+  EdgeIndex edges{};
+  const PrimitiveStatus status = DecodeList<true>(bytePos, bitPos, kIntraTcoefTable, list, &edges);
+  std::copy_n(edges.begin(), 8, firstRow.begin());
+  std::copy_n(edges.begin() + 8, 8, firstColumn.begin());
+  return status;
 }
 
 PrimitiveStatus DecodeInterCoefficientList(BytePointer* bytePos, int32_t* bitPos,
                                            CoefficientList& list) {
-  return DecodeList(bytePos, bitPos, kInterTcoefTable, list, nullptr, nullptr);
+  return DecodeList<false>(bytePos, bitPos, kInterTcoefTable, list, nullptr);
 }
 
 PrimitiveStatus DecodeIntraCoefficientsInScanOrder(BytePointer* bytePos, int32_t* bitPos,
