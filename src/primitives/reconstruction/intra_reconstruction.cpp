@@ -147,6 +147,10 @@ PrimitiveStatus ReconstructIntra(InverseDctStoreFn store, bool coded, BytePointe
     SaveEdge(firstRow, list, predRow);
     PredictEdge(predCol, firstColumn, 8, predictorQuant, quant, list);
     SaveEdge(firstColumn, list, predCol);
+  } else if (list.count == 1) {
+    // Only the DC: both edges are all zero (the entries' DCs are set below).
+    std::fill_n(predRow + 1, 7, int16_t{0});
+    std::fill_n(predCol + 1, 7, int16_t{0});
   } else {
     SaveEdge(firstRow, list, predRow);
     SaveEdge(firstColumn, list, predCol);
