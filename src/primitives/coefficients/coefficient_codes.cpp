@@ -5,18 +5,13 @@
 #include <cstddef>
 
 #include "primitives/coefficients/bit_cursor.h"
+#include "primitives/coefficients/coefficient_events.h"
 #include "primitives/coefficients/coefficient_tables.h"
 
 namespace tavrin::coefficients {
 namespace {
 
 inline constexpr CodeWord kEscape = ParseCode(kTcoefEscapeCode);
-
-// The zero-run entry for the top of window.
-inline EventEntry ZeroRunEntry(uint32_t window, const TcoefTable& table) {
-  return table.zeroRun[(window >> (32 - kZeroRunLength - kZeroRunBits)) &
-                       ((1u << kZeroRunBits) - 1)];
-}
 
 // The event of the code and sign at the top of window, which holds at least
 // 13 stream bits: from the quick table, or for longer codes from the
@@ -26,11 +21,14 @@ inline EventEntry EntryAt(uint32_t window, const TcoefTable& table) {
   return quick != 0 ? quick : ZeroRunEntry(window, table);
 }
 
+
+}  // namespace
+
 // The escaped event at the cursor, packed like the table entries (escape
 // included in its bits), or an empty entry when the bits make no valid
 // event.  Out of line, and the cursor passed by value, so that the caller's
 // loop keeps its own in registers.
-[[gnu::noinline]] EventEntry ReadEscape(BitCursor bits, const TcoefTable& table) {
+EventEntry ReadEscape(BitCursor bits, const TcoefTable& table) {
   const uint32_t window = bits.Window();
   if ((window >> (32 - kEscape.length)) != kEscape.bits) return 0;
   const uint32_t form = window << kEscape.length;
@@ -64,42 +62,7 @@ inline EventEntry EntryAt(uint32_t window, const TcoefTable& table) {
                    run + 1 + ((fields >> 20) != 0 ? kLastStep : 0), kEscape.length + 2 + 21);
 }
 
-// Reads events, passing each one's signed level and step to take, until take
-// returns false or the bits make no valid event.
-//
-// The quick lookup of an event uses the word loaded for the event before
-// it, at that event's first byte, so that the load does not wait for the
-// length of the code before: that word still holds the quick bits (at most
-// 7 + 13 of it are consumed).  Longer codes and escapes, which need more
-// bits, read from the word loaded at the current byte.
-static_assert(7 + 13 + kQuickBits <= 32);
-
-template <typename Take>
-void WalkEvents(BitCursor& bits, const TcoefTable& table, Take&& take) {
-  uint32_t word = bits.Word();
-  int32_t offset = bits.bit();
-  for (;;) {
-    const uint32_t nextWord = bits.Word();
-    const int32_t nextOffset = bits.bit();
-    EventEntry entry = table.quick[(word << offset) >> (32 - kQuickBits)];
-    if (entry == 0) [[unlikely]] {
-      entry = ZeroRunEntry(nextWord << nextOffset, table);
-      if (entry == 0) {
-        entry = ReadEscape(bits, table);
-        if (entry == 0) return;
-        bits.Skip(EventBits(entry));
-        if (!take(EventLevel(entry), EventStep(entry))) return;
-        word = bits.Word();
-        offset = bits.bit();
-        continue;
-      }
-    }
-    bits.Skip(EventBits(entry));
-    if (!take(EventLevel(entry), EventStep(entry))) return;
-    word = nextWord;
-    offset = nextOffset + EventBits(entry);
-  }
-}
+namespace {
 
 // Where the intra maps keep the list index of a raster position: entries
 // 0..7 of the first row, 8 + r of the first column (r = 1..7), and 16 for

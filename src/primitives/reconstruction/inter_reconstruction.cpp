@@ -1,9 +1,11 @@
 // Table slots 34 (ReconstructInter) and 40 (InverseDct8x8): an inter block's
 // codes to its 16-bit residual, and the bare transform.
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 
 #include "primitives/coefficients/coefficient_codes.h"
+#include "primitives/coefficients/coefficient_events.h"
 #include "primitives/reconstruction/block_arithmetic.h"
 #include "primitives/reconstruction/inverse_dct.h"
 #include "primitives/reconstruction/reconstruction.h"
@@ -12,6 +14,52 @@
 
 namespace tavrin::reconstruction {
 
+namespace {
+
+// Without a matrix the levels go from the codes straight into the block,
+// dequantised on the way, with no list in between: the same results as the
+// list form below, which the matrix method needs for its mismatch control.
+PrimitiveStatus ReconstructH263(InverseDctRowsFn transform, BytePointer* bytePos,
+                                int32_t* bitPos, int16_t* residual, int32_t quant) {
+  // Cleared 16 bytes at a time: for a plain = {} GCC emits a string store,
+  // whose start-up costs more than the eight stores.
+  alignas(16) int16_t block[64];
+  for (int32_t i = 0; i < 64; i += 8) std::memset(block + i, 0, 16);
+  coefficients::BitCursor bits(*bytePos, *bitPos);
+  int32_t index = -1;
+  int32_t count = 0;
+  uint32_t rows = 0;  // the rows holding coefficients
+  PrimitiveStatus status = CoefficientCodeError;
+  coefficients::WalkEvents(bits, coefficients::kInterTcoefTable, [&](int32_t level, int32_t step) {
+    index += step;
+    bool more = true;
+    if (index > 63) {
+      // The last event, or a run beyond the block.
+      index -= coefficients::kLastStep;
+      if (static_cast<uint32_t>(index) > 63) return false;
+      status = Ok;
+      more = false;
+    }
+    const uint8_t position = kZigzagScan[static_cast<std::size_t>(index)];
+    block[position] = static_cast<int16_t>(DequantiseH263(level, quant));
+    rows |= 1u << (position >> 3);
+    ++count;
+    return more;
+  });
+  if (status != Ok) return status;
+  bits.StoreTo(bytePos, bitPos);
+
+  // A lone DC (levels are never 0): the transform of it is flat.
+  if (count == 1 && block[0] != 0) {
+    std::fill(residual, residual + 64, static_cast<int16_t>((block[0] + 4) >> 3));
+    return Ok;
+  }
+  transform(block, residual, rows);
+  return Ok;
+}
+
+}  // namespace
+
 PrimitiveStatus ReconstructInter(InverseDctRowsFn transform, BytePointer* bytePos, int32_t* bitPos,
                                  int16_t* residual, int32_t quant, const uint8_t* matrix) {
   if (bytePos == nullptr || bitPos == nullptr || residual == nullptr || *bytePos == nullptr) {
@@ -19,6 +67,7 @@ PrimitiveStatus ReconstructInter(InverseDctRowsFn transform, BytePointer* bytePo
   }
   if (*bitPos < 0 || *bitPos > 7) return BitOffsetError;
   if (quant < 1 || quant > 31) return QuantiserError;
+  if (matrix == nullptr) return ReconstructH263(transform, bytePos, bitPos, residual, quant);
 
   coefficients::CoefficientList list;
   std::copy(kZigzagScan.begin(), kZigzagScan.end(), list.positions);
@@ -27,37 +76,20 @@ PrimitiveStatus ReconstructInter(InverseDctRowsFn transform, BytePointer* bytePo
     return s;
   }
 
-  // A lone DC without a matrix: the transform of it is flat.
-  if (list.count == 1 && matrix == nullptr && list.positions[0] == 0) {
-    const int32_t dc = DequantiseH263(list.levels[0], quant);
-    std::fill(residual, residual + 64, static_cast<int16_t>((dc + 4) >> 3));
-    return Ok;
-  }
-
-  // Cleared 16 bytes at a time: for a plain = {} GCC emits a string store,
-  // whose start-up costs more than the eight stores.
+  // The matrix method.
   alignas(16) int16_t block[64];
   for (int32_t i = 0; i < 64; i += 8) std::memset(block + i, 0, 16);
   int32_t sum = 0;
-  uint32_t rows = 0;  // the rows holding coefficients
   for (int32_t k = 0; k < list.count; ++k) {
     const uint8_t position = list.positions[k];
-    rows |= 1u << (position >> 3);
     const int32_t level = list.levels[k];
-    int32_t value;
-    if (matrix == nullptr) {
-      value = DequantiseH263(level, quant);
-    } else {
-      const int32_t sign = level < 0 ? -1 : (level > 0 ? 1 : 0);
-      value = ClampCoefficient((2 * level + sign) * matrix[position] * quant / 16);
-      sum += value;
-    }
+    const int32_t sign = level < 0 ? -1 : (level > 0 ? 1 : 0);
+    const int32_t value = ClampCoefficient((2 * level + sign) * matrix[position] * quant / 16);
+    sum += value;
     block[position] = static_cast<int16_t>(value);
   }
-  if (matrix != nullptr) {
-    ApplyMismatchControl(block, sum);  // may change the last coefficient
-    rows |= 0x80;
-  }
+  ApplyMismatchControl(block, sum);  // may change the last coefficient
+  const uint32_t rows = 0xFF;
   transform(block, residual, rows);
   return Ok;
 }

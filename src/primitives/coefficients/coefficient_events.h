@@ -1,0 +1,63 @@
+// The event loop of the coefficient decoders, for the decoders here and for
+// block reconstruction that takes the events straight into a block: each
+// (last, run, level) code, escapes included, as its signed level and its
+// step through the scan.
+#pragma once
+
+#include <cstdint>
+
+#include "primitives/coefficients/bit_cursor.h"
+#include "primitives/coefficients/coefficient_tables.h"
+
+namespace tavrin::coefficients {
+
+// The zero-run entry for the top of window.
+inline EventEntry ZeroRunEntry(uint32_t window, const TcoefTable& table) {
+  return table.zeroRun[(window >> (32 - kZeroRunLength - kZeroRunBits)) &
+                       ((1u << kZeroRunBits) - 1)];
+}
+
+// The escaped event at the cursor, packed like the table entries (escape
+// included in its bits), or an empty entry when the bits make no valid
+// event.  Out of line, and the cursor passed by value, so that the caller's
+// loop keeps its own in registers.
+[[gnu::noinline]] EventEntry ReadEscape(BitCursor bits, const TcoefTable& table);
+
+// Reads events, passing each one's signed level and step to take, until take
+// returns false or the bits make no valid event.
+//
+// The quick lookup of an event uses the word loaded for the event before
+// it, at that event's first byte, so that the load does not wait for the
+// length of the code before: that word still holds the quick bits (at most
+// 7 + 13 of it are consumed).  Longer codes and escapes, which need more
+// bits, read from the word loaded at the current byte.
+static_assert(7 + 13 + kQuickBits <= 32);
+
+template <typename Take>
+void WalkEvents(BitCursor& bits, const TcoefTable& table, Take&& take) {
+  uint32_t word = bits.Word();
+  int32_t offset = bits.bit();
+  for (;;) {
+    const uint32_t nextWord = bits.Word();
+    const int32_t nextOffset = bits.bit();
+    EventEntry entry = table.quick[(word << offset) >> (32 - kQuickBits)];
+    if (entry == 0) [[unlikely]] {
+      entry = ZeroRunEntry(nextWord << nextOffset, table);
+      if (entry == 0) {
+        entry = ReadEscape(bits, table);
+        if (entry == 0) return;
+        bits.Skip(EventBits(entry));
+        if (!take(EventLevel(entry), EventStep(entry))) return;
+        word = bits.Word();
+        offset = bits.bit();
+        continue;
+      }
+    }
+    bits.Skip(EventBits(entry));
+    if (!take(EventLevel(entry), EventStep(entry))) return;
+    word = nextWord;
+    offset = nextOffset + EventBits(entry);
+  }
+}
+
+}  // namespace tavrin::coefficients
