@@ -20,20 +20,6 @@ void ResetPredictionColumns(FrameStore& f) {
 
 void FinishPredictionRow(FrameStore& f) { f.predRowY[f.mbWidth * 16 + 8] = f.predColY[8]; }
 
-void MarkNotIntra(FrameStore& f, int32_t x) {
-  int16_t* own = f.predRowY + (x + 1) * 16;
-  int16_t* left = f.predRowY + x * 16;
-  f.predColY[0] = own[8];
-  left[8] = f.predColY[8];
-  f.predColY[8] = kNoIntraBlock;
-  own[0] = kNoIntraBlock;
-  own[8] = kNoIntraBlock;
-  f.predColCb[0] = f.predRowCb[(x + 1) * 8];
-  f.predRowCb[(x + 1) * 8] = kNoIntraBlock;
-  f.predColCr[0] = f.predRowCr[(x + 1) * 8];
-  f.predRowCr[(x + 1) * 8] = kNoIntraBlock;
-}
-
 BlockGroups GroupsOf(FrameStore& f, int32_t x, int32_t block) {
   if (block < 4)
     return {f.predRowY + (x + 1) * 16 + (block & 1) * 8, f.predColY + (block >> 1) * 8};

@@ -19,7 +19,19 @@ void ResetPredictionColumns(FrameStore& f);
 void FinishPredictionRow(FrameStore& f);
 // Stands in for what the intra block primitives would have stored, for a
 // macroblock in column x that is not intra coded.
-void MarkNotIntra(FrameStore& f, int32_t x);
+inline void MarkNotIntra(FrameStore& f, int32_t x) {
+  int16_t* own = f.predRowY + (x + 1) * 16;
+  int16_t* left = f.predRowY + x * 16;
+  f.predColY[0] = own[8];
+  left[8] = f.predColY[8];
+  f.predColY[8] = kNoIntraBlock;
+  own[0] = kNoIntraBlock;
+  own[8] = kNoIntraBlock;
+  f.predColCb[0] = f.predRowCb[(x + 1) * 8];
+  f.predRowCb[(x + 1) * 8] = kNoIntraBlock;
+  f.predColCr[0] = f.predRowCr[(x + 1) * 8];
+  f.predRowCr[(x + 1) * 8] = kNoIntraBlock;
+}
 
 // The groups each block of the macroblock in column x uses.
 struct BlockGroups {

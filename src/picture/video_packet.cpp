@@ -21,15 +21,6 @@ VideoPackets::VideoPackets(const DecoderContext& c) {
   while (macroblockBits_ < 14 && (1 << macroblockBits_) < macroblockCount_) ++macroblockBits_;
 }
 
-bool VideoPackets::MarkerFollows(const BitReader& reader) const {
-  if (!enabled_) return false;
-  // Stuffing: a 0, then 1s up to the byte boundary (a whole byte when the
-  // position is already on one).
-  const int32_t stuffing = 8 - reader.bitPos;
-  const uint32_t expected = ((1u << (stuffing - 1)) - 1) << markerLength_ | 1u;
-  return reader.ShowBits(stuffing + markerLength_) == expected;
-}
-
 int32_t VideoPackets::ReadHeader(DecoderContext& c, int32_t next, VideoPacketHeader& header) const {
   BitReader& r = c.reader;
   r.SkipBits(8 - r.bitPos);

@@ -22,7 +22,15 @@ class VideoPackets {
   explicit VideoPackets(const DecoderContext& c);
 
   // True when a resynchronisation marker (after its stuffing) is next.
-  bool MarkerFollows(const BitReader& reader) const;
+  // Asked before every macroblock, so kept inline.
+  bool MarkerFollows(const BitReader& reader) const {
+    if (!enabled_) return false;
+    // Stuffing: a 0, then 1s up to the byte boundary (a whole byte when the
+    // position is already on one).
+    const int32_t stuffing = 8 - reader.bitPos;
+    const uint32_t expected = ((1u << (stuffing - 1)) - 1) << markerLength_ | 1u;
+    return reader.ShowBits(stuffing + markerLength_) == expected;
+  }
 
   // Consumes stuffing, marker and packet header.  0, or -5 when the header
   // names a macroblock that is not ahead of `next` within the picture.
