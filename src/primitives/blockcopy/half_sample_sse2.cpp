@@ -89,108 +89,112 @@ const uint8_t* Origin(const uint8_t* reference, ptrdiff_t rs, MotionVector v) {
 }
 int ModeOf(MotionVector v) { return ((v.y & 1) << 1) | (v.x & 1); }
 
+// A kSize x kSize block predicted from the reference at the vector, each
+// row handed to emit; NullPointer when a pointer is missing (present tells
+// whether the destinations are there).
+template <int kSize, typename Emit>
+PrimitiveStatus PredictSquare(const uint8_t* reference, int32_t referenceStride, bool present,
+                              const MotionVector* vector, int32_t rounding, Emit&& emit) {
+  if (reference == nullptr || !present || vector == nullptr) return NullPointer;
+  const ptrdiff_t rs = referenceStride;
+  const uint8_t* origin = Origin(reference, rs, *vector);
+  const int rc = rounding != 0 ? 1 : 0;
+  if constexpr (kSize == 16) {
+    PredictRows<16>(Rows16{origin}, rs, ModeOf(*vector), rc, emit);
+  } else {
+    PredictRows<8>(Rows8{origin}, rs, ModeOf(*vector), rc, emit);
+  }
+  return Ok;
+}
+
+// Both chroma blocks, each row pair (Cb low, Cr high) handed to emit.
+template <typename Emit>
+PrimitiveStatus PredictPair(const uint8_t* cb, const uint8_t* cr, int32_t referenceStride,
+                            bool present, const MotionVector* vector, int32_t rounding,
+                            Emit&& emit) {
+  if (cb == nullptr || cr == nullptr || !present || vector == nullptr) return NullPointer;
+  const ptrdiff_t rs = referenceStride;
+  PredictRows<8>(ChromaRows{Origin(cb, rs, *vector), Origin(cr, rs, *vector)}, rs,
+                 ModeOf(*vector), rounding != 0 ? 1 : 0, emit);
+  return Ok;
+}
+
 }  // namespace
 
 PrimitiveStatus PredictHalfSample8x8(const uint8_t* reference, int32_t referenceStride,
                                      uint8_t* destination, int32_t destinationStride,
                                      const MotionVector* vector, int32_t rounding) {
-  if (reference == nullptr || destination == nullptr) return NullPointer;
-  if (vector == nullptr) return NullPointer;
-  const ptrdiff_t rs = referenceStride;
   const ptrdiff_t ds = destinationStride;
-  PredictRows<8>(Rows8{Origin(reference, rs, *vector)}, rs, ModeOf(*vector), rounding != 0 ? 1 : 0,
-                 [&](int y, __m128i row) { Store8(destination + ds * y, row); });
-  return Ok;
+  return PredictSquare<8>(reference, referenceStride, destination != nullptr, vector, rounding,
+                          [&](int y, __m128i row) { Store8(destination + ds * y, row); });
 }
 
 PrimitiveStatus PredictHalfSample16x16(const uint8_t* reference, int32_t referenceStride,
                                        uint8_t* destination, int32_t destinationStride,
                                        const MotionVector* vector, int32_t rounding) {
-  if (reference == nullptr || destination == nullptr) return NullPointer;
-  if (vector == nullptr) return NullPointer;
-  const ptrdiff_t rs = referenceStride;
   const ptrdiff_t ds = destinationStride;
-  PredictRows<16>(Rows16{Origin(reference, rs, *vector)}, rs, ModeOf(*vector), rounding != 0 ? 1 : 0,
-                  [&](int y, __m128i row) { Store16(destination + ds * y, row); });
-  return Ok;
+  return PredictSquare<16>(reference, referenceStride, destination != nullptr, vector, rounding,
+                           [&](int y, __m128i row) { Store16(destination + ds * y, row); });
 }
 
 PrimitiveStatus PredictAddResidual8x8(const uint8_t* reference, int32_t referenceStride,
                                       const int16_t* residual, uint8_t* destination,
                                       int32_t destinationStride, const MotionVector* vector,
                                       int32_t rounding) {
-  if (reference == nullptr || destination == nullptr) return NullPointer;
-  if (residual == nullptr || vector == nullptr) return NullPointer;
-  const ptrdiff_t rs = referenceStride;
   const ptrdiff_t ds = destinationStride;
-  PredictRows<8>(Rows8{Origin(reference, rs, *vector)}, rs, ModeOf(*vector), rounding != 0 ? 1 : 0,
-                 [&](int y, __m128i row) {
-                   Store8(destination + ds * y, AddResidualRow(Widen8(row), residual + 8 * y));
-                 });
-  return Ok;
+  return PredictSquare<8>(reference, referenceStride, destination != nullptr && residual != nullptr,
+                          vector, rounding, [&](int y, __m128i row) {
+                            Store8(destination + ds * y,
+                                   AddResidualRow(Widen8(row), residual + 8 * y));
+                          });
 }
 
 PrimitiveStatus PredictAverage8x8(const uint8_t* reference, int32_t referenceStride,
                                   uint8_t* destination, int32_t destinationStride,
                                   const MotionVector* vector, int32_t rounding) {
-  if (reference == nullptr || destination == nullptr) return NullPointer;
-  if (vector == nullptr) return NullPointer;
-  const ptrdiff_t rs = referenceStride;
   const ptrdiff_t ds = destinationStride;
-  PredictRows<8>(Rows8{Origin(reference, rs, *vector)}, rs, ModeOf(*vector), rounding != 0 ? 1 : 0,
-                 [&](int y, __m128i row) {
-                   uint8_t* to = destination + ds * y;
-                   Store8(to, _mm_avg_epu8(row, Load8(to)));
-                 });
-  return Ok;
+  return PredictSquare<8>(reference, referenceStride, destination != nullptr, vector, rounding,
+                          [&](int y, __m128i row) {
+                            uint8_t* to = destination + ds * y;
+                            Store8(to, _mm_avg_epu8(row, Load8(to)));
+                          });
 }
 
 PrimitiveStatus PredictAverage16x16(const uint8_t* reference, int32_t referenceStride,
                                     uint8_t* destination, int32_t destinationStride,
                                     const MotionVector* vector, int32_t rounding) {
-  if (reference == nullptr || destination == nullptr) return NullPointer;
-  if (vector == nullptr) return NullPointer;
-  const ptrdiff_t rs = referenceStride;
   const ptrdiff_t ds = destinationStride;
-  PredictRows<16>(Rows16{Origin(reference, rs, *vector)}, rs, ModeOf(*vector), rounding != 0 ? 1 : 0,
-                  [&](int y, __m128i row) {
-                    uint8_t* to = destination + ds * y;
-                    Store16(to, _mm_avg_epu8(row, Load16(to)));
-                  });
-  return Ok;
+  return PredictSquare<16>(reference, referenceStride, destination != nullptr, vector, rounding,
+                           [&](int y, __m128i row) {
+                             uint8_t* to = destination + ds * y;
+                             Store16(to, _mm_avg_epu8(row, Load16(to)));
+                           });
 }
 
 PrimitiveStatus PredictChroma(const uint8_t* cb, const uint8_t* cr, int32_t referenceStride,
                               uint8_t* cbOut, uint8_t* crOut, int32_t outStride,
                               const MotionVector* vector, int32_t rounding) {
-  if (cb == nullptr || cr == nullptr || cbOut == nullptr || crOut == nullptr) return NullPointer;
-  if (vector == nullptr) return NullPointer;
-  const ptrdiff_t rs = referenceStride;
   const ptrdiff_t ds = outStride;
-  PredictRows<8>(ChromaRows{Origin(cb, rs, *vector), Origin(cr, rs, *vector)}, rs,
-                 ModeOf(*vector), rounding != 0 ? 1 : 0, [&](int y, __m128i row) {
-                   Store8(cbOut + ds * y, row);
-                   Store8(crOut + ds * y, _mm_unpackhi_epi64(row, row));
-                 });
-  return Ok;
+  return PredictPair(cb, cr, referenceStride, cbOut != nullptr && crOut != nullptr, vector,
+                     rounding, [&](int y, __m128i row) {
+                       Store8(cbOut + ds * y, row);
+                       Store8(crOut + ds * y, _mm_unpackhi_epi64(row, row));
+                     });
 }
 
 PrimitiveStatus PredictAverageChroma(const uint8_t* cb, const uint8_t* cr, int32_t referenceStride,
                                      uint8_t* cbOut, uint8_t* crOut, int32_t outStride,
                                      const MotionVector* vector, int32_t rounding) {
-  if (cb == nullptr || cr == nullptr || cbOut == nullptr || crOut == nullptr) return NullPointer;
-  if (vector == nullptr) return NullPointer;
-  const ptrdiff_t rs = referenceStride;
   const ptrdiff_t ds = outStride;
-  PredictRows<8>(ChromaRows{Origin(cb, rs, *vector), Origin(cr, rs, *vector)}, rs,
-                 ModeOf(*vector), rounding != 0 ? 1 : 0, [&](int y, __m128i row) {
-                   uint8_t* b = cbOut + ds * y;
-                   uint8_t* r = crOut + ds * y;
-                   const __m128i both = _mm_avg_epu8(row, _mm_unpacklo_epi64(Load8(b), Load8(r)));
-                   Store8(b, both);
-                   Store8(r, _mm_unpackhi_epi64(both, both));
-                 });
-  return Ok;
+  return PredictPair(cb, cr, referenceStride, cbOut != nullptr && crOut != nullptr, vector,
+                     rounding, [&](int y, __m128i row) {
+                       uint8_t* b = cbOut + ds * y;
+                       uint8_t* r = crOut + ds * y;
+                       const __m128i both =
+                           _mm_avg_epu8(row, _mm_unpacklo_epi64(Load8(b), Load8(r)));
+                       Store8(b, both);
+                       Store8(r, _mm_unpackhi_epi64(both, both));
+                     });
 }
 
 }  // namespace tavrin::sse2
