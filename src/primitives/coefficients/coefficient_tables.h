@@ -191,13 +191,13 @@ inline constexpr TcoefTable kInterTcoefTable = BuildTcoefTable(kInterTcoefCodes)
 // top) agrees with Lookup and the sign bit, or is empty when its code does
 // not fit in `fit` bits, is the escape, or there is no code.
 constexpr bool EventAgrees(const TcoefTable& t, EventEntry entry, uint32_t v, int32_t fit) {
-  const TcoefEntry* e = v >= 16 ? &t.Lookup(v >> 1) : nullptr;
-  if (e == nullptr || e->length == 0 || e->level == kEscapeLevel || e->length + 1 > fit) {
-    return entry == 0;
-  }
-  const bool negative = ((v >> (12 - e->length)) & 1) != 0;
-  return entry == PackEvent(negative ? -e->level : e->level,
-                            e->run + 1 + (e->last != 0 ? kLastStep : 0), e->length + 1);
+  // Copied, not pointed to: a sanitizing build does not take the address of
+  // a table entry as a constant expression.
+  const TcoefEntry e = v >= 16 ? t.Lookup(v >> 1) : TcoefEntry{};
+  if (e.length == 0 || e.level == kEscapeLevel || e.length + 1 > fit) return entry == 0;
+  const bool negative = ((v >> (12 - e.length)) & 1) != 0;
+  return entry == PackEvent(negative ? -e.level : e.level,
+                            e.run + 1 + (e.last != 0 ? kLastStep : 0), e.length + 1);
 }
 
 // Both event tables agree with Lookup, and every pattern that does not start
