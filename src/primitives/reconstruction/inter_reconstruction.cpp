@@ -25,6 +25,10 @@ PrimitiveStatus ReconstructH263(InverseDctRowsFn transform, BytePointer* bytePos
   // whose start-up costs more than the eight stores.
   alignas(16) int16_t block[64];
   for (int32_t i = 0; i < 64; i += 8) std::memset(block + i, 0, 16);
+  // The inverse quantisation in the form level * (2 QP) + sign(level) * a,
+  // a = QP (odd QP) or QP - 1 (even QP), with the factors formed once.
+  const int32_t scale = 2 * quant;
+  const int32_t offset = (quant - 1) | 1;
   coefficients::BitCursor bits(*bytePos, *bitPos);
   int32_t index = -1;
   int32_t count = 0;
@@ -41,7 +45,8 @@ PrimitiveStatus ReconstructH263(InverseDctRowsFn transform, BytePointer* bytePos
       more = false;
     }
     const uint8_t position = kZigzagScan[static_cast<std::size_t>(index)];
-    block[position] = static_cast<int16_t>(DequantiseH263(level, quant));
+    block[position] =
+        static_cast<int16_t>(ClampCoefficient(level * scale + (level < 0 ? -offset : offset)));
     rows |= 1u << (position >> 3);
     ++count;
     return more;
