@@ -56,83 +56,31 @@ struct BidirectionalPicture {
   }
 
 
-  int32_t AddResidual(int32_t x, int32_t y, int32_t block) {
-    const int32_t status =
-        primitives.ReconstructInter(&reader.bytePos, &reader.bitPos, residual, quant, matrix);
-    if (status != 0) return status;
-    primitives.AddResidual8x8(BlockOrigin(cur, x, y, block), residual, BlockStride(cur, block));
-    return 0;
+  int32_t AddResiduals(int32_t x, int32_t y, int32_t cbpb) {
+    const InterBlockCoding coding{reader, quant, matrix, kRounding, residual};
+    return AddCodedResiduals(coding, cur, x, y, cbpb);
   }
 
   // One-directional macroblock from ref with one vector.
   int32_t OneDirection(int32_t x, int32_t y, const PictureBuffer& ref, const MotionVector& v,
                        int32_t cbpb) {
-    int32_t status;
-    if ((cbpb & 0x3C) == 0) {
-      primitives.PredictHalfSample16x16(BlockOrigin(ref, x, y, 0), cur.strideY,
-                                        BlockOrigin(cur, x, y, 0), cur.strideY, &v, kRounding);
-    } else {
-      for (int32_t b = 0; b < 4; ++b)
-        if ((status = Block(x, y, b, ref, v, (cbpb >> (5 - b)) & 1)) != 0) return status;
-    }
     MotionVector chroma;
     primitives.DeriveChromaVector(&v, &chroma);
-    if ((cbpb & 3) == 0) {
-      motionRoutines.predictChroma(BlockOrigin(ref, x, y, 4), BlockOrigin(ref, x, y, 5),
-                                   cur.strideCb, BlockOrigin(cur, x, y, 4),
-                                   BlockOrigin(cur, x, y, 5), cur.strideCb, &chroma, kRounding);
-      return 0;
-    }
-    if ((status = Block(x, y, 4, ref, chroma, (cbpb >> 1) & 1)) != 0) return status;
-    return Block(x, y, 5, ref, chroma, cbpb & 1);
+    PredictLuma(ref, cur, x, y, v, kRounding, false);
+    PredictChroma(ref, cur, x, y, chroma, kRounding, false);
+    return AddResiduals(x, y, cbpb);
   }
 
-  int32_t Block(int32_t x, int32_t y, int32_t block, const PictureBuffer& ref,
-                const MotionVector& v, bool coded) {
-    const InterBlockCoding coding{reader, quant, matrix, kRounding, residual};
-    return PredictInterBlock(coding, ref, cur, x, y, block, v, coded);
-  }
-
-  // An 8x8 block averaged from both anchors, plus its residual when coded.
-  int32_t AveragedBlock(int32_t x, int32_t y, int32_t block, const MotionVector& forward,
-                        const MotionVector& backward, bool coded) {
-    const int32_t stride = BlockStride(cur, block);
-    uint8_t* to = BlockOrigin(cur, x, y, block);
-    primitives.PredictHalfSample8x8(BlockOrigin(past, x, y, block), stride, to, stride, &forward,
-                                    kRounding);
-    motionRoutines.predictAverage8x8(BlockOrigin(future, x, y, block), stride, to, stride,
-                                     &backward, kRounding);
-    return coded ? AddResidual(x, y, block) : 0;
-  }
-
-  // The luma of a macroblock averaged from both anchors with one vector
-  // each, plus the residuals of its coded blocks.
-  int32_t AveragedLuma(int32_t x, int32_t y, const MotionVector& forward,
-                       const MotionVector& backward, int32_t cbpb) {
-    uint8_t* to = BlockOrigin(cur, x, y, 0);
-    primitives.PredictHalfSample16x16(BlockOrigin(past, x, y, 0), cur.strideY, to, cur.strideY,
-                                      &forward, kRounding);
-    motionRoutines.predictAverage16x16(BlockOrigin(future, x, y, 0), cur.strideY, to,
-                                       cur.strideY, &backward, kRounding);
-    int32_t status;
-    for (int32_t b = 0; b < 4; ++b)
-      if (((cbpb >> (5 - b)) & 1) && (status = AddResidual(x, y, b)) != 0) return status;
-    return 0;
-  }
-
-  // Both chroma blocks averaged from both anchors, then their residuals.
-  int32_t AveragedChroma(int32_t x, int32_t y, const MotionVector& forward,
-                         const MotionVector& backward, int32_t cbpb) {
-    const int32_t stride = cur.strideCb;
-    uint8_t* cb = BlockOrigin(cur, x, y, 4);
-    uint8_t* cr = BlockOrigin(cur, x, y, 5);
-    motionRoutines.predictChroma(BlockOrigin(past, x, y, 4), BlockOrigin(past, x, y, 5), stride,
-                                 cb, cr, stride, &forward, kRounding);
-    motionRoutines.predictAverageChroma(BlockOrigin(future, x, y, 4), BlockOrigin(future, x, y, 5),
-                                        stride, cb, cr, stride, &backward, kRounding);
-    int32_t status;
-    if (((cbpb >> 1) & 1) && (status = AddResidual(x, y, 4)) != 0) return status;
-    return (cbpb & 1) ? AddResidual(x, y, 5) : 0;
+  // A macroblock averaged from both anchors with one vector each way (and
+  // its chroma vectors), then its residuals.
+  int32_t Averaged(int32_t x, int32_t y, const MotionVector& forward, const MotionVector& backward,
+                   const MotionVector& chromaForward, const MotionVector& chromaBackward,
+                   int32_t cbpb) {
+    PredictLuma(past, cur, x, y, forward, kRounding, false);
+    PredictLuma(future, cur, x, y, backward, kRounding, true);
+    PredictChroma(past, cur, x, y, chromaForward, kRounding, false);
+    PredictChroma(future, cur, x, y, chromaBackward, kRounding, true);
+    return AddResiduals(x, y, cbpb);
   }
 
   int32_t Interpolate(int32_t x, int32_t y, int32_t cbpb) {
@@ -142,11 +90,10 @@ struct BidirectionalPicture {
     if (status != 0) return status;
     ClipBlockVector(forwardPredictor, clip, BlockX(x, -1), BlockY(y, -1), 16);
     ClipBlockVector(backwardPredictor, clip, BlockX(x, -1), BlockY(y, -1), 16);
-    if ((status = AveragedLuma(x, y, forwardPredictor, backwardPredictor, cbpb)) != 0) return status;
     MotionVector forward, backward;
     primitives.DeriveChromaVector(&forwardPredictor, &forward);
     primitives.DeriveChromaVector(&backwardPredictor, &backward);
-    return AveragedChroma(x, y, forward, backward, cbpb);
+    return Averaged(x, y, forwardPredictor, backwardPredictor, forward, backward, cbpb);
   }
 
   int32_t Direct(int32_t x, int32_t y, int32_t index, bool withDelta, int32_t cbpb) {
@@ -163,23 +110,25 @@ struct BidirectionalPicture {
     // Four equal vectors each way (a co-located macroblock with one vector,
     // unless clipping parted them) predict the luma as one 16x16 block, and
     // the chroma vector of four equal vectors is that of one of them.
+    MotionVector chromaForward, chromaBackward;
     if (SameFour(forward) && SameFour(backward)) {
-      const int32_t s = AveragedLuma(x, y, forward[0], backward[0], cbpb);
-      if (s != 0) return s;
-      MotionVector chromaForward, chromaBackward;
       primitives.DeriveChromaVector(&forward[0], &chromaForward);
       primitives.DeriveChromaVector(&backward[0], &chromaBackward);
-      return AveragedChroma(x, y, chromaForward, chromaBackward, cbpb);
-    } else {
-      for (int32_t b = 0; b < 4; ++b) {
-        const int32_t s = AveragedBlock(x, y, b, forward[b], backward[b], (cbpb >> (5 - b)) & 1);
-        if (s != 0) return s;
-      }
+      return Averaged(x, y, forward[0], backward[0], chromaForward, chromaBackward, cbpb);
     }
-    MotionVector chromaForward, chromaBackward;
+    for (int32_t b = 0; b < 4; ++b) {
+      const int32_t stride = cur.strideY;
+      uint8_t* to = BlockOrigin(cur, x, y, b);
+      primitives.PredictHalfSample8x8(BlockOrigin(past, x, y, b), stride, to, stride, &forward[b],
+                                      kRounding);
+      motionRoutines.predictAverage8x8(BlockOrigin(future, x, y, b), stride, to, stride,
+                                       &backward[b], kRounding);
+    }
     primitives.DeriveChromaVector4(forward, &chromaForward, kAllBlocksPresent);
     primitives.DeriveChromaVector4(backward, &chromaBackward, kAllBlocksPresent);
-    return AveragedChroma(x, y, chromaForward, chromaBackward, cbpb);
+    PredictChroma(past, cur, x, y, chromaForward, kRounding, false);
+    PredictChroma(future, cur, x, y, chromaBackward, kRounding, true);
+    return AddResiduals(x, y, cbpb);
   }
 
   int32_t Macroblock(int32_t x, int32_t y) {

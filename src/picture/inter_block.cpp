@@ -1,6 +1,7 @@
 #include "picture/inter_block.h"
 
 #include <algorithm>
+#include <bit>
 #include <climits>
 
 #include "picture/intra_macroblock.h"
@@ -22,6 +23,22 @@ int32_t PredictInterBlock(const InterBlockCoding& coding, const PictureBuffer& r
                                                      coding.residual, coding.quant, coding.matrix);
   if (status != 0) return status;
   primitives.PredictAddResidual8x8(from, stride, coding.residual, to, stride, &v, coding.rounding);
+  return 0;
+}
+
+// The coded blocks in block order: block 0 is the highest of the six bits.
+int32_t AddResidualBlocks(const InterBlockCoding& coding, const PictureBuffer& cur, int32_t x,
+                          int32_t y, uint32_t cbp) {
+  while (cbp != 0) {
+    const int32_t high = 31 - std::countl_zero(cbp);
+    cbp ^= 1u << high;
+    const int32_t block = 5 - high;
+    const int32_t status = primitives.ReconstructInter(
+        &coding.reader.bytePos, &coding.reader.bitPos, coding.residual, coding.quant, coding.matrix);
+    if (status != 0) return status;
+    primitives.AddResidual8x8(BlockOrigin(cur, x, y, block), coding.residual,
+                              BlockStride(cur, block));
+  }
   return 0;
 }
 

@@ -4,7 +4,11 @@
 
 #include <cstdint>
 
+#include <cstddef>
+
 #include "api/decoder_context.h"
+#include "primitives/blockcopy/motion_routines.h"
+#include "primitives/dispatch/primitive_table.h"
 #include "primitives/primitive_types.h"
 
 namespace tavrin {
@@ -23,6 +27,43 @@ struct InterBlockCoding {
 int32_t PredictInterBlock(const InterBlockCoding& coding, const PictureBuffer& ref,
                           const PictureBuffer& cur, int32_t x, int32_t y, int32_t block,
                           const MotionVector& v, bool coded);
+
+// Predicting macroblock (x, y) of cur from ref: the luma with one vector as
+// one 16x16 block, and both chroma blocks with the chroma vector in one
+// pass.  With average set, the prediction is averaged into what cur holds
+// (the second anchor of a bidirectional macroblock).
+// Inline: they run several times per macroblock.
+inline void PredictLuma(const PictureBuffer& ref, const PictureBuffer& cur, int32_t x, int32_t y,
+                        const MotionVector& v, int32_t rounding, bool average) {
+  const ptrdiff_t offset = ptrdiff_t{16} * (y * cur.strideY + x);
+  const uint8_t* from = ref.originY + offset;
+  uint8_t* to = cur.originY + offset;
+  if (average) {
+    motionRoutines.predictAverage16x16(from, cur.strideY, to, cur.strideY, &v, rounding);
+  } else {
+    primitives.PredictHalfSample16x16(from, cur.strideY, to, cur.strideY, &v, rounding);
+  }
+}
+
+inline void PredictChroma(const PictureBuffer& ref, const PictureBuffer& cur, int32_t x,
+                          int32_t y, const MotionVector& v, int32_t rounding, bool average) {
+  const int32_t stride = cur.strideCb;  // the same for both chroma planes
+  const ptrdiff_t offset = ptrdiff_t{8} * (y * stride + x);
+  const auto predict = average ? motionRoutines.predictAverageChroma.get()
+                               : motionRoutines.predictChroma.get();
+  predict(ref.originCb + offset, ref.originCr + offset, stride, cur.originCb + offset,
+          cur.originCr + offset, stride, &v, rounding);
+}
+
+// The residuals of the coded blocks of macroblock (x, y) (cbp: bit 5 block
+// 0 ... bit 0 block 5), read in block order and added to what cur holds
+// there.  0, or the status of the first residual that fails to decode.
+int32_t AddResidualBlocks(const InterBlockCoding& coding, const PictureBuffer& cur, int32_t x,
+                          int32_t y, uint32_t cbp);
+inline int32_t AddCodedResiduals(const InterBlockCoding& coding, const PictureBuffer& cur,
+                                 int32_t x, int32_t y, int32_t cbp) {
+  return (cbp & 63) == 0 ? 0 : AddResidualBlocks(coding, cur, x, y, static_cast<uint32_t>(cbp) & 63);
+}
 
 // Copies macroblock (x, y), luma and both chroma blocks, from one picture to
 // another, and its content tag with it.  When the tags already agree the

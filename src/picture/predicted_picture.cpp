@@ -4,7 +4,6 @@
 #include "picture/diagnostics.h"
 #include "picture/picture_decoders.h"
 #include "picture/predicted_picture_walk.h"
-#include "primitives/blockcopy/motion_routines.h"
 
 namespace tavrin {
 namespace {
@@ -23,49 +22,25 @@ struct FirstPathTexture {
 
   int32_t Intra(const IntraMacroblock& mb) { return ReconstructIntraMacroblock(c, mb, intraMatrix); }
 
-  // One 8x8 block predicted with a vector, plus its residual when coded.
-  int32_t PredictBlock(const InterMacroblock& mb, int32_t block, const MotionVector& v, bool coded) {
-    const InterBlockCoding coding{c.reader, mb.quant, interMatrix, rounding, residual};
-    const int32_t status = PredictInterBlock(coding, ref, cur, mb.x, mb.y, block, v, coded);
-    if (status != 0) diagnosticSink(kInterBlockMessage);
-    return status;
-  }
-
-  // The residual of a coded block added to what the picture holds there.
-  int32_t AddResidual(const InterMacroblock& mb, int32_t block) {
-    const int32_t status = primitives.ReconstructInter(&c.reader.bytePos, &c.reader.bitPos,
-                                                       residual, mb.quant, interMatrix);
-    if (status != 0) {
-      diagnosticSink(kInterBlockMessage);
-      return status;
-    }
-    primitives.AddResidual8x8(BlockOrigin(cur, mb.x, mb.y, block), residual, cur.strideY);
-    return 0;
-  }
-
   int32_t Inter(const InterMacroblock& mb) {
-    int32_t status;
+    const InterBlockCoding coding{c.reader, mb.quant, interMatrix, rounding, residual};
+    int32_t cbp = (mb.cbpy << 2) | mb.cbpc;  // bit 5 block 0 ... bit 0 block 5
+    int32_t status = 0;
     if (mb.mbType != MbInter4v) {
       // One vector: the luma predicted as one 16x16 block, which costs half
-      // the work of four 8x8 ones, then the coded blocks' residuals.
-      primitives.PredictHalfSample16x16(BlockOrigin(ref, mb.x, mb.y, 0), cur.strideY,
-                                        BlockOrigin(cur, mb.x, mb.y, 0), cur.strideY, &mb.luma[0],
-                                        rounding);
-      for (int32_t b = 0; b < 4; ++b)
-        if (((mb.cbpy >> (3 - b)) & 1) && (status = AddResidual(mb, b)) != 0) return status;
+      // the work of four 8x8 ones; the coded blocks' residuals come after.
+      PredictLuma(ref, cur, mb.x, mb.y, mb.luma[0], rounding, false);
     } else {
-      for (int32_t b = 0; b < 4; ++b)
-        if ((status = PredictBlock(mb, b, mb.luma[b], (mb.cbpy >> (3 - b)) & 1)) != 0) return status;
+      for (int32_t b = 0; b < 4 && status == 0; ++b)
+        status = PredictInterBlock(coding, ref, cur, mb.x, mb.y, b, mb.luma[b], (cbp >> (5 - b)) & 1);
+      cbp &= 3;  // the luma residuals are in
     }
-    if (mb.cbpc == 0) {
-      motionRoutines.predictChroma(BlockOrigin(ref, mb.x, mb.y, 4), BlockOrigin(ref, mb.x, mb.y, 5),
-                                   cur.strideCb, BlockOrigin(cur, mb.x, mb.y, 4),
-                                   BlockOrigin(cur, mb.x, mb.y, 5), cur.strideCb, &mb.chroma,
-                                   rounding);
-      return 0;
+    if (status == 0) {
+      PredictChroma(ref, cur, mb.x, mb.y, mb.chroma, rounding, false);
+      status = AddCodedResiduals(coding, cur, mb.x, mb.y, cbp);
     }
-    if ((status = PredictBlock(mb, 4, mb.chroma, (mb.cbpc >> 1) & 1)) != 0) return status;
-    return PredictBlock(mb, 5, mb.chroma, mb.cbpc & 1);
+    if (status != 0) diagnosticSink(kInterBlockMessage);
+    return status;
   }
 };
 
