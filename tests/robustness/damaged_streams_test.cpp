@@ -17,15 +17,6 @@
 namespace robustness {
 namespace {
 
-struct StreamInfo {
-  const char* name;
-  int32_t width;
-  int32_t height;
-};
-
-// Test names in ctest show the stream.
-void PrintTo(const StreamInfo& info, std::ostream* os) { *os << info.name; }
-
 // I, P and B pictures from both encoders; one and four vectors; matrices;
 // odd sizes; adaptive quantisation; long vectors; video packets; CIF; many
 // short pictures across second boundaries.

@@ -15,15 +15,6 @@
 namespace robustness {
 namespace {
 
-struct StreamInfo {
-  const char* name;
-  int32_t width;
-  int32_t height;
-};
-
-// Test names in ctest show the stream.
-void PrintTo(const StreamInfo& info, std::ostream* os) { *os << info.name; }
-
 // Streams with intra pictures after predicted ones.
 const StreamInfo kStreams[] = {
     {"mpeg4_ip_mv4.m4v", 176, 144}, {"xvid_ip_mv4.m4v", 176, 144},

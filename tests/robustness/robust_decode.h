@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,15 @@ struct Stream {
   Bytes header;
   std::vector<Bytes> pictures;
 };
+
+// A committed stream named with its picture size, as the parameterised
+// suites list them; test names in ctest show the stream.
+struct StreamInfo {
+  const char* name;
+  int32_t width;
+  int32_t height;
+};
+inline void PrintTo(const StreamInfo& info, std::ostream* os) { *os << info.name; }
 
 // A committed stream (tests/data, or tests/robustness/data for names
 // starting with "robustness/") split as a host splits it.  Fails the

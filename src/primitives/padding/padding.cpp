@@ -10,14 +10,10 @@ namespace tavrin::reference {
 
 PrimitiveStatus PadPlane(uint8_t* base, int32_t width, int32_t height, int32_t border,
                          int32_t stride) {
-  if (base == nullptr) return NullPointer;
-  if (width < 8) return PadWidthError;
-  if (height <= 0) return PadHeightError;
-  if (border < 8) return PadBorderError;
-  if (stride < 8) return Step8Error;
-  // Summed in 64 bits: a huge width or border must be refused, not wrapped.
-  const int64_t paddedWidth = static_cast<int64_t>(width) + 2 * static_cast<int64_t>(border);
-  if (stride < paddedWidth) return PadStepError;
+  if (const PrimitiveStatus s = padding::CheckPadArguments(base, width, height, border, stride);
+      s != Ok) {
+    return s;
+  }
 
   const ptrdiff_t s = stride;
   const size_t w = static_cast<size_t>(width);

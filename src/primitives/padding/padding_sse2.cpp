@@ -55,13 +55,10 @@ inline void Fill(uint8_t* p, size_t count, __m128i v) {
 
 PrimitiveStatus PadPlane(uint8_t* base, int32_t width, int32_t height, int32_t border,
                          int32_t stride) {
-  if (base == nullptr) return NullPointer;
-  if (width < 8) return PadWidthError;
-  if (height <= 0) return PadHeightError;
-  if (border < 8) return PadBorderError;
-  if (stride < 8) return Step8Error;
-  const int64_t paddedWidth = static_cast<int64_t>(width) + 2 * static_cast<int64_t>(border);
-  if (stride < paddedWidth) return PadStepError;
+  if (const PrimitiveStatus s = padding::CheckPadArguments(base, width, height, border, stride);
+      s != Ok) {
+    return s;
+  }
 
   const ptrdiff_t s = stride;
   const size_t w = static_cast<size_t>(width);
