@@ -33,8 +33,10 @@ inline EventEntry ZeroRunEntry(uint32_t window, const TcoefTable& table) {
 // bits, read from the word loaded at the current byte.
 static_assert(7 + 13 + kQuickBits <= 32);
 
-template <typename Take>
-void WalkEvents(BitCursor& bits, const TcoefTable& table, Take&& take) {
+// takeEscaped receives the escaped events, the only ones whose level is not
+// bounded by kLongestLevel.
+template <typename Take, typename TakeEscaped>
+void WalkEvents(BitCursor& bits, const TcoefTable& table, Take&& take, TakeEscaped&& takeEscaped) {
   uint32_t word = bits.Word();
   int32_t offset = bits.bit();
   for (;;) {
@@ -47,7 +49,7 @@ void WalkEvents(BitCursor& bits, const TcoefTable& table, Take&& take) {
         entry = ReadEscape(bits, table);
         if (entry == 0) return;
         bits.Skip(EventBits(entry));
-        if (!take(EventLevel(entry), EventStep(entry))) return;
+        if (!takeEscaped(EventLevel(entry), EventStep(entry))) return;
         word = bits.Word();
         offset = bits.bit();
         continue;
@@ -58,6 +60,11 @@ void WalkEvents(BitCursor& bits, const TcoefTable& table, Take&& take) {
     word = nextWord;
     offset = nextOffset + EventBits(entry);
   }
+}
+
+template <typename Take>
+void WalkEvents(BitCursor& bits, const TcoefTable& table, Take&& take) {
+  WalkEvents(bits, table, take, take);
 }
 
 }  // namespace tavrin::coefficients

@@ -1,8 +1,10 @@
 // Table slots 34 (ReconstructInter) and 40 (InverseDct8x8): an inter block's
 // codes to its 16-bit residual, and the bare transform.
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstring>
+#include <type_traits>
 
 #include "primitives/coefficients/coefficient_codes.h"
 #include "primitives/coefficients/coefficient_events.h"
@@ -15,6 +17,13 @@
 namespace tavrin::reconstruction {
 
 namespace {
+
+// The bit of the block row each scan position falls in.
+constexpr std::array<uint8_t, 64> kScanRowBits = [] {
+  std::array<uint8_t, 64> bits{};
+  for (std::size_t i = 0; i < 64; ++i) bits[i] = static_cast<uint8_t>(1u << (kZigzagScan[i] >> 3));
+  return bits;
+}();
 
 // Without a matrix the levels go from the codes straight into the block,
 // dequantised on the way, with no list in between: the same results as the
@@ -34,7 +43,10 @@ PrimitiveStatus ReconstructH263(InverseDctRowsFn transform, BytePointer* bytePos
   int32_t count = 0;
   uint32_t rows = 0;  // the rows holding coefficients
   PrimitiveStatus status = CoefficientCodeError;
-  coefficients::WalkEvents(bits, coefficients::kInterTcoefTable, [&](int32_t level, int32_t step) {
+  // Only an escaped level can take the dequantised value out of the 12-bit
+  // range; a table level cannot (at most 32 * 62 + 31).
+  static_assert(coefficients::kLongestLevel * 62 + 31 <= 2047);
+  auto put = [&](int32_t level, int32_t step, auto escaped) {
     index += step;
     bool more = true;
     if (index > 63) {
@@ -44,13 +56,17 @@ PrimitiveStatus ReconstructH263(InverseDctRowsFn transform, BytePointer* bytePos
       status = Ok;
       more = false;
     }
-    const uint8_t position = kZigzagScan[static_cast<std::size_t>(index)];
-    block[position] =
-        static_cast<int16_t>(ClampCoefficient(level * scale + (level < 0 ? -offset : offset)));
-    rows |= 1u << (position >> 3);
+    int32_t value = level * scale + (level < 0 ? -offset : offset);
+    if constexpr (decltype(escaped)::value) value = ClampCoefficient(value);
+    block[kZigzagScan[static_cast<std::size_t>(index)]] = static_cast<int16_t>(value);
+    rows |= kScanRowBits[static_cast<std::size_t>(index)];
     ++count;
     return more;
-  });
+  };
+  coefficients::WalkEvents(
+      bits, coefficients::kInterTcoefTable,
+      [&](int32_t level, int32_t step) { return put(level, step, std::false_type{}); },
+      [&](int32_t level, int32_t step) { return put(level, step, std::true_type{}); });
   if (status != Ok) return status;
   bits.StoreTo(bytePos, bitPos);
 
