@@ -18,14 +18,16 @@ inline int32_t DcScaler(int32_t quant, bool chrominance) {
   return quant <= 24 ? quant + 8 : 2 * quant - 16;
 }
 
+// The H.263 inverse quantisation of a level L other than 0, not clamped:
 // sign(L) * (QP * (2|L| + 1) - 1 when QP is even, QP * (2|L| + 1) when odd),
-// clamped; 0 stays 0.
-inline int32_t DequantiseH263(int32_t level, int32_t quant) {
-  if (level == 0) return 0;
-  const int32_t magnitude = level < 0 ? -level : level;
-  const int32_t value = quant * (2 * magnitude + 1) - ((quant & 1) == 0 ? 1 : 0);
-  return ClampCoefficient(level < 0 ? -value : value);
-}
+// computed as L * 2QP + sign(L) * a, a = QP (odd QP) or QP - 1 (even QP),
+// with the factors formed once per block.
+struct H263Dequantiser {
+  explicit H263Dequantiser(int32_t quant) : scale(2 * quant), offset((quant - 1) | 1) {}
+  int32_t operator()(int32_t level) const { return level * scale + (level < 0 ? -offset : offset); }
+  int32_t scale;
+  int32_t offset;
+};
 
 // With an even coefficient sum, the last coefficient moves by one towards an
 // odd value: an odd value decreases, an even one increases.

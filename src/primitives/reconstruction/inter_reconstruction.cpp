@@ -34,10 +34,7 @@ PrimitiveStatus ReconstructH263(InverseDctRowsFn transform, BytePointer* bytePos
   // whose start-up costs more than the eight stores.
   alignas(16) int16_t block[64];
   for (int32_t i = 0; i < 64; i += 8) std::memset(block + i, 0, 16);
-  // The inverse quantisation in the form level * (2 QP) + sign(level) * a,
-  // a = QP (odd QP) or QP - 1 (even QP), with the factors formed once.
-  const int32_t scale = 2 * quant;
-  const int32_t offset = (quant - 1) | 1;
+  const H263Dequantiser dequantise(quant);
   coefficients::BitCursor bits(*bytePos, *bitPos);
   int32_t index = -1;
   int32_t count = 0;
@@ -56,7 +53,7 @@ PrimitiveStatus ReconstructH263(InverseDctRowsFn transform, BytePointer* bytePos
       status = Ok;
       more = false;
     }
-    int32_t value = level * scale + (level < 0 ? -offset : offset);
+    int32_t value = dequantise(level);
     if constexpr (decltype(escaped)::value) value = ClampCoefficient(value);
     block[kZigzagScan[static_cast<std::size_t>(index)]] = static_cast<int16_t>(value);
     rows |= kScanRowBits[static_cast<std::size_t>(index)];

@@ -193,19 +193,24 @@ PrimitiveStatus ReconstructIntra(InverseDctStoreFn store, bool coded, BytePointe
   for (int32_t i = 0; i < 64; i += 8) std::memset(block + i, 0, 16);
   int32_t sum = dc;
   block[list.positions[0]] = static_cast<int16_t>(dc);
-  for (int32_t k = 1; k < list.count; ++k) {
-    const uint8_t position = list.positions[k];
-    const int32_t level = list.levels[k];
-    int32_t value;
-    if (matrix == nullptr) {
-      value = DequantiseH263(level, quant);
-    } else {
-      value = ClampCoefficient(level * quant * matrix[position] / 8);
-      sum += value;
+  if (matrix == nullptr) {
+    // The levels may have been changed by the AC prediction: 0 and large
+    // values occur.
+    const H263Dequantiser dequantise(quant);
+    for (int32_t k = 1; k < list.count; ++k) {
+      const int32_t level = list.levels[k];
+      const int32_t value = level == 0 ? 0 : ClampCoefficient(dequantise(level));
+      block[list.positions[k]] = static_cast<int16_t>(value);
     }
-    block[position] = static_cast<int16_t>(value);
+  } else {
+    for (int32_t k = 1; k < list.count; ++k) {
+      const uint8_t position = list.positions[k];
+      const int32_t value = ClampCoefficient(list.levels[k] * quant * matrix[position] / 8);
+      sum += value;
+      block[position] = static_cast<int16_t>(value);
+    }
+    ApplyMismatchControl(block, sum);
   }
-  if (matrix != nullptr) ApplyMismatchControl(block, sum);
   store(block, destination, stride);
   return Ok;
 }
