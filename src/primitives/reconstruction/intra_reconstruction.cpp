@@ -9,16 +9,22 @@
 // to the left; predCol[0] is the DC of the block above-left, predCol[1..7]
 // the first column of the block to the left, predCol[8] the DC of the entry
 // after it.  A negative DC marks a neighbour that is no intra block.
+//
+// Without a matrix the block needs no coefficient list: the codes go
+// straight into two raster arrays, the quantised levels (which the AC
+// prediction and the neighbour edges work on) and their dequantised values
+// (which the transform takes), with the results of the list form
+// (intra_list.cpp), which the matrix method needs for its mismatch control.
 #include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
-#include <utility>
+#include <type_traits>
 
 #include "primitives/coefficients/coefficient_codes.h"
-#include "primitives/reconstruction/block_arithmetic.h"
-#include "primitives/reconstruction/reconstruction_bodies.h"
+#include "primitives/coefficients/coefficient_events.h"
+#include "primitives/reconstruction/intra_block.h"
 #include "primitives/reconstruction/inverse_dct.h"
 #include "primitives/reconstruction/reconstruction.h"
 #include "primitives/scan_tables.h"
@@ -26,48 +32,139 @@
 namespace tavrin::reconstruction {
 namespace {
 
-using coefficients::CoefficientList;
-using coefficients::FirstColumnIndex;
-using coefficients::FirstRowIndex;
-
 int32_t DcOrDefault(int16_t dc) { return dc < 0 ? 1024 : dc; }
 
-// A neighbour's quantised level rescaled from the predictor quantiser to
-// the current one, rounding half away from zero; the quotient keeps 16 bits.
-int32_t RescaledLevel(int32_t level, int32_t predictorQuant, int32_t quant) {
-  if (predictorQuant == quant) return level;
-  const int32_t half = quant >> 1;
-  const int32_t scaled = level * predictorQuant + (level > 0 ? half : -half);
-  return static_cast<int16_t>(scaled / quant);
+
+struct IntraLevels {
+  alignas(16) int16_t quantised[64];
+  alignas(16) int16_t block[64];
+};
+
+// Table levels dequantise inside the 12-bit range; only escaped ones need
+// clamping.
+static_assert(coefficients::kLongestLevel * 62 + 31 <= 2047);
+
+PrimitiveStatus DecodeLevels(BytePointer* bytePos, int32_t* bitPos, const ScanTable& scan,
+                             int32_t firstIndex, H263Dequantiser dequantise, IntraLevels& levels) {
+  coefficients::BitCursor bits(*bytePos, *bitPos);
+  int32_t index = firstIndex - 1;
+  PrimitiveStatus status = CoefficientCodeError;
+  auto put = [&](int32_t level, int32_t step, auto escaped) {
+    index += step;
+    bool more = true;
+    if (index > 63) {
+      // The last event, or a run beyond the block.
+      index -= coefficients::kLastStep;
+      if (static_cast<uint32_t>(index) > 63) return false;
+      status = Ok;
+      more = false;
+    }
+    const uint8_t position = scan[static_cast<std::size_t>(index)];
+    int32_t value = dequantise(level);
+    if constexpr (decltype(escaped)::value) value = ClampCoefficient(value);
+    levels.quantised[position] = static_cast<int16_t>(level);
+    levels.block[position] = static_cast<int16_t>(value);
+    return more;
+  };
+  coefficients::WalkEvents(
+      bits, coefficients::kIntraTcoefTable,
+      [&](int32_t level, int32_t step) { return put(level, step, std::false_type{}); },
+      [&](int32_t level, int32_t step) { return put(level, step, std::true_type{}); });
+  if (status == Ok) bits.StoreTo(bytePos, bitPos);
+  return status;
 }
 
-// Adds the neighbour's levels (edge[1..7]) to the block's levels on one
-// edge, whose raster positions are step * i.  Levels the block lacks there
-// are appended to the list.  The edge's map then points at every level on
-// the edge.
-void PredictEdge(const int16_t* edge, std::array<uint8_t, 8>& map, int32_t step,
-                 int32_t predictorQuant, int32_t quant, CoefficientList& list) {
+// Adds the neighbour's levels (edge[1..7]) to the block's on one edge, whose
+// raster positions are step * i.  A position without a level reads as 0,
+// which gives the list form's sums: every level and every stored edge value
+// lies inside the 12-bit range, so clamping a lone prediction changes
+// nothing.  Returns whether any level was predicted.
+bool PredictEdge(const int16_t* edge, int32_t step, const IntraBlockSetup& setup,
+                 H263Dequantiser dequantise, IntraLevels& levels) {
+  bool predicted = false;
   for (int32_t i = 1; i < 8; ++i) {
     const int32_t neighbour = edge[i];
     if (neighbour == 0) continue;
-    const int32_t predicted = RescaledLevel(neighbour, predictorQuant, quant);
-    const uint8_t k = map[static_cast<std::size_t>(i)];
-    if (k != 0) {
-      list.levels[k] = static_cast<int16_t>(ClampCoefficient(list.levels[k] + predicted));
-    } else {
-      const int32_t n = list.count++;
-      list.positions[n] = static_cast<uint8_t>(step * i);
-      list.levels[n] = static_cast<int16_t>(predictorQuant == quant ? predicted
-                                                                    : ClampCoefficient(predicted));
-      map[static_cast<std::size_t>(i)] = static_cast<uint8_t>(n);
-    }
+    const std::size_t position = static_cast<std::size_t>(step * i);
+    const int32_t level = ClampCoefficient(
+        levels.quantised[position] + RescaledLevel(neighbour, setup.predictorQuant, setup.quant));
+    levels.quantised[position] = static_cast<int16_t>(level);
+    levels.block[position] =
+        static_cast<int16_t>(level == 0 ? 0 : ClampCoefficient(dequantise(level)));
+    predicted = true;
   }
+  return predicted;
 }
 
-// Stores the block's levels on one edge (0 where it has none) into a
-// neighbour entry.  levels[0] reads as 0 here (the caller clears it).
-void SaveEdge(const std::array<uint8_t, 8>& map, const CoefficientList& list, int16_t* edge) {
-  for (std::size_t i = 1; i < 8; ++i) edge[i] = list.levels[map[i]];
+void SaveEdge(const IntraLevels& levels, int32_t step, int16_t* edge) {
+  for (int32_t i = 1; i < 8; ++i) edge[i] = levels.quantised[step * i];
+}
+
+PrimitiveStatus ReconstructIntraLevels(InverseDctStoreFn store, bool coded,
+                                       const IntraBlockSetup& setup, BytePointer* bytePos,
+                                       int32_t* bitPos, uint8_t* destination, int32_t stride,
+                                       int16_t* predRow, int16_t* predCol) {
+  BytePointer byte = *bytePos;
+  int32_t bit = *bitPos;
+  const int32_t chrominance = setup.chrominance ? 1 : 0;
+  if (!coded && !setup.acOn) {
+    // Only a DC: both edges are all zero and the block is flat.
+    int16_t dcLevel = 0;
+    if (setup.dcCoded) {
+      if (PrimitiveStatus s = coefficients::DecodeDcDifferential(&byte, &bit, chrominance, &dcLevel);
+          s != Ok) {
+        return s;
+      }
+    }
+    *bytePos = byte;
+    *bitPos = bit;
+    std::fill_n(predRow + 1, 7, int16_t{0});
+    std::fill_n(predCol + 1, 7, int16_t{0});
+    FillFlat(destination, stride, ReconstructDc(dcLevel, setup, predRow, predCol));
+    return Ok;
+  }
+
+  const H263Dequantiser dequantise(setup.quant);
+  // Cleared 16 bytes at a time: for a plain = {} GCC emits a string store,
+  // whose start-up costs more than the eight stores.
+  IntraLevels levels;
+  for (int32_t i = 0; i < 64; i += 8) {
+    std::memset(levels.quantised + i, 0, 16);
+    std::memset(levels.block + i, 0, 16);
+  }
+  if (setup.dcCoded) {
+    if (PrimitiveStatus s =
+            coefficients::DecodeDcDifferential(&byte, &bit, chrominance, &levels.quantised[0]);
+        s != Ok) {
+      return s;
+    }
+  }
+  if (coded) {
+    // Without its own code, the DC is the coefficient at scan index 0.
+    if (PrimitiveStatus s =
+            DecodeLevels(&byte, &bit, *setup.scan, setup.dcCoded ? 1 : 0, dequantise, levels);
+        s != Ok) {
+      return s;
+    }
+  }
+  *bytePos = byte;
+  *bitPos = bit;
+
+  bool predicted = false;
+  if (setup.acOn) {
+    predicted = setup.vertical ? PredictEdge(predRow, 1, setup, dequantise, levels)
+                               : PredictEdge(predCol, 8, setup, dequantise, levels);
+  }
+  SaveEdge(levels, 1, predRow);
+  SaveEdge(levels, 8, predCol);
+  const int32_t dc = ReconstructDc(levels.quantised[0], setup, predRow, predCol);
+  if (!coded && !predicted) {
+    FillFlat(destination, stride, dc);
+    return Ok;
+  }
+  levels.block[0] = static_cast<int16_t>(dc);
+  store(levels.block, destination, stride);
+  return Ok;
 }
 
 }  // namespace
@@ -84,9 +181,12 @@ PrimitiveStatus ReconstructIntra(InverseDctStoreFn store, bool coded, BytePointe
   if (stride <= 0) return StepError;
   if (predRow == nullptr || predCol == nullptr || qpNeighbours == nullptr) return NullPointer;
   if (blockIndex < 0 || blockIndex > 9) return BlockIndexError;
-  const int32_t quant = quantArgument & 0xFF;
-  if (quant < 1 || quant > 31) return QuantiserError;
-  const bool chrominance = blockIndex == 4 || blockIndex == 5;
+  IntraBlockSetup setup;
+  setup.quant = quantArgument & 0xFF;
+  if (setup.quant < 1 || setup.quant > 31) return QuantiserError;
+  setup.blockIndex = blockIndex;
+  setup.chrominance = blockIndex == 4 || blockIndex == 5;
+  setup.dcCoded = useIntraDcVlc != 0;
 
   // Direction: from above (vertical) when the left and above-left DCs
   // differ less than the above-left and above DCs, else from the left.
@@ -94,125 +194,28 @@ PrimitiveStatus ReconstructIntra(InverseDctStoreFn store, bool coded, BytePointe
   const int32_t above = DcOrDefault(predRow[0]);
   const int32_t aboveLeft = DcOrDefault(predCol[0]);
   const bool vertical = std::abs(left - aboveLeft) < std::abs(aboveLeft - above);
-  const int32_t dcPredictor = vertical ? above : left;
+  setup.vertical = vertical;
+  setup.dcPredictor = vertical ? above : left;
   const bool acOn = acPrediction != 0 && (vertical ? predRow[0] : predRow[-8]) >= 0;
-  const ScanTable& scan = acPrediction == 0 ? kZigzagScan
-                          : vertical        ? kAlternateHorizontalScan
-                                            : kAlternateVerticalScan;
+  setup.acOn = acOn;
+  setup.scan = acPrediction == 0 ? &kZigzagScan
+               : vertical        ? &kAlternateHorizontalScan
+                                 : &kAlternateVerticalScan;
 
   // Levels predicted from another macroblock were quantised with its
   // quantiser; inside the macroblock the quantiser is the current one.
-  int32_t predictorQuant = quant;
+  int32_t predictorQuant = setup.quant;
   if (acOn && vertical && blockIndex != 2 && blockIndex != 3) predictorQuant = qpNeighbours[1];
   if (acOn && !vertical && blockIndex != 1 && blockIndex != 3) predictorQuant = qpNeighbours[0];
   if (predictorQuant < 1 || predictorQuant > 31) return QuantiserError;
+  setup.predictorQuant = predictorQuant;
 
-  CoefficientList list;
-  std::copy(scan.begin(), scan.end(), list.positions);
-  list.count = 0;
-  BytePointer byte = *bytePos;
-  int32_t bit = *bitPos;
-  if (useIntraDcVlc != 0) {
-    if (PrimitiveStatus s = coefficients::DecodeDcDifferential(&byte, &bit, chrominance ? 1 : 0,
-                                                               &list.levels[0]);
-        s != Ok) {
-      return s;
-    }
-    list.count = 1;
-  } else if (!coded) {
-    list.levels[0] = 0;
-    list.count = 1;
-  }
-  FirstRowIndex firstRow{};
-  FirstColumnIndex firstColumn{};
-  if (coded) {
-    if (PrimitiveStatus s =
-            coefficients::DecodeIntraCoefficientList(&byte, &bit, list, firstRow, firstColumn);
-        s != Ok) {
-      return s;
-    }
-  }
-  *bytePos = byte;
-  *bitPos = bit;
-
-  // AC prediction and the neighbour edges, on quantised levels.  The DC
-  // entry reads as 0 meanwhile, so that map entries of 0 read as "none".
-  const int16_t dcLevel = list.levels[0];
-  list.levels[0] = 0;
-  if (acOn && vertical) {
-    PredictEdge(predRow, firstRow, 1, predictorQuant, quant, list);
-    SaveEdge(firstRow, list, predRow);
-    SaveEdge(firstColumn, list, predCol);
-  } else if (acOn) {
-    SaveEdge(firstRow, list, predRow);
-    PredictEdge(predCol, firstColumn, 8, predictorQuant, quant, list);
-    SaveEdge(firstColumn, list, predCol);
-  } else if (list.count == 1) {
-    // Only the DC: both edges are all zero (the entries' DCs are set below).
-    std::fill_n(predRow + 1, 7, int16_t{0});
-    std::fill_n(predCol + 1, 7, int16_t{0});
-  } else {
-    SaveEdge(firstRow, list, predRow);
-    SaveEdge(firstColumn, list, predCol);
-  }
-
-  // DC reconstruction (the sum keeps 16 bits).
-  const int32_t scaler = DcScaler(quant, chrominance);
-  const int16_t quantisedDc = static_cast<int16_t>(dcLevel + (dcPredictor + (scaler >> 1)) / scaler);
-  const int32_t dc = ClampCoefficient(ClampCoefficient(quantisedDc) * scaler);
-  list.levels[0] = static_cast<int16_t>(dc);
-
-  // The DCs the next blocks see.  Block 3 leaves its DC in the lower column
-  // entry only, while the row entry of its block column still holds the DC
-  // of block 1 of the same macroblock.  Block 1 of the next macroblock
-  // exchanges the two (predCol[8] and predRow[-16]), so that its block 2
-  // finds block 1's DC above-left and block 3's DC to the left, where the
-  // next macroblock row also looks for it.
-  if (blockIndex == 1) {
-    std::swap(predCol[8], predRow[-16]);
-    predCol[0] = predRow[0];
-    predRow[0] = static_cast<int16_t>(dc);
-  } else if (blockIndex == 3) {
-    predCol[0] = static_cast<int16_t>(dc);
-  } else {
-    predCol[0] = predRow[0];
-    predRow[0] = static_cast<int16_t>(dc);
-  }
-
-  if (!coded && list.count == 1 && matrix == nullptr) {
-    const uint8_t pixel = static_cast<uint8_t>(std::clamp<int32_t>((dc + 4) >> 3, 0, 255));
-    for (int32_t r = 0; r < 8; ++r) {
-      std::fill_n(destination + static_cast<std::ptrdiff_t>(r) * stride, 8, pixel);
-    }
-    return Ok;
-  }
-
-  // Cleared 16 bytes at a time: for a plain = {} GCC emits a string store,
-  // whose start-up costs more than the eight stores.
-  alignas(16) int16_t block[64];
-  for (int32_t i = 0; i < 64; i += 8) std::memset(block + i, 0, 16);
-  int32_t sum = dc;
-  block[list.positions[0]] = static_cast<int16_t>(dc);
   if (matrix == nullptr) {
-    // The levels may have been changed by the AC prediction: 0 and large
-    // values occur.
-    const H263Dequantiser dequantise(quant);
-    for (int32_t k = 1; k < list.count; ++k) {
-      const int32_t level = list.levels[k];
-      const int32_t value = level == 0 ? 0 : ClampCoefficient(dequantise(level));
-      block[list.positions[k]] = static_cast<int16_t>(value);
-    }
-  } else {
-    for (int32_t k = 1; k < list.count; ++k) {
-      const uint8_t position = list.positions[k];
-      const int32_t value = ClampCoefficient(list.levels[k] * quant * matrix[position] / 8);
-      sum += value;
-      block[position] = static_cast<int16_t>(value);
-    }
-    ApplyMismatchControl(block, sum);
+    return ReconstructIntraLevels(store, coded, setup, bytePos, bitPos, destination, stride,
+                                  predRow, predCol);
   }
-  store(block, destination, stride);
-  return Ok;
+  return ReconstructIntraList(store, coded, setup, bytePos, bitPos, destination, stride, predRow,
+                              predCol, matrix);
 }
 
 }  // namespace tavrin::reconstruction
