@@ -37,38 +37,41 @@ PrimitiveStatus ReconstructH263(InverseDctRowsFn transform, BytePointer* bytePos
   const H263Dequantiser dequantise(quant);
   coefficients::BitCursor bits(*bytePos, *bitPos);
   int32_t index = -1;
-  int32_t count = 0;
   uint32_t rows = 0;  // the rows holding coefficients
   PrimitiveStatus status = CoefficientCodeError;
   // Only an escaped level can take the dequantised value out of the 12-bit
   // range; a table level cannot (at most 32 * 62 + 31).
   static_assert(coefficients::kLongestLevel * 62 + 31 <= 2047);
-  auto put = [&](int32_t level, int32_t step, auto escaped) {
-    index += step;
-    bool more = true;
-    if (index > 63) {
-      // The last event, or a run beyond the block.
-      index -= coefficients::kLastStep;
-      if (static_cast<uint32_t>(index) > 63) return false;
-      status = Ok;
-      more = false;
-    }
+  auto put = [&](int32_t level, auto escaped) {
     int32_t value = dequantise(level);
     if constexpr (decltype(escaped)::value) value = ClampCoefficient(value);
     block[kZigzagScan[static_cast<std::size_t>(index)]] = static_cast<int16_t>(value);
     rows |= kScanRowBits[static_cast<std::size_t>(index)];
-    ++count;
-    return more;
+  };
+  auto take = [&](int32_t level, int32_t step, auto escaped) {
+    index += step;
+    if (index <= 63) [[likely]] {
+      put(level, escaped);
+      return true;
+    }
+    // The last event, or a run beyond the block.
+    index -= coefficients::kLastStep;
+    if (static_cast<uint32_t>(index) <= 63) {
+      put(level, escaped);
+      status = Ok;
+    }
+    return false;
   };
   coefficients::WalkEvents(
       bits, coefficients::kInterTcoefTable,
-      [&](int32_t level, int32_t step) { return put(level, step, std::false_type{}); },
-      [&](int32_t level, int32_t step) { return put(level, step, std::true_type{}); });
+      [&](int32_t level, int32_t step) { return take(level, step, std::false_type{}); },
+      [&](int32_t level, int32_t step) { return take(level, step, std::true_type{}); });
   if (status != Ok) return status;
   bits.StoreTo(bytePos, bitPos);
 
-  // A lone DC (levels are never 0): the transform of it is flat.
-  if (count == 1 && block[0] != 0) {
+  // A lone DC (levels are never 0): the transform of it is flat.  Scan
+  // indices only grow, so a last coefficient at index 0 is the only one.
+  if (index == 0) {
     std::fill(residual, residual + 64, static_cast<int16_t>((block[0] + 4) >> 3));
     return Ok;
   }

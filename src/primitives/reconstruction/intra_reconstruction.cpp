@@ -49,27 +49,31 @@ PrimitiveStatus DecodeLevels(BytePointer* bytePos, int32_t* bitPos, const ScanTa
   coefficients::BitCursor bits(*bytePos, *bitPos);
   int32_t index = firstIndex - 1;
   PrimitiveStatus status = CoefficientCodeError;
-  auto put = [&](int32_t level, int32_t step, auto escaped) {
-    index += step;
-    bool more = true;
-    if (index > 63) {
-      // The last event, or a run beyond the block.
-      index -= coefficients::kLastStep;
-      if (static_cast<uint32_t>(index) > 63) return false;
-      status = Ok;
-      more = false;
-    }
+  auto put = [&](int32_t level, auto escaped) {
     const uint8_t position = scan[static_cast<std::size_t>(index)];
     int32_t value = dequantise(level);
     if constexpr (decltype(escaped)::value) value = ClampCoefficient(value);
     levels.quantised[position] = static_cast<int16_t>(level);
     levels.block[position] = static_cast<int16_t>(value);
-    return more;
+  };
+  auto take = [&](int32_t level, int32_t step, auto escaped) {
+    index += step;
+    if (index <= 63) [[likely]] {
+      put(level, escaped);
+      return true;
+    }
+    // The last event, or a run beyond the block.
+    index -= coefficients::kLastStep;
+    if (static_cast<uint32_t>(index) <= 63) {
+      put(level, escaped);
+      status = Ok;
+    }
+    return false;
   };
   coefficients::WalkEvents(
       bits, coefficients::kIntraTcoefTable,
-      [&](int32_t level, int32_t step) { return put(level, step, std::false_type{}); },
-      [&](int32_t level, int32_t step) { return put(level, step, std::true_type{}); });
+      [&](int32_t level, int32_t step) { return take(level, step, std::false_type{}); },
+      [&](int32_t level, int32_t step) { return take(level, step, std::true_type{}); });
   if (status == Ok) bits.StoreTo(bytePos, bitPos);
   return status;
 }
