@@ -19,6 +19,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 
 #include "primitives/reconstruction/inverse_dct.h"
 #include "primitives/reconstruction/reconstruction.h"
@@ -65,9 +66,12 @@ inline __m128i LoadTable(const int16_t (&t)[8]) {
   return _mm_load_si128(reinterpret_cast<const __m128i*>(t));
 }
 
-__m128i RowPass(const int16_t* x, int row) {
-  const RowTables& t = kRowTables[static_cast<std::size_t>(kPrescaleOfRow[row])];
-  const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x));
+// One row, its number known at compile time so that the tables and the
+// rounding term are constants.
+template <int kRow>
+inline __m128i RowPass(const int16_t* x) {
+  const RowTables& t = kRowTables[static_cast<std::size_t>(kPrescaleOfRow[kRow])];
+  const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + 8 * kRow));
   // Words X0 X2 X1 X3 X4 X6 X5 X7: the 32-bit lanes hold the four pairs.
   const __m128i pairs = _mm_shufflehi_epi16(_mm_shufflelo_epi16(in, _MM_SHUFFLE(3, 1, 2, 0)),
                                             _MM_SHUFFLE(3, 1, 2, 0));
@@ -77,7 +81,7 @@ __m128i RowPass(const int16_t* x, int row) {
   const __m128i p57 = _mm_shuffle_epi32(pairs, _MM_SHUFFLE(3, 3, 3, 3));
   const __m128i even = _mm_add_epi32(
       _mm_add_epi32(_mm_madd_epi16(p02, LoadTable(t.x0x2)), _mm_madd_epi16(p46, LoadTable(t.x4x6))),
-      _mm_set1_epi32(kRowRounding[row]));
+      _mm_set1_epi32(kRowRounding[kRow]));
   const __m128i odd =
       _mm_add_epi32(_mm_madd_epi16(p13, LoadTable(t.x1x3)), _mm_madd_epi16(p57, LoadTable(t.x5x7)));
   const __m128i first = _mm_srai_epi32(_mm_add_epi32(even, odd), 12);  // x0 x1 x2 x3
@@ -90,7 +94,7 @@ inline __m128i Sub(__m128i a, __m128i b) { return _mm_subs_epi16(a, b); }
 inline __m128i MulHigh(__m128i a, int16_t c) { return _mm_mulhi_epi16(a, _mm_set1_epi16(c)); }
 
 // The column pass over the eight row-pass output rows x[0..7], in place.
-void ColumnPass(__m128i (&x)[8]) {
+[[gnu::always_inline]] inline void ColumnPass(__m128i (&x)[8]) {
   constexpr int16_t kT1 = 13036;
   constexpr int16_t kT2 = 27146;
   constexpr int16_t kT3 = -21746;
@@ -128,21 +132,26 @@ void ColumnPass(__m128i (&x)[8]) {
   x[7] = _mm_srai_epi16(Sub(a0, b0), 5);
 }
 
-void Transform(const int16_t* input, __m128i (&rows)[8]) {
-  for (int r = 0; r < 8; ++r) rows[r] = RowPass(input + 8 * r, r);
-  ColumnPass(rows);
-}
-
 // A zero row's row-pass outputs: every lane is its rounding term >> 12.
 constexpr int16_t ZeroRowOutput(int r) { return static_cast<int16_t>(kRowRounding[r] >> 12); }
 
-void TransformRows(const int16_t* input, __m128i (&rows)[8], uint32_t nonzero) {
-  for (int r = 0; r < 8; ++r) {
-    rows[r] = (nonzero >> r) & 1 ? RowPass(input + 8 * r, r) : _mm_set1_epi16(ZeroRowOutput(r));
-  }
-  ColumnPass(rows);
+// The row pass of the rows named in nonzero (all of them by default); the
+// others take their constant outputs.  Unrolled, so that each row's tables
+// and constants are fixed.
+template <int... kRows>
+[[gnu::always_inline]] inline void RowPasses(const int16_t* input, __m128i (&rows)[8],
+                                             uint32_t nonzero,
+                                             std::integer_sequence<int, kRows...>) {
+  ((rows[kRows] = (nonzero >> kRows) & 1 ? RowPass<kRows>(input)
+                                          : _mm_set1_epi16(ZeroRowOutput(kRows))),
+   ...);
 }
 
+[[gnu::always_inline]] inline void Transform(const int16_t* input, __m128i (&rows)[8],
+                                             uint32_t nonzero = 0xFF) {
+  RowPasses(input, rows, nonzero, std::make_integer_sequence<int, 8>{});
+  ColumnPass(rows);
+}
 }  // namespace
 
 void InverseDct(const int16_t* input, int16_t* output) {
@@ -155,7 +164,7 @@ void InverseDct(const int16_t* input, int16_t* output) {
 
 void InverseDctRows(const int16_t* input, int16_t* output, uint32_t nonzero) {
   __m128i rows[8];
-  TransformRows(input, rows, nonzero);
+  Transform(input, rows, nonzero);
   for (int r = 0; r < 8; ++r) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(output + 8 * r), rows[r]);
   }
