@@ -104,10 +104,10 @@ void SaveEdge(const IntraLevels& levels, int32_t step, int16_t* edge) {
   for (int32_t i = 1; i < 8; ++i) edge[i] = levels.quantised[step * i];
 }
 
-PrimitiveStatus ReconstructIntraLevels(InverseDctStoreFn store, bool coded,
-                                       const IntraBlockSetup& setup, BytePointer* bytePos,
-                                       int32_t* bitPos, uint8_t* destination, int32_t stride,
-                                       int16_t* predRow, int16_t* predCol) {
+// Inline in its one caller, so that the setup stays in registers.
+[[gnu::always_inline]] inline PrimitiveStatus ReconstructIntraLevels(
+    InverseDctStoreFn store, bool coded, const IntraBlockSetup& setup, BytePointer* bytePos,
+    int32_t* bitPos, uint8_t* destination, int32_t stride, int16_t* predRow, int16_t* predCol) {
   BytePointer byte = *bytePos;
   int32_t bit = *bitPos;
   const int32_t chrominance = setup.chrominance ? 1 : 0;
