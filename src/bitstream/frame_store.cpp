@@ -26,12 +26,18 @@ bool AllocatePlane(int32_t rows, int32_t stride, int32_t border, uint8_t*& alloc
   return true;
 }
 
-bool AllocatePicture(PictureBuffer& p, int32_t width, int32_t height, int32_t mbs) {
+bool AllocatePicture(PictureBuffer& p, int32_t width, int32_t height, int32_t mbWidth,
+                     int32_t mbHeight) {
+  const int32_t mbs = mbWidth * mbHeight;
   p.strideY = LumaStride(width);
   p.strideCr = p.strideCb = ChromaStride(width);
   p.contentTags = primitives.AllocInts(mbs);
   if (p.contentTags == nullptr) return false;
   primitives.ZeroBytes(p.contentTags, mbs * 4);
+  const int32_t segments = 2 * BorderSegmentCount(mbWidth, mbHeight);
+  p.paddedTags = primitives.AllocInts(segments);
+  if (p.paddedTags == nullptr) return false;
+  primitives.ZeroBytes(p.paddedTags, segments * 4);
   return AllocatePlane(height + 32, p.strideY, 16, p.allocationY, p.baseY, p.originY) &&
          AllocatePlane(height / 2 + 16, p.strideCb, 8, p.allocationCb, p.baseCb, p.originCb) &&
          AllocatePlane(height / 2 + 16, p.strideCr, 8, p.allocationCr, p.baseCr, p.originCr);
@@ -42,6 +48,7 @@ void ReleasePicture(PictureBuffer& p) {
   primitives.FreeAligned(p.allocationCb);
   primitives.FreeAligned(p.allocationCr);
   primitives.FreeAligned(p.contentTags);
+  primitives.FreeAligned(p.paddedTags);
   p = PictureBuffer{};
 }
 
@@ -93,7 +100,7 @@ int32_t AllocateFrameStore(DecoderContext& context) {
   primitives.ZeroBytes(f.mvStore, mbs * 64);
 
   for (PictureBuffer* p : {&f.currentPicture, &f.forwardReference, &f.backwardReference}) {
-    if (!AllocatePicture(*p, width, height, mbs)) return kFrameStoreAllocationFailed;
+    if (!AllocatePicture(*p, width, height, f.mbWidth, f.mbHeight)) return kFrameStoreAllocationFailed;
   }
   f.contentSerial = 0;
   return 0;

@@ -30,6 +30,16 @@ struct PictureBuffer {
   // two pictures whose tags agree at a macroblock hold the same samples
   // there.  0 means unknown (never equal to anything).
   int32_t* contentTags = nullptr;
+  // Per border segment (the luma ones, then the chroma ones, which Cb and Cr
+  // share; see BorderSegmentCount), the tag the macroblock it is copied
+  // from had when the segment was last padded, 0 when unknown.
+  int32_t* paddedTags = nullptr;
 };
+
+// Border segments of one plane: above and below each macroblock column,
+// left and right of each macroblock row, and the four corners.
+inline int32_t BorderSegmentCount(int32_t mbWidth, int32_t mbHeight) {
+  return 2 * mbWidth + 2 * mbHeight + 4;
+}
 
 }  // namespace tavrin

@@ -4,21 +4,13 @@
 
 #include "bitstream/picture_header.h"
 #include "picture/block_routines.h"
+#include "picture/border_padding.h"
 #include "picture/inter_block.h"
 #include "picture/picture_decoders.h"
 #include "primitives/dispatch/primitive_table.h"
 
 namespace tavrin {
 namespace {
-
-void PadCurrentPicture(DecoderContext& context) {
-  const PictureBuffer& p = context.store.currentPicture;
-  const int32_t width = context.sequence.width;
-  const int32_t height = context.sequence.height;
-  primitives.PadPlane(p.baseY, width, height, 16, p.strideY);
-  primitives.PadPlane(p.baseCb, width / 2, height / 2, 8, p.strideCb);
-  primitives.PadPlane(p.baseCr, width / 2, height / 2, 8, p.strideCr);
-}
 
 // The three records around B pictures.  After an I or P picture the newest
 // anchor is in forwardReference and the one before it in currentPicture.  A
@@ -86,7 +78,7 @@ void DecodeByType(DecoderContext& context, int32_t videoQuality) {
           DecodeIntraPicture(context);
         }
         ++state.iPictures;
-        if (pad) PadCurrentPicture(context);
+        if (pad) PadChangedBorders(f, context.sequence.width, context.sequence.height);
         RotateAnchors(context);
         break;
       case 1:
@@ -98,7 +90,7 @@ void DecodeByType(DecoderContext& context, int32_t videoQuality) {
           DecodePredictedPicture(context);
         }
         ++state.pPictures;
-        if (pad) PadCurrentPicture(context);
+        if (pad) PadChangedBorders(f, context.sequence.width, context.sequence.height);
         RotateAnchors(context);
         break;
       case 2:

@@ -59,6 +59,10 @@ void StartPictureContent(FrameStore& f) {
     const int32_t mbs = f.mbWidth * f.mbHeight;
     for (PictureBuffer* p : {&f.currentPicture, &f.forwardReference, &f.backwardReference}) {
       if (p->contentTags != nullptr) primitives.ZeroBytes(p->contentTags, mbs * 4);
+      // Padded-segment tags name tags of before the restart too.
+      if (p->paddedTags != nullptr) {
+        primitives.ZeroBytes(p->paddedTags, 8 * BorderSegmentCount(f.mbWidth, f.mbHeight));
+      }
     }
     f.contentSerial = 0;
   }
