@@ -5,9 +5,11 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 
 #include "primitives/coefficients/bit_cursor.h"
 #include "primitives/coefficients/coefficient_tables.h"
+#include "primitives/primitive_types.h"
 
 namespace tavrin::coefficients {
 
@@ -65,6 +67,38 @@ void WalkEvents(BitCursor& bits, const TcoefTable& table, Take&& take, TakeEscap
 template <typename Take>
 void WalkEvents(BitCursor& bits, const TcoefTable& table, Take&& take) {
   WalkEvents(bits, table, take, take);
+}
+
+// The events of one block straight into the caller's arrays: from scan
+// index firstIndex on, put(index, level, escaped) for each event inside the
+// block, escaped being std::true_type for escaped events (the only ones
+// whose level is not bounded by kLongestLevel) and std::false_type
+// otherwise.  Ok after the last event, with its scan index in lastIndex;
+// CoefficientCodeError for a code that is none or a run beyond the block.
+template <typename Put>
+PrimitiveStatus WalkBlock(BitCursor& bits, const TcoefTable& table, int32_t firstIndex,
+                          int32_t& lastIndex, Put&& put) {
+  int32_t index = firstIndex - 1;
+  PrimitiveStatus status = CoefficientCodeError;
+  auto take = [&](int32_t level, int32_t step, auto escaped) {
+    index += step;
+    if (index <= 63) [[likely]] {
+      put(index, level, escaped);
+      return true;
+    }
+    // The last event, or a run beyond the block.
+    index -= kLastStep;
+    if (static_cast<uint32_t>(index) <= 63) {
+      put(index, level, escaped);
+      status = Ok;
+    }
+    return false;
+  };
+  WalkEvents(
+      bits, table, [&](int32_t level, int32_t step) { return take(level, step, std::false_type{}); },
+      [&](int32_t level, int32_t step) { return take(level, step, std::true_type{}); });
+  lastIndex = index;
+  return status;
 }
 
 }  // namespace tavrin::coefficients

@@ -4,7 +4,6 @@
 #include <array>
 #include <cstddef>
 #include <cstring>
-#include <type_traits>
 
 #include "primitives/coefficients/coefficient_codes.h"
 #include "primitives/coefficients/coefficient_events.h"
@@ -36,42 +35,25 @@ PrimitiveStatus ReconstructH263(InverseDctRowsFn transform, BytePointer* bytePos
   for (int32_t i = 0; i < 64; i += 8) std::memset(block + i, 0, 16);
   const H263Dequantiser dequantise(quant);
   coefficients::BitCursor bits(*bytePos, *bitPos);
-  int32_t index = -1;
   uint32_t rows = 0;  // the rows holding coefficients
-  PrimitiveStatus status = CoefficientCodeError;
   // Only an escaped level can take the dequantised value out of the 12-bit
   // range; a table level cannot (at most 32 * 62 + 31).
   static_assert(coefficients::kLongestLevel * 62 + 31 <= 2047);
-  auto put = [&](int32_t level, auto escaped) {
-    int32_t value = dequantise(level);
-    if constexpr (decltype(escaped)::value) value = ClampCoefficient(value);
-    block[kZigzagScan[static_cast<std::size_t>(index)]] = static_cast<int16_t>(value);
-    rows |= kScanRowBits[static_cast<std::size_t>(index)];
-  };
-  auto take = [&](int32_t level, int32_t step, auto escaped) {
-    index += step;
-    if (index <= 63) [[likely]] {
-      put(level, escaped);
-      return true;
-    }
-    // The last event, or a run beyond the block.
-    index -= coefficients::kLastStep;
-    if (static_cast<uint32_t>(index) <= 63) {
-      put(level, escaped);
-      status = Ok;
-    }
-    return false;
-  };
-  coefficients::WalkEvents(
-      bits, coefficients::kInterTcoefTable,
-      [&](int32_t level, int32_t step) { return take(level, step, std::false_type{}); },
-      [&](int32_t level, int32_t step) { return take(level, step, std::true_type{}); });
+  int32_t lastIndex = 0;
+  const PrimitiveStatus status = coefficients::WalkBlock(
+      bits, coefficients::kInterTcoefTable, 0, lastIndex,
+      [&](int32_t index, int32_t level, auto escaped) {
+        int32_t value = dequantise(level);
+        if constexpr (decltype(escaped)::value) value = ClampCoefficient(value);
+        block[kZigzagScan[static_cast<std::size_t>(index)]] = static_cast<int16_t>(value);
+        rows |= kScanRowBits[static_cast<std::size_t>(index)];
+      });
   if (status != Ok) return status;
   bits.StoreTo(bytePos, bitPos);
 
   // A lone DC (levels are never 0): the transform of it is flat.  Scan
   // indices only grow, so a last coefficient at index 0 is the only one.
-  if (index == 0) {
+  if (lastIndex == 0) {
     std::fill(residual, residual + 64, static_cast<int16_t>((block[0] + 4) >> 3));
     return Ok;
   }

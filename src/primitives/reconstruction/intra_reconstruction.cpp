@@ -20,7 +20,6 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
-#include <type_traits>
 
 #include "primitives/coefficients/coefficient_codes.h"
 #include "primitives/coefficients/coefficient_events.h"
@@ -47,33 +46,16 @@ static_assert(coefficients::kLongestLevel * 62 + 31 <= 2047);
 PrimitiveStatus DecodeLevels(BytePointer* bytePos, int32_t* bitPos, const ScanTable& scan,
                              int32_t firstIndex, H263Dequantiser dequantise, IntraLevels& levels) {
   coefficients::BitCursor bits(*bytePos, *bitPos);
-  int32_t index = firstIndex - 1;
-  PrimitiveStatus status = CoefficientCodeError;
-  auto put = [&](int32_t level, auto escaped) {
-    const uint8_t position = scan[static_cast<std::size_t>(index)];
-    int32_t value = dequantise(level);
-    if constexpr (decltype(escaped)::value) value = ClampCoefficient(value);
-    levels.quantised[position] = static_cast<int16_t>(level);
-    levels.block[position] = static_cast<int16_t>(value);
-  };
-  auto take = [&](int32_t level, int32_t step, auto escaped) {
-    index += step;
-    if (index <= 63) [[likely]] {
-      put(level, escaped);
-      return true;
-    }
-    // The last event, or a run beyond the block.
-    index -= coefficients::kLastStep;
-    if (static_cast<uint32_t>(index) <= 63) {
-      put(level, escaped);
-      status = Ok;
-    }
-    return false;
-  };
-  coefficients::WalkEvents(
-      bits, coefficients::kIntraTcoefTable,
-      [&](int32_t level, int32_t step) { return take(level, step, std::false_type{}); },
-      [&](int32_t level, int32_t step) { return take(level, step, std::true_type{}); });
+  int32_t lastIndex = 0;
+  const PrimitiveStatus status = coefficients::WalkBlock(
+      bits, coefficients::kIntraTcoefTable, firstIndex, lastIndex,
+      [&](int32_t index, int32_t level, auto escaped) {
+        const uint8_t position = scan[static_cast<std::size_t>(index)];
+        int32_t value = dequantise(level);
+        if constexpr (decltype(escaped)::value) value = ClampCoefficient(value);
+        levels.quantised[position] = static_cast<int16_t>(level);
+        levels.block[position] = static_cast<int16_t>(value);
+      });
   if (status == Ok) bits.StoreTo(bytePos, bitPos);
   return status;
 }
