@@ -141,33 +141,6 @@ PrimitiveStatus DecodeScanOrder(BytePointer* bytePos, int32_t* bitPos, const Tco
 
 }  // namespace
 
-PrimitiveStatus DecodeDcDifferential(BytePointer* bytePos, int32_t* bitPos, int32_t chrominance,
-                                     int16_t* differential) {
-  BitCursor bits(*bytePos, *bitPos);
-  const DcSizeTable& table = chrominance != 0 ? kChrominanceDcSizeTable : kLuminanceDcSizeTable;
-  // Size code, differential and marker all lie in one window.
-  const uint32_t window = bits.Window();
-  const uint8_t entry = table[window >> 20];
-  if (entry == 0) return CoefficientCodeError;
-  const int32_t length = entry & 15;
-  const int32_t size = entry >> 4;
-  const uint32_t rest = window << length;
-  int32_t value = 0;
-  if (size > 0) {
-    const int32_t v = static_cast<int32_t>(rest >> (32 - size));
-    // A leading 0 bit marks a negative differential in ones' complement.
-    value = (v >> (size - 1)) != 0 ? v : v - ((1 << size) - 1);
-  }
-  *differential = static_cast<int16_t>(value);
-  if (size > 8) {
-    if (((rest << size) >> 31) == 0) return MarkerError;
-    bits.Skip(1);
-  }
-  bits.Skip(length + size);
-  bits.StoreTo(bytePos, bitPos);
-  return Ok;
-}
-
 PrimitiveStatus DecodeIntraCoefficientList(BytePointer* bytePos, int32_t* bitPos,
                                            CoefficientList& list, FirstRowIndex& firstRow,
                                            FirstColumnIndex& firstColumn) {

@@ -13,6 +13,8 @@
 #include <array>
 #include <cstdint>
 
+#include "primitives/coefficients/bit_cursor.h"
+#include "primitives/coefficients/coefficient_tables.h"
 #include "primitives/primitive_types.h"
 
 namespace tavrin::coefficients {
@@ -36,8 +38,32 @@ using FirstColumnIndex = std::array<uint8_t, 8>;
 // The intra DC differential: dct_dc_size (chrominance code when chrominance
 // is nonzero), the differential bits, and the marker bit after sizes above 8.
 // A missing marker gives MarkerError with the differential already stored.
-PrimitiveStatus DecodeDcDifferential(BytePointer* bytePos, int32_t* bitPos, int32_t chrominance,
-                                     int16_t* differential);
+inline PrimitiveStatus DecodeDcDifferential(BytePointer* bytePos, int32_t* bitPos,
+                                            int32_t chrominance, int16_t* differential) {
+  BitCursor bits(*bytePos, *bitPos);
+  const DcSizeTable& table = chrominance != 0 ? kChrominanceDcSizeTable : kLuminanceDcSizeTable;
+  // Size code, differential and marker all lie in one window.
+  const uint32_t window = bits.Window();
+  const uint8_t entry = table[window >> 20];
+  if (entry == 0) return CoefficientCodeError;
+  const int32_t length = entry & 15;
+  const int32_t size = entry >> 4;
+  const uint32_t rest = window << length;
+  int32_t value = 0;
+  if (size > 0) {
+    const int32_t v = static_cast<int32_t>(rest >> (32 - size));
+    // A leading 0 bit marks a negative differential in ones' complement.
+    value = (v >> (size - 1)) != 0 ? v : v - ((1 << size) - 1);
+  }
+  *differential = static_cast<int16_t>(value);
+  if (size > 8) {
+    if (((rest << size) >> 31) == 0) return MarkerError;
+    bits.Skip(1);
+  }
+  bits.Skip(length + size);
+  bits.StoreTo(bytePos, bitPos);
+  return Ok;
+}
 
 // Intra codes until the one with last = 1.  The list holds no entries, or
 // one (the DC) when the DC was decoded separately.  Without a separate DC, a
