@@ -42,13 +42,8 @@ int32_t AddResidualBlocks(const InterBlockCoding& coding, const PictureBuffer& c
   return 0;
 }
 
-void CopyMacroblock(const PictureBuffer& from, const PictureBuffer& to, int32_t x, int32_t y,
-                    int32_t index) {
-  if (from.contentTags != nullptr && to.contentTags != nullptr) {
-    const int32_t tag = from.contentTags[index];
-    if (tag != 0 && to.contentTags[index] == tag) return;
-    to.contentTags[index] = tag;
-  }
+void CopyMacroblockSamples(const PictureBuffer& from, const PictureBuffer& to, int32_t x,
+                           int32_t y) {
   primitives.Copy16x16(BlockOrigin(from, x, y, 0), BlockOrigin(to, x, y, 0), to.strideY);
   primitives.Copy8x8(BlockOrigin(from, x, y, 4), BlockOrigin(to, x, y, 4), to.strideCb);
   primitives.Copy8x8(BlockOrigin(from, x, y, 5), BlockOrigin(to, x, y, 5), to.strideCr);

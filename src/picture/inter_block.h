@@ -69,8 +69,19 @@ inline int32_t AddCodedResiduals(const InterBlockCoding& coding, const PictureBu
 // another, and its content tag with it.  When the tags already agree the
 // destination holds those samples and nothing is copied: in still parts of
 // a scene a skipped macroblock then costs no memory traffic at all.
-void CopyMacroblock(const PictureBuffer& from, const PictureBuffer& to, int32_t x, int32_t y,
-                    int32_t index);
+// The tags are compared inline: in a still scene most skipped macroblocks
+// stop there.
+void CopyMacroblockSamples(const PictureBuffer& from, const PictureBuffer& to, int32_t x,
+                           int32_t y);
+inline void CopyMacroblock(const PictureBuffer& from, const PictureBuffer& to, int32_t x,
+                           int32_t y, int32_t index) {
+  if (from.contentTags != nullptr && to.contentTags != nullptr) {
+    const int32_t tag = from.contentTags[index];
+    if (tag != 0 && to.contentTags[index] == tag) return;
+    to.contentTags[index] = tag;
+  }
+  CopyMacroblockSamples(from, to, x, y);
+}
 
 // Macroblock index of the current picture is about to be written by this
 // picture's decode: it takes the picture's own tag, which no other picture
