@@ -20,11 +20,4 @@ void ResetPredictionColumns(FrameStore& f) {
 
 void FinishPredictionRow(FrameStore& f) { f.predRowY[f.mbWidth * 16 + 8] = f.predColY[8]; }
 
-BlockGroups GroupsOf(FrameStore& f, int32_t x, int32_t block) {
-  if (block < 4)
-    return {f.predRowY + (x + 1) * 16 + (block & 1) * 8, f.predColY + (block >> 1) * 8};
-  if (block == 4) return {f.predRowCb + (x + 1) * 8, f.predColCb};
-  return {f.predRowCr + (x + 1) * 8, f.predColCr};
-}
-
 }  // namespace tavrin

@@ -38,6 +38,11 @@ struct BlockGroups {
   int16_t* above;  // predRow: the above group, the left block's just before it
   int16_t* left;   // predCol
 };
-BlockGroups GroupsOf(FrameStore& f, int32_t x, int32_t block);
+inline BlockGroups GroupsOf(FrameStore& f, int32_t x, int32_t block) {
+  if (block < 4)
+    return {f.predRowY + (x + 1) * 16 + (block & 1) * 8, f.predColY + (block >> 1) * 8};
+  if (block == 4) return {f.predRowCb + (x + 1) * 8, f.predColCb};
+  return {f.predRowCr + (x + 1) * 8, f.predColCr};
+}
 
 }  // namespace tavrin

@@ -38,7 +38,11 @@ struct BitCursor {
 // The BitPosition checks every reading primitive starts with: NullPointer
 // for a missing pointer (either argument or the byte pointer itself), then
 // BitOffsetError for an offset outside 0..7.
-PrimitiveStatus CheckBitPosition(BytePointer* bytePos, const int32_t* bitPos);
+inline PrimitiveStatus CheckBitPosition(BytePointer* bytePos, const int32_t* bitPos) {
+  if (bytePos == nullptr || bitPos == nullptr || *bytePos == nullptr) return NullPointer;
+  if (*bitPos < 0 || *bitPos > 7) return BitOffsetError;
+  return Ok;
+}
 
 namespace detail {
 
