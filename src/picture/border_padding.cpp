@@ -107,61 +107,44 @@ void PadPlanes(const Plane* planes, int32_t count, uint8_t* const* bases, const 
   const int32_t lastColumn = s.columns - 1;
   const int32_t lastRow = s.rows - 1;
   auto tagOf = [&](int32_t column, int32_t row) { return tags[row * mbWidth + column]; };
+  // Every segment once: its number, the tag of the macroblock it copies,
+  // and how to pad it in one plane.
+  auto forEachSegment = [&](auto&& visit) {
+    for (int32_t c = 0; c < s.columns; ++c) {
+      visit(s.Above(c), tagOf(c, 0), [c](const Plane& p) { PadAbove<kBorder>(p, c); });
+      visit(s.Below(c), tagOf(c, lastRow), [c](const Plane& p) { PadBelow<kBorder>(p, c); });
+    }
+    for (int32_t r = 0; r < s.rows; ++r) {
+      visit(s.Left(r), tagOf(0, r), [r](const Plane& p) { PadLeft<kBorder>(p, r); });
+      visit(s.Right(r), tagOf(lastColumn, r), [r](const Plane& p) { PadRight<kBorder>(p, r); });
+    }
+    const int32_t cornerTags[4] = {tagOf(0, 0), tagOf(lastColumn, 0), tagOf(0, lastRow),
+                                   tagOf(lastColumn, lastRow)};
+    for (int32_t k = 0; k < 4; ++k) {
+      visit(s.Corner(k), cornerTags[k], [k](const Plane& p) { PadCorner<kBorder>(p, k); });
+    }
+  };
   // A segment needs padding unless its macroblock's tag is known and is the
   // one it was padded from.
   auto stale = [&](int32_t segment, int32_t tag) { return tag == 0 || padded[segment] != tag; };
 
   int32_t staleCount = 0;
-  const int32_t total = 2 * s.columns + 2 * s.rows + 4;
-  for (int32_t c = 0; c < s.columns; ++c) {
-    staleCount += stale(s.Above(c), tagOf(c, 0)) + stale(s.Below(c), tagOf(c, lastRow));
-  }
-  for (int32_t r = 0; r < s.rows; ++r) {
-    staleCount += stale(s.Left(r), tagOf(0, r)) + stale(s.Right(r), tagOf(lastColumn, r));
-  }
-  const int32_t cornerTags[4] = {tagOf(0, 0), tagOf(lastColumn, 0), tagOf(0, lastRow),
-                                 tagOf(lastColumn, lastRow)};
-  for (int32_t k = 0; k < 4; ++k) staleCount += stale(s.Corner(k), cornerTags[k]);
+  forEachSegment([&](int32_t segment, int32_t tag, auto) { staleCount += stale(segment, tag); });
   if (staleCount == 0) return;
-
-  if (2 * staleCount > total) {
-    // Most of it changed: the whole planes in one go.
+  // When most of it changed, the whole planes in one go.
+  const bool whole = 2 * staleCount > 2 * s.columns + 2 * s.rows + 4;
+  if (whole) {
     for (int32_t i = 0; i < count; ++i) {
       primitives.PadPlane(bases[i], planes[i].width, planes[i].height, planes[i].border,
                           static_cast<int32_t>(planes[i].stride));
     }
-  } else {
-    for (int32_t c = 0; c < s.columns; ++c) {
-      if (stale(s.Above(c), tagOf(c, 0))) {
-        for (int32_t i = 0; i < count; ++i) PadAbove<kBorder>(planes[i], c);
-      }
-      if (stale(s.Below(c), tagOf(c, lastRow))) {
-        for (int32_t i = 0; i < count; ++i) PadBelow<kBorder>(planes[i], c);
-      }
-    }
-    for (int32_t r = 0; r < s.rows; ++r) {
-      if (stale(s.Left(r), tagOf(0, r))) {
-        for (int32_t i = 0; i < count; ++i) PadLeft<kBorder>(planes[i], r);
-      }
-      if (stale(s.Right(r), tagOf(lastColumn, r))) {
-        for (int32_t i = 0; i < count; ++i) PadRight<kBorder>(planes[i], r);
-      }
-    }
-    for (int32_t k = 0; k < 4; ++k) {
-      if (stale(s.Corner(k), cornerTags[k])) {
-        for (int32_t i = 0; i < count; ++i) PadCorner<kBorder>(planes[i], k);
-      }
-    }
   }
-  for (int32_t c = 0; c < s.columns; ++c) {
-    padded[s.Above(c)] = tagOf(c, 0);
-    padded[s.Below(c)] = tagOf(c, lastRow);
-  }
-  for (int32_t r = 0; r < s.rows; ++r) {
-    padded[s.Left(r)] = tagOf(0, r);
-    padded[s.Right(r)] = tagOf(lastColumn, r);
-  }
-  for (int32_t k = 0; k < 4; ++k) padded[s.Corner(k)] = cornerTags[k];
+  forEachSegment([&](int32_t segment, int32_t tag, auto pad) {
+    if (!whole && stale(segment, tag)) {
+      for (int32_t i = 0; i < count; ++i) pad(planes[i]);
+    }
+    padded[segment] = tag;
+  });
 }
 
 }  // namespace

@@ -2,9 +2,8 @@
 // predicted and bidirectional picture decoders of the first path.
 #pragma once
 
-#include <cstdint>
-
 #include <cstddef>
+#include <cstdint>
 
 #include "api/decoder_context.h"
 #include "primitives/blockcopy/motion_routines.h"

@@ -164,22 +164,34 @@ PrimitiveStatus PredictAverage16x16(const uint8_t* reference, int32_t referenceS
                             rounding);
 }
 
+namespace {
+
+// Both chroma planes through one per-plane routine.
+using PlaneRoutine = PrimitiveStatus (*)(const uint8_t*, int32_t, uint8_t*, int32_t,
+                                         const MotionVector*, int32_t);
+PrimitiveStatus BothPlanes(PlaneRoutine plane, const uint8_t* cb, const uint8_t* cr,
+                           int32_t referenceStride, uint8_t* cbOut, uint8_t* crOut,
+                           int32_t outStride, const MotionVector* vector, int32_t rounding) {
+  if (cb == nullptr || cr == nullptr || cbOut == nullptr || crOut == nullptr) return NullPointer;
+  if (vector == nullptr) return NullPointer;
+  plane(cb, referenceStride, cbOut, outStride, vector, rounding);
+  return plane(cr, referenceStride, crOut, outStride, vector, rounding);
+}
+
+}  // namespace
+
 PrimitiveStatus PredictChroma(const uint8_t* cb, const uint8_t* cr, int32_t referenceStride,
                               uint8_t* cbOut, uint8_t* crOut, int32_t outStride,
                               const MotionVector* vector, int32_t rounding) {
-  if (cb == nullptr || cr == nullptr || cbOut == nullptr || crOut == nullptr) return NullPointer;
-  if (vector == nullptr) return NullPointer;
-  PredictHalfSample8x8(cb, referenceStride, cbOut, outStride, vector, rounding);
-  return PredictHalfSample8x8(cr, referenceStride, crOut, outStride, vector, rounding);
+  return BothPlanes(PredictHalfSample8x8, cb, cr, referenceStride, cbOut, crOut, outStride, vector,
+                    rounding);
 }
 
 PrimitiveStatus PredictAverageChroma(const uint8_t* cb, const uint8_t* cr, int32_t referenceStride,
                                      uint8_t* cbOut, uint8_t* crOut, int32_t outStride,
                                      const MotionVector* vector, int32_t rounding) {
-  if (cb == nullptr || cr == nullptr || cbOut == nullptr || crOut == nullptr) return NullPointer;
-  if (vector == nullptr) return NullPointer;
-  PredictAverage8x8(cb, referenceStride, cbOut, outStride, vector, rounding);
-  return PredictAverage8x8(cr, referenceStride, crOut, outStride, vector, rounding);
+  return BothPlanes(PredictAverage8x8, cb, cr, referenceStride, cbOut, crOut, outStride, vector,
+                    rounding);
 }
 
 }  // namespace tavrin::reference
