@@ -1,4 +1,5 @@
-// The inverse DCT, inter block reconstruction from coded bits, and the
+// The inverse DCT, inter block reconstruction from coded bits (into a
+// residual, and added onto a prediction), and the
 // second path's block routines (portable against SSE2).
 #include <array>
 
@@ -6,6 +7,7 @@
 #include "picture/block_routines.h"
 #include "picture/block_routines_sse2.h"
 #include "primitives/reconstruction/reconstruction.h"
+#include "primitives/reconstruction/reconstruction_routines.h"
 #include "unit/primitives/coefficient_bit_writer.h"
 
 namespace {
@@ -65,6 +67,20 @@ const bool registered = [] {
                     tavrin::BytePointer p = bits.data();
                     int32_t bit = 0;
                     benchmark::DoNotOptimize(fn(&p, &bit, residual.data(), 6, nullptr));
+                  }
+                });
+    // Decoded and added onto a prediction in one step (the slot's fastest
+    // form against the reference pair).
+    const tavrin::PrimitiveRow<tavrin::ReconstructInterAddFn> add(
+        tavrin::reconstructionRoutines.reconstructInterAdd.get(), nullptr, nullptr);
+    RegisterRow("ReconstructInterAdd/" + std::to_string(events) + "codes", add,
+                ref::ReconstructInterAdd, [events](benchmark::State& st, auto fn) {
+                  const std::vector<uint8_t> bits = InterBlockBits(events);
+                  std::array<uint8_t, 8 * 32> picture{};
+                  for (auto _ : st) {
+                    tavrin::BytePointer p = bits.data();
+                    int32_t bit = 0;
+                    benchmark::DoNotOptimize(fn(&p, &bit, 6, nullptr, picture.data(), 32));
                   }
                 });
   }

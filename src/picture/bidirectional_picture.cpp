@@ -10,6 +10,7 @@
 #include "picture/picture_decoders.h"
 #include "primitives/blockcopy/motion_routines.h"
 #include "primitives/dispatch/primitive_table.h"
+#include "primitives/vectors/chroma_vector.h"
 
 namespace tavrin {
 namespace {
@@ -64,8 +65,7 @@ struct BidirectionalPicture {
   // One-directional macroblock from ref with one vector.
   int32_t OneDirection(int32_t x, int32_t y, const PictureBuffer& ref, const MotionVector& v,
                        int32_t cbpb) {
-    MotionVector chroma;
-    primitives.DeriveChromaVector(&v, &chroma);
+    const MotionVector chroma = vectors::ChromaVectorOf(v);
     PredictLuma(ref, cur, x, y, v, kRounding, false);
     PredictChroma(ref, cur, x, y, chroma, kRounding, false);
     return AddResiduals(x, y, cbpb);
@@ -90,10 +90,9 @@ struct BidirectionalPicture {
     if (status != 0) return status;
     ClipBlockVector(forwardPredictor, clip, BlockX(x, -1), BlockY(y, -1), 16);
     ClipBlockVector(backwardPredictor, clip, BlockX(x, -1), BlockY(y, -1), 16);
-    MotionVector forward, backward;
-    primitives.DeriveChromaVector(&forwardPredictor, &forward);
-    primitives.DeriveChromaVector(&backwardPredictor, &backward);
-    return Averaged(x, y, forwardPredictor, backwardPredictor, forward, backward, cbpb);
+    return Averaged(x, y, forwardPredictor, backwardPredictor,
+                    vectors::ChromaVectorOf(forwardPredictor),
+                    vectors::ChromaVectorOf(backwardPredictor), cbpb);
   }
 
   int32_t Direct(int32_t x, int32_t y, int32_t index, bool withDelta, int32_t cbpb) {
@@ -110,11 +109,9 @@ struct BidirectionalPicture {
     // Four equal vectors each way (a co-located macroblock with one vector,
     // unless clipping parted them) predict the luma as one 16x16 block, and
     // the chroma vector of four equal vectors is that of one of them.
-    MotionVector chromaForward, chromaBackward;
     if (SameFour(forward) && SameFour(backward)) {
-      primitives.DeriveChromaVector(&forward[0], &chromaForward);
-      primitives.DeriveChromaVector(&backward[0], &chromaBackward);
-      return Averaged(x, y, forward[0], backward[0], chromaForward, chromaBackward, cbpb);
+      return Averaged(x, y, forward[0], backward[0], vectors::ChromaVectorOf(forward[0]),
+                      vectors::ChromaVectorOf(backward[0]), cbpb);
     }
     for (int32_t b = 0; b < 4; ++b) {
       const int32_t stride = cur.strideY;
@@ -124,6 +121,7 @@ struct BidirectionalPicture {
       motionRoutines.predictAverage8x8(BlockOrigin(future, x, y, b), stride, to, stride,
                                        &backward[b], kRounding);
     }
+    MotionVector chromaForward, chromaBackward;
     primitives.DeriveChromaVector4(forward, &chromaForward, kAllBlocksPresent);
     primitives.DeriveChromaVector4(backward, &chromaBackward, kAllBlocksPresent);
     PredictChroma(past, cur, x, y, chromaForward, kRounding, false);

@@ -6,6 +6,7 @@
 
 #include "picture/intra_macroblock.h"
 #include "primitives/dispatch/primitive_table.h"
+#include "primitives/reconstruction/reconstruction_routines.h"
 
 namespace tavrin {
 
@@ -33,11 +34,10 @@ int32_t AddResidualBlocks(const InterBlockCoding& coding, const PictureBuffer& c
     const int32_t high = 31 - std::countl_zero(cbp);
     cbp ^= 1u << high;
     const int32_t block = 5 - high;
-    const int32_t status = primitives.ReconstructInter(
-        &coding.reader.bytePos, &coding.reader.bitPos, coding.residual, coding.quant, coding.matrix);
+    const int32_t status = reconstructionRoutines.reconstructInterAdd(
+        &coding.reader.bytePos, &coding.reader.bitPos, coding.quant, coding.matrix,
+        BlockOrigin(cur, x, y, block), BlockStride(cur, block));
     if (status != 0) return status;
-    primitives.AddResidual8x8(BlockOrigin(cur, x, y, block), coding.residual,
-                              BlockStride(cur, block));
   }
   return 0;
 }

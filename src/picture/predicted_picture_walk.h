@@ -19,6 +19,7 @@
 #include "picture/motion.h"
 #include "picture/neighbours.h"
 #include "primitives/dispatch/primitive_table.h"
+#include "primitives/vectors/chroma_vector.h"
 
 namespace tavrin {
 
@@ -85,7 +86,7 @@ struct PredictedPictureWalk {
     } else {
       ClipBlockVector(v[0], clip, BlockX(x, -1), BlockY(y, -1), 16);
       v[1] = v[2] = v[3] = v[0];
-      primitives.DeriveChromaVector(&v[0], &mb.chroma);
+      mb.chroma = vectors::ChromaVectorOf(v[0]);
     }
     if ((status = texture.Inter(mb)) != 0) return status;
     StoreVectors(x, index, v);

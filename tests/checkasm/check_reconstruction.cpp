@@ -3,10 +3,13 @@
 // quantisers, matrices and strides, with guard values around every output.
 #include <array>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "checkasm/checkasm.h"
 #include "primitives/reconstruction/inverse_dct.h"
 #include "primitives/reconstruction/reconstruction.h"
+#include "primitives/reconstruction/reconstruction_routines.h"
 #include "unit/primitives/coefficient_bit_writer.h"
 
 namespace {
@@ -194,6 +197,66 @@ TEST(CheckAsm, ReconstructInter) {
   }
 }
 
+// ---- Reconstruct-and-add ----
+
+// The fused routine against decoding into a residual and adding it: the
+// same statuses, bit positions and pictures (guard samples around the
+// block), including bad destinations and strides, which must still consume
+// the codes.
+TEST(CheckAsm, ReconstructInterAdd) {
+  CHECKASM_TRACE();
+  auto rng = checkasm::Rng("ReconstructInterAdd");
+  const auto fast = tavrin::reconstructionRoutines.reconstructInterAdd.get();
+  for (int iter = 0; iter < 6000; ++iter) {
+    int32_t startBit = 0;
+    const auto bytes = RandomStream(rng, false, iter % 10 != 0, &startBit);
+    if (iter % 59 == 4) startBit = -1;
+    std::array<uint8_t, 64> matrix;
+    for (auto& v : matrix) v = static_cast<uint8_t>(rng() % 4 == 0 ? rng() : 8 + rng() % 40);
+    const uint8_t* weights = rng() % 3 == 0 ? matrix.data() : nullptr;
+    const int32_t quant = iter % 47 == 1 ? static_cast<int32_t>(rng() % 40) - 4 : 1 + static_cast<int32_t>(rng() % 31);
+    const int32_t stride = iter % 51 == 7 ? static_cast<int32_t>(rng() % 8) : 8 + static_cast<int32_t>(rng() % 24);
+    const int nulls = iter % 33 == 0 ? 1 + iter % 4 : 0;
+    std::vector<uint8_t> picture(12 * 40);
+    const int shade = static_cast<int>(rng() % 3);  // dark, bright or random samples
+    for (auto& v : picture) v = static_cast<uint8_t>(shade == 0 ? rng() % 8 : shade == 1 ? 248 + rng() % 8 : rng());
+    auto run = [&](tavrin::ReconstructInterAddFn fn, std::vector<uint8_t>& out, std::ptrdiff_t& offset,
+                   int32_t& bit) {
+      out = picture;
+      BytePointer p = nulls == 4 ? nullptr : bytes.data();
+      bit = startBit;
+      const PrimitiveStatus status =
+          fn(nulls == 1 ? nullptr : &p, nulls == 2 ? nullptr : &bit, quant, weights,
+             nulls == 3 ? nullptr : out.data() + 2 * 40 + 3, stride);
+      offset = p == nullptr ? -1 : p - bytes.data();
+      return status;
+    };
+    std::vector<uint8_t> want, got;
+    std::ptrdiff_t wantOffset = 0, gotOffset = 0;
+    int32_t wantBit = 0, gotBit = 0;
+    const PrimitiveStatus wantStatus = run(tavrin::reference::ReconstructInterAdd, want, wantOffset, wantBit);
+    const PrimitiveStatus gotStatus = run(fast, got, gotOffset, gotBit);
+    ASSERT_EQ(wantStatus, gotStatus) << "iteration " << iter;
+    ASSERT_EQ(wantOffset, gotOffset) << "iteration " << iter;
+    ASSERT_EQ(wantBit, gotBit) << "iteration " << iter;
+    ASSERT_TRUE(want == got) << "iteration " << iter;
+  }
+  coeftest::BitWriter w;
+  std::mt19937 benchRng(3);
+  coeftest::PutRandomBlock(w, benchRng, coeftest::kInterTcoefCodes, 0, 8);
+  const auto bytes = w.Bytes();
+  std::array<uint8_t, 8 * 32> picture{};
+  const std::pair<const char*, tavrin::ReconstructInterAddFn> forms[] = {
+      {"reference", tavrin::reference::ReconstructInterAdd}, {"fastest", fast}};
+  for (const auto& [name, fn] : forms) {
+    checkasm::Bench(std::string("ReconstructInterAdd 8 codes ") + name, [&] {
+      BytePointer p = bytes.data();
+      int32_t bit = 0;
+      fn(&p, &bit, 6, nullptr, picture.data(), 32);
+    });
+  }
+}
+
 // ---- Slot 40 ----
 
 TEST(CheckAsm, InverseDct8x8) {
@@ -250,6 +313,36 @@ TEST(CheckAsm, InverseDctRows) {
     tavrin::reconstruction::InverseDct(block.data(), want.data());
     tavrin::reconstruction::sse2::InverseDctRows(block.data(), got.data(), mask);
     ASSERT_TRUE(want == got) << "iteration " << iter << " rows " << filled;
+  }
+}
+
+// The transform added onto samples, and the flat residual added, against
+// the portable forms: sums that clamp at both ends included.
+TEST(CheckAsm, InverseDctAdd) {
+  CHECKASM_TRACE();
+  auto rng = checkasm::Rng("InverseDctAdd");
+  for (int iter = 0; iter < 20000; ++iter) {
+    alignas(16) std::array<int16_t, 64> block{};
+    const uint32_t filled = rng() & 0xFF;
+    for (size_t i = 0; i < 64; ++i) {
+      if (((filled >> (i / 8)) & 1) == 0) continue;
+      block[i] = iter % 3 == 0 ? static_cast<int16_t>(rng())
+                               : static_cast<int16_t>(static_cast<int32_t>(rng() % 4096) - 2048);
+    }
+    const uint32_t mask = filled | (rng() & 0xFF);
+    const int32_t stride = 8 + static_cast<int32_t>(rng() % 16);
+    std::vector<uint8_t> want(10 * 24);
+    for (auto& v : want) v = static_cast<uint8_t>(rng());
+    std::vector<uint8_t> got = want;
+    tavrin::reconstruction::InverseDctAdd(block.data(), mask, want.data() + 24 + 1, stride);
+    tavrin::reconstruction::sse2::InverseDctAdd(block.data(), mask, got.data() + 24 + 1, stride);
+    ASSERT_TRUE(want == got) << "iteration " << iter << " rows " << filled;
+    const int16_t extremes[5] = {-32768, 32767, -256, 255, 0};
+    const int16_t value = iter % 4 == 0 ? extremes[rng() % 5]
+                                        : static_cast<int16_t>(static_cast<int32_t>(rng() % 601) - 300);
+    tavrin::reconstruction::AddFlat(value, want.data() + 24 + 1, stride);
+    tavrin::reconstruction::sse2::AddFlat(value, got.data() + 24 + 1, stride);
+    ASSERT_TRUE(want == got) << "iteration " << iter << " flat " << value;
   }
 }
 #endif

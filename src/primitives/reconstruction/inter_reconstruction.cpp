@@ -1,10 +1,12 @@
 // Table slots 34 (ReconstructInter) and 40 (InverseDct8x8): an inter block's
-// codes to its 16-bit residual, and the bare transform.
+// codes to its 16-bit residual, and the bare transform; and the inter block
+// decoded and added onto its prediction in one step.
 #include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstring>
 
+#include "primitives/blockcopy/blockcopy.h"
 #include "primitives/coefficients/coefficient_codes.h"
 #include "primitives/coefficients/coefficient_events.h"
 #include "primitives/reconstruction/block_arithmetic.h"
@@ -24,11 +26,33 @@ constexpr std::array<uint8_t, 64> kScanRowBits = [] {
   return bits;
 }();
 
+// Where a decoded block goes: into a 16-bit residual, or added straight onto
+// the prediction in the picture.  Flat is the residual of a lone DC, one
+// value throughout.
+struct ToResidual {
+  InverseDctRowsFn transform;
+  int16_t* residual;
+  void Full(const int16_t* block, uint32_t rows) const { transform(block, residual, rows); }
+  void Flat(int16_t value) const { std::fill(residual, residual + 64, value); }
+};
+
+struct OntoPicture {
+  InverseDctAddFn transformAdd;
+  AddFlatFn addFlat;
+  uint8_t* destination;
+  int32_t stride;
+  void Full(const int16_t* block, uint32_t rows) const {
+    transformAdd(block, rows, destination, stride);
+  }
+  void Flat(int16_t value) const { addFlat(value, destination, stride); }
+};
+
 // Without a matrix the levels go from the codes straight into the block,
 // dequantised on the way, with no list in between: the same results as the
 // list form below, which the matrix method needs for its mismatch control.
-PrimitiveStatus ReconstructH263(InverseDctRowsFn transform, BytePointer* bytePos,
-                                int32_t* bitPos, int16_t* residual, int32_t quant) {
+template <typename Output, typename Ready>
+PrimitiveStatus ReconstructH263(const Output& output, Ready ready, BytePointer* bytePos,
+                                int32_t* bitPos, int32_t quant) {
   // Cleared 16 bytes at a time: for a plain = {} GCC emits a string store,
   // whose start-up costs more than the eight stores.
   alignas(16) int16_t block[64];
@@ -50,36 +74,30 @@ PrimitiveStatus ReconstructH263(InverseDctRowsFn transform, BytePointer* bytePos
       });
   if (status != Ok) return status;
   bits.StoreTo(bytePos, bitPos);
+  if (const PrimitiveStatus s = ready(); s != Ok) return s;
 
   // A lone DC (levels are never 0): the transform of it is flat.  Scan
   // indices only grow, so a last coefficient at index 0 is the only one.
   if (lastIndex == 0) {
-    std::fill(residual, residual + 64, static_cast<int16_t>((block[0] + 4) >> 3));
+    output.Flat(static_cast<int16_t>((block[0] + 4) >> 3));
     return Ok;
   }
-  transform(block, residual, rows);
+  output.Full(block, rows);
   return Ok;
 }
 
-}  // namespace
-
-PrimitiveStatus ReconstructInter(InverseDctRowsFn transform, BytePointer* bytePos, int32_t* bitPos,
-                                 int16_t* residual, int32_t quant, const uint8_t* matrix) {
-  if (bytePos == nullptr || bitPos == nullptr || residual == nullptr || *bytePos == nullptr) {
-    return NullPointer;
-  }
-  if (*bitPos < 0 || *bitPos > 7) return BitOffsetError;
-  if (quant < 1 || quant > 31) return QuantiserError;
-  if (matrix == nullptr) return ReconstructH263(transform, bytePos, bitPos, residual, quant);
-
+// The matrix method, from a coefficient list.
+template <typename Output, typename Ready>
+PrimitiveStatus ReconstructWithMatrix(const Output& output, Ready ready, BytePointer* bytePos,
+                                      int32_t* bitPos, int32_t quant, const uint8_t* matrix) {
   coefficients::CoefficientList list;
   std::copy(kZigzagScan.begin(), kZigzagScan.end(), list.positions);
   list.count = 0;
   if (PrimitiveStatus s = coefficients::DecodeInterCoefficientList(bytePos, bitPos, list); s != Ok) {
     return s;
   }
+  if (const PrimitiveStatus s = ready(); s != Ok) return s;
 
-  // The matrix method.
   alignas(16) int16_t block[64];
   for (int32_t i = 0; i < 64; i += 8) std::memset(block + i, 0, 16);
   int32_t sum = 0;
@@ -92,9 +110,47 @@ PrimitiveStatus ReconstructInter(InverseDctRowsFn transform, BytePointer* bytePo
     block[position] = static_cast<int16_t>(value);
   }
   ApplyMismatchControl(block, sum);  // may change the last coefficient
-  const uint32_t rows = 0xFF;
-  transform(block, residual, rows);
+  output.Full(block, 0xFF);
   return Ok;
+}
+
+PrimitiveStatus CheckInterArguments(BytePointer* bytePos, int32_t* bitPos, int32_t quant) {
+  if (bytePos == nullptr || bitPos == nullptr || *bytePos == nullptr) return NullPointer;
+  if (*bitPos < 0 || *bitPos > 7) return BitOffsetError;
+  if (quant < 1 || quant > 31) return QuantiserError;
+  return Ok;
+}
+
+template <typename Output, typename Ready>
+PrimitiveStatus Reconstruct(const Output& output, Ready ready, BytePointer* bytePos,
+                            int32_t* bitPos, int32_t quant, const uint8_t* matrix) {
+  if (matrix == nullptr) return ReconstructH263(output, ready, bytePos, bitPos, quant);
+  return ReconstructWithMatrix(output, ready, bytePos, bitPos, quant, matrix);
+}
+
+}  // namespace
+
+PrimitiveStatus ReconstructInter(InverseDctRowsFn transform, BytePointer* bytePos, int32_t* bitPos,
+                                 int16_t* residual, int32_t quant, const uint8_t* matrix) {
+  if (residual == nullptr) return NullPointer;
+  if (const PrimitiveStatus s = CheckInterArguments(bytePos, bitPos, quant); s != Ok) return s;
+  return Reconstruct(ToResidual{transform, residual}, [] { return Ok; }, bytePos, bitPos, quant,
+                     matrix);
+}
+
+// The destination is checked only once the block is read, as adding a
+// decoded residual would find it: a bad destination still consumes the
+// block's codes.
+PrimitiveStatus ReconstructInterAdd(InverseDctAddFn transformAdd, AddFlatFn addFlat,
+                                    BytePointer* bytePos, int32_t* bitPos, int32_t quant,
+                                    const uint8_t* matrix, uint8_t* destination, int32_t stride) {
+  if (const PrimitiveStatus s = CheckInterArguments(bytePos, bitPos, quant); s != Ok) return s;
+  const auto ready = [&]() -> PrimitiveStatus {
+    if (destination == nullptr) return NullPointer;
+    return stride < 8 ? Step8Error : Ok;
+  };
+  return Reconstruct(OntoPicture{transformAdd, addFlat, destination, stride}, ready, bytePos,
+                     bitPos, quant, matrix);
 }
 
 }  // namespace tavrin::reconstruction
@@ -105,6 +161,16 @@ PrimitiveStatus ReconstructInter(BytePointer* bytePos, int32_t* bitPos, int16_t*
                                  int32_t quant, const uint8_t* matrix) {
   return reconstruction::ReconstructInter(reconstruction::InverseDctRows, bytePos, bitPos, residual,
                                           quant, matrix);
+}
+
+// Decoding into a residual and adding it with the block primitive is what
+// reconstruct-and-add means; the fast forms fuse the two.
+PrimitiveStatus ReconstructInterAdd(BytePointer* bytePos, int32_t* bitPos, int32_t quant,
+                                    const uint8_t* matrix, uint8_t* destination, int32_t stride) {
+  alignas(16) int16_t residual[64];
+  const PrimitiveStatus s = ReconstructInter(bytePos, bitPos, residual, quant, matrix);
+  if (s != Ok) return s;
+  return AddResidual8x8(destination, residual, stride);
 }
 
 PrimitiveStatus InverseDct8x8(int16_t* block) {

@@ -1,5 +1,6 @@
-// Table slot 34 (ReconstructInter) with the SSE2 inverse DCT: the shared
-// inter body (inter_reconstruction.cpp) with the SSE2 transform.
+// Table slot 34 (ReconstructInter) and the reconstruct-and-add routine with
+// the SSE2 inverse DCT: the shared inter bodies (inter_reconstruction.cpp)
+// with the SSE2 transform.
 #if defined(__SSE2__)
 
 #include "primitives/reconstruction/inverse_dct.h"
@@ -12,6 +13,13 @@ PrimitiveStatus ReconstructInter(BytePointer* bytePos, int32_t* bitPos, int16_t*
                                  int32_t quant, const uint8_t* matrix) {
   return reconstruction::ReconstructInter(reconstruction::sse2::InverseDctRows, bytePos, bitPos,
                                           residual, quant, matrix);
+}
+
+PrimitiveStatus ReconstructInterAdd(BytePointer* bytePos, int32_t* bitPos, int32_t quant,
+                                    const uint8_t* matrix, uint8_t* destination, int32_t stride) {
+  return reconstruction::ReconstructInterAdd(reconstruction::sse2::InverseDctAdd,
+                                             reconstruction::sse2::AddFlat, bytePos, bitPos, quant,
+                                             matrix, destination, stride);
 }
 
 }  // namespace tavrin::sse2

@@ -130,4 +130,24 @@ void InverseDctStore(const int16_t* block, uint8_t* destination, int32_t stride)
   }
 }
 
+void InverseDctAdd(const int16_t* input, uint32_t, uint8_t* destination, int32_t stride) {
+  alignas(16) int16_t out[64];
+  InverseDct(input, out);
+  for (int32_t r = 0; r < 8; ++r) {
+    uint8_t* line = destination + static_cast<std::ptrdiff_t>(r) * stride;
+    for (int32_t c = 0; c < 8; ++c) {
+      line[c] = static_cast<uint8_t>(std::clamp<int32_t>(line[c] + out[8 * r + c], 0, 255));
+    }
+  }
+}
+
+void AddFlat(int16_t value, uint8_t* destination, int32_t stride) {
+  for (int32_t r = 0; r < 8; ++r) {
+    uint8_t* line = destination + static_cast<std::ptrdiff_t>(r) * stride;
+    for (int32_t c = 0; c < 8; ++c) {
+      line[c] = static_cast<uint8_t>(std::clamp<int32_t>(line[c] + value, 0, 255));
+    }
+  }
+}
+
 }  // namespace tavrin::reconstruction

@@ -23,12 +23,22 @@ void InverseDctRows(const int16_t* input, int16_t* output, uint32_t rows);
 // destination + row * stride + column.  The block itself is not changed.
 void InverseDctStore(const int16_t* block, uint8_t* destination, int32_t stride);
 
+// The transform (rows as for InverseDctRows) added to the 8x8 samples at
+// destination + row * stride + column, each sum clamped to 0..255: an inter
+// block's residual put straight onto its prediction.
+void InverseDctAdd(const int16_t* input, uint32_t rows, uint8_t* destination, int32_t stride);
+// The same for a residual of one value throughout (the transform of a lone
+// DC).
+void AddFlat(int16_t value, uint8_t* destination, int32_t stride);
+
 #if defined(__SSE2__)
-// The same two operations with SSE2, giving exactly the same outputs.
+// The same operations with SSE2, giving exactly the same outputs.
 namespace sse2 {
 void InverseDct(const int16_t* input, int16_t* output);
 void InverseDctRows(const int16_t* input, int16_t* output, uint32_t rows);
 void InverseDctStore(const int16_t* block, uint8_t* destination, int32_t stride);
+void InverseDctAdd(const int16_t* input, uint32_t rows, uint8_t* destination, int32_t stride);
+void AddFlat(int16_t value, uint8_t* destination, int32_t stride);
 }  // namespace sse2
 #endif
 

@@ -182,6 +182,31 @@ void InverseDctStore(const int16_t* block, uint8_t* destination, int32_t stride)
   }
 }
 
+namespace {
+// A row of eight samples plus eight 16-bit values, clamped to 0..255.  The
+// saturating add cannot change the clamped result: a sum beyond 16 bits is
+// beyond 0..255 on the same side.
+inline void AddRow(uint8_t* line, __m128i values) {
+  const __m128i samples =
+      _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(line)), _mm_setzero_si128());
+  const __m128i sum = _mm_adds_epi16(samples, values);
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(line), _mm_packus_epi16(sum, sum));
+}
+}  // namespace
+
+void InverseDctAdd(const int16_t* input, uint32_t nonzero, uint8_t* destination, int32_t stride) {
+  __m128i rows[8];
+  Transform(input, rows, nonzero);
+  const std::ptrdiff_t s = stride;
+  for (int r = 0; r < 8; ++r) AddRow(destination + s * r, rows[r]);
+}
+
+void AddFlat(int16_t value, uint8_t* destination, int32_t stride) {
+  const __m128i values = _mm_set1_epi16(value);
+  const std::ptrdiff_t s = stride;
+  for (int r = 0; r < 8; ++r) AddRow(destination + s * r, values);
+}
+
 }  // namespace tavrin::reconstruction::sse2
 
 namespace tavrin::sse2 {

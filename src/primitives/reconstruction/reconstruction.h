@@ -19,6 +19,10 @@ PrimitiveStatus ReconstructIntraUncoded(BytePointer* bytePos, int32_t* bitPos,
                                         int32_t blockIndex, int32_t useIntraDcVlc,
                                         int32_t acPrediction);
 PrimitiveStatus InverseDct8x8(int16_t* block);
+// ReconstructInter into a residual, then AddResidual8x8 of it at destination
+// (the reconstruct-and-add routine, reconstruction_routines.h).
+PrimitiveStatus ReconstructInterAdd(BytePointer* bytePos, int32_t* bitPos, int32_t quant,
+                                    const uint8_t* matrix, uint8_t* destination, int32_t stride);
 }  // namespace tavrin::reference
 
 #if defined(__SSE2__)
@@ -38,5 +42,7 @@ PrimitiveStatus ReconstructIntraUncoded(BytePointer* bytePos, int32_t* bitPos,
 PrimitiveStatus ReconstructInter(BytePointer* bytePos, int32_t* bitPos, int16_t* residual,
                                  int32_t quant, const uint8_t* matrix);
 PrimitiveStatus InverseDct8x8(int16_t* block);
+PrimitiveStatus ReconstructInterAdd(BytePointer* bytePos, int32_t* bitPos, int32_t quant,
+                                    const uint8_t* matrix, uint8_t* destination, int32_t stride);
 }  // namespace tavrin::sse2
 #endif

@@ -11,6 +11,9 @@ using InverseDctFn = void (*)(const int16_t* input, int16_t* output);
 // The transform told which input rows may be nonzero (inverse_dct.h).
 using InverseDctRowsFn = void (*)(const int16_t* input, int16_t* output, uint32_t rows);
 using InverseDctStoreFn = void (*)(const int16_t* block, uint8_t* destination, int32_t stride);
+using InverseDctAddFn = void (*)(const int16_t* input, uint32_t rows, uint8_t* destination,
+                                 int32_t stride);
+using AddFlatFn = void (*)(int16_t value, uint8_t* destination, int32_t stride);
 
 // One intra block, coded (slot 33) or DC-only (slot 35), with `store` as the
 // transform; arguments and results as the primitives'.
@@ -23,5 +26,11 @@ PrimitiveStatus ReconstructIntra(InverseDctStoreFn store, bool coded, BytePointe
 // One inter block (slot 34) with `transform`.
 PrimitiveStatus ReconstructInter(InverseDctRowsFn transform, BytePointer* bytePos, int32_t* bitPos,
                                  int16_t* residual, int32_t quant, const uint8_t* matrix);
+// One inter block decoded and added onto the prediction at destination,
+// with `transformAdd` and `addFlat`; arguments and results as the
+// reconstruct-and-add routine's (reconstruction_routines.h).
+PrimitiveStatus ReconstructInterAdd(InverseDctAddFn transformAdd, AddFlatFn addFlat,
+                                    BytePointer* bytePos, int32_t* bitPos, int32_t quant,
+                                    const uint8_t* matrix, uint8_t* destination, int32_t stride);
 
 }  // namespace tavrin::reconstruction

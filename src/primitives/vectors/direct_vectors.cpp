@@ -48,6 +48,13 @@ void DeriveAll(const MotionVector* colocated, MotionVector* forward, MotionVecto
   uint32_t words[4];
   std::memcpy(words, mv, sizeof words);
   if (words[1] == words[0] && words[2] == words[0] && words[3] == words[0]) {
+    // A co-located macroblock standing still (the common case in a still
+    // scene): both scaled vectors are zero, so forward is the delta, and so
+    // is backward (zero when the delta is, forward minus zero otherwise).
+    if (words[0] == 0) {
+      for (int k = 0; k < 4; ++k) forward[k] = backward[k] = delta;
+      return;
+    }
     // A co-located macroblock with one vector: the divisions once.
     MotionVector f, b;
     DeriveComponent(mv[0].x, delta.x, trb, trd, &f.x, &b.x);

@@ -2,6 +2,7 @@
 // vectors.
 #include <cstdint>
 
+#include "primitives/vectors/chroma_vector.h"
 #include "primitives/vectors/vectors.h"
 
 namespace tavrin::reference {
@@ -29,14 +30,6 @@ int16_t ClipComponent(int16_t v, int32_t position, int32_t origin, int32_t exten
   if (at < lo) return static_cast<int16_t>(Sub32(lo, p));
   if (at >= hi) return static_cast<int16_t>(Sub32(hi, p));
   return v;
-}
-
-// Luma half-sample offsets 1, 2 and 3 (mod 4) all land on the chroma
-// half-sample position.
-int16_t ChromaComponent(int16_t v) {
-  const int32_t m = v < 0 ? -static_cast<int32_t>(v) : v;
-  const int32_t c = (m >> 1) | ((m & 3) != 0 ? 1 : 0);
-  return static_cast<int16_t>(v < 0 ? -c : c);
 }
 
 // Rounding of the sum of 4, 3, 2 or 1 luma vectors (n = 16, 12, 8, 4) to a
@@ -74,9 +67,7 @@ PrimitiveStatus ClipVector(const MotionVector* in, MotionVector* out, const Clip
 
 PrimitiveStatus DeriveChromaVector(const MotionVector* luma, MotionVector* chroma) {
   if (luma == nullptr || chroma == nullptr) return NullPointer;
-  const MotionVector v = *luma;
-  chroma->x = ChromaComponent(v.x);
-  chroma->y = ChromaComponent(v.y);
+  *chroma = vectors::ChromaVectorOf(*luma);
   return Ok;
 }
 
