@@ -248,8 +248,9 @@ TEST(CheckAsm, ReconstructInterAdd) {
   std::array<uint8_t, 8 * 32> picture{};
   const std::pair<const char*, tavrin::ReconstructInterAddFn> forms[] = {
       {"reference", tavrin::reference::ReconstructInterAdd}, {"fastest", fast}};
-  for (const auto& [name, fn] : forms) {
-    checkasm::Bench(std::string("ReconstructInterAdd 8 codes ") + name, [&] {
+  for (const auto& form : forms) {
+    const tavrin::ReconstructInterAddFn fn = form.second;
+    checkasm::Bench(std::string("ReconstructInterAdd 8 codes ") + form.first, [&] {
       BytePointer p = bytes.data();
       int32_t bit = 0;
       fn(&p, &bit, 6, nullptr, picture.data(), 32);
