@@ -14,14 +14,14 @@ namespace tavrin::vectors {
 // about zero.  Of the magnitude m, (m >> 1) | 1 when m & 3 is nonzero is
 // (m >> 1) | (m & 1): bit 0 of m >> 1 is bit 1 of m.  Without branches,
 // the sign taken off and put back with its mask.
-inline int16_t ChromaComponent(int16_t v) {
+[[gnu::always_inline]] inline int16_t ChromaComponent(int16_t v) {
   const int32_t sign = int32_t{v} >> 31;  // 0 or -1
   const int32_t m = (int32_t{v} ^ sign) - sign;
   const int32_t c = (m >> 1) | (m & 1);
   return static_cast<int16_t>((c ^ sign) - sign);
 }
 
-inline MotionVector ChromaVectorOf(MotionVector luma) {
+[[gnu::always_inline]] inline MotionVector ChromaVectorOf(MotionVector luma) {
   return MotionVector{ChromaComponent(luma.x), ChromaComponent(luma.y)};
 }
 
