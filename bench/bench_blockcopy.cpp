@@ -78,12 +78,12 @@ const bool registered = [] {
     // holds (SSE2 on x86).
     const tavrin::PrimitiveRow<tavrin::PredictHalfSampleFn> average8(
         tavrin::motionRoutines.predictAverage8x8.get(), nullptr, nullptr);
-    const tavrin::PrimitiveRow<tavrin::PredictHalfSampleFn> average16(
-        tavrin::motionRoutines.predictAverage16x16.get(), nullptr, nullptr);
+    const tavrin::PrimitiveRow<tavrin::PredictBidirectionalFn> both16(
+        tavrin::motionRoutines.predictBidirectional16x16.get(), nullptr, nullptr);
     const tavrin::PrimitiveRow<tavrin::PredictChromaFn> chroma(
         tavrin::motionRoutines.predictChroma.get(), nullptr, nullptr);
-    const tavrin::PrimitiveRow<tavrin::PredictChromaFn> averageChroma(
-        tavrin::motionRoutines.predictAverageChroma.get(), nullptr, nullptr);
+    const tavrin::PrimitiveRow<tavrin::PredictBidirectionalChromaFn> bothChroma(
+        tavrin::motionRoutines.predictBidirectionalChroma.get(), nullptr, nullptr);
     const auto predictBody = [v](benchmark::State& st, auto fn) {
       Pictures p;
       for (auto _ : st) benchmark::DoNotOptimize(fn(p.from(), kStride, p.to(), kStride, &v, 0));
@@ -96,9 +96,25 @@ const bool registered = [] {
       }
     };
     RegisterRow("PredictAverage8x8" + m, average8, ref::PredictAverage8x8, predictBody);
-    RegisterRow("PredictAverage16x16" + m, average16, ref::PredictAverage16x16, predictBody);
+    RegisterRow("PredictBidirectional16x16" + m, both16, ref::PredictBidirectional16x16,
+                [v](benchmark::State& st, auto fn) {
+                  Pictures p;
+                  for (auto _ : st) {
+                    benchmark::DoNotOptimize(
+                        fn(p.from(), p.from() + 24 * kStride, kStride, p.to(), kStride, &v, &v, 0));
+                  }
+                });
     RegisterRow("PredictChroma" + m, chroma, ref::PredictChroma, chromaBody);
-    RegisterRow("PredictAverageChroma" + m, averageChroma, ref::PredictAverageChroma, chromaBody);
+    RegisterRow("PredictBidirectionalChroma" + m, bothChroma, ref::PredictBidirectionalChroma,
+                [v](benchmark::State& st, auto fn) {
+                  Pictures p;
+                  const uint8_t* from = p.from();
+                  for (auto _ : st) {
+                    benchmark::DoNotOptimize(fn(from, from + 24 * kStride, from + 8, from + 24 * kStride + 8,
+                                                kStride, p.to(), p.to() + 24 * kStride, kStride, &v,
+                                                &v, 0));
+                  }
+                });
   }
   return true;
 }();

@@ -66,8 +66,8 @@ struct BidirectionalPicture {
   int32_t OneDirection(int32_t x, int32_t y, const PictureBuffer& ref, const MotionVector& v,
                        int32_t cbpb) {
     const MotionVector chroma = vectors::ChromaVectorOf(v);
-    PredictLuma(ref, cur, x, y, v, kRounding, false);
-    PredictChroma(ref, cur, x, y, chroma, kRounding, false);
+    PredictLuma(ref, cur, x, y, v, kRounding);
+    PredictChroma(ref, cur, x, y, chroma, kRounding);
     return AddResiduals(x, y, cbpb);
   }
 
@@ -76,10 +76,8 @@ struct BidirectionalPicture {
   int32_t Averaged(int32_t x, int32_t y, const MotionVector& forward, const MotionVector& backward,
                    const MotionVector& chromaForward, const MotionVector& chromaBackward,
                    int32_t cbpb) {
-    PredictLuma(past, cur, x, y, forward, kRounding, false);
-    PredictLuma(future, cur, x, y, backward, kRounding, true);
-    PredictChroma(past, cur, x, y, chromaForward, kRounding, false);
-    PredictChroma(future, cur, x, y, chromaBackward, kRounding, true);
+    PredictLumaFromBoth(past, future, cur, x, y, forward, backward, kRounding);
+    PredictChromaFromBoth(past, future, cur, x, y, chromaForward, chromaBackward, kRounding);
     return AddResiduals(x, y, cbpb);
   }
 
@@ -124,8 +122,7 @@ struct BidirectionalPicture {
     MotionVector chromaForward, chromaBackward;
     primitives.DeriveChromaVector4(forward, &chromaForward, kAllBlocksPresent);
     primitives.DeriveChromaVector4(backward, &chromaBackward, kAllBlocksPresent);
-    PredictChroma(past, cur, x, y, chromaForward, kRounding, false);
-    PredictChroma(future, cur, x, y, chromaBackward, kRounding, true);
+    PredictChromaFromBoth(past, future, cur, x, y, chromaForward, chromaBackward, kRounding);
     return AddResiduals(x, y, cbpb);
   }
 

@@ -29,29 +29,45 @@ int32_t PredictInterBlock(const InterBlockCoding& coding, const PictureBuffer& r
 
 // Predicting macroblock (x, y) of cur from ref: the luma with one vector as
 // one 16x16 block, and both chroma blocks with the chroma vector in one
-// pass.  With average set, the prediction is averaged into what cur holds
-// (the second anchor of a bidirectional macroblock).
-// Inline: they run several times per macroblock.
+// pass.  Inline: they run several times per macroblock.
 inline void PredictLuma(const PictureBuffer& ref, const PictureBuffer& cur, int32_t x, int32_t y,
-                        const MotionVector& v, int32_t rounding, bool average) {
+                        const MotionVector& v, int32_t rounding) {
   const ptrdiff_t offset = ptrdiff_t{16} * (y * cur.strideY + x);
-  const uint8_t* from = ref.originY + offset;
-  uint8_t* to = cur.originY + offset;
-  if (average) {
-    motionRoutines.predictAverage16x16(from, cur.strideY, to, cur.strideY, &v, rounding);
-  } else {
-    primitives.PredictHalfSample16x16(from, cur.strideY, to, cur.strideY, &v, rounding);
-  }
+  primitives.PredictHalfSample16x16(ref.originY + offset, cur.strideY, cur.originY + offset,
+                                    cur.strideY, &v, rounding);
 }
 
 inline void PredictChroma(const PictureBuffer& ref, const PictureBuffer& cur, int32_t x,
-                          int32_t y, const MotionVector& v, int32_t rounding, bool average) {
+                          int32_t y, const MotionVector& v, int32_t rounding) {
   const int32_t stride = cur.strideCb;  // the same for both chroma planes
   const ptrdiff_t offset = ptrdiff_t{8} * (y * stride + x);
-  const auto predict = average ? motionRoutines.predictAverageChroma.get()
-                               : motionRoutines.predictChroma.get();
-  predict(ref.originCb + offset, ref.originCr + offset, stride, cur.originCb + offset,
-          cur.originCr + offset, stride, &v, rounding);
+  motionRoutines.predictChroma(ref.originCb + offset, ref.originCr + offset, stride,
+                               cur.originCb + offset, cur.originCr + offset, stride, &v, rounding);
+}
+
+// Macroblock (x, y) of cur predicted from two anchors, first and second, and
+// averaged: the luma with one vector each, and both chroma blocks with the
+// chroma vectors, each in one pass.
+inline void PredictLumaFromBoth(const PictureBuffer& first, const PictureBuffer& second,
+                                const PictureBuffer& cur, int32_t x, int32_t y,
+                                const MotionVector& firstVector, const MotionVector& secondVector,
+                                int32_t rounding) {
+  const ptrdiff_t offset = ptrdiff_t{16} * (y * cur.strideY + x);
+  motionRoutines.predictBidirectional16x16(first.originY + offset, second.originY + offset,
+                                           cur.strideY, cur.originY + offset, cur.strideY,
+                                           &firstVector, &secondVector, rounding);
+}
+
+inline void PredictChromaFromBoth(const PictureBuffer& first, const PictureBuffer& second,
+                                  const PictureBuffer& cur, int32_t x, int32_t y,
+                                  const MotionVector& firstVector,
+                                  const MotionVector& secondVector, int32_t rounding) {
+  const int32_t stride = cur.strideCb;  // the same for both chroma planes
+  const ptrdiff_t offset = ptrdiff_t{8} * (y * stride + x);
+  motionRoutines.predictBidirectionalChroma(
+      first.originCb + offset, first.originCr + offset, second.originCb + offset,
+      second.originCr + offset, stride, cur.originCb + offset, cur.originCr + offset, stride,
+      &firstVector, &secondVector, rounding);
 }
 
 // The residuals of the coded blocks of macroblock (x, y) (cbp: bit 5 block

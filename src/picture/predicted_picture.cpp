@@ -29,14 +29,14 @@ struct FirstPathTexture {
     if (mb.mbType != MbInter4v) {
       // One vector: the luma predicted as one 16x16 block, which costs half
       // the work of four 8x8 ones; the coded blocks' residuals come after.
-      PredictLuma(ref, cur, mb.x, mb.y, mb.luma[0], rounding, false);
+      PredictLuma(ref, cur, mb.x, mb.y, mb.luma[0], rounding);
     } else {
       for (int32_t b = 0; b < 4 && status == 0; ++b)
         status = PredictInterBlock(coding, ref, cur, mb.x, mb.y, b, mb.luma[b], (cbp >> (5 - b)) & 1);
       cbp &= 3;  // the luma residuals are in
     }
     if (status == 0) {
-      PredictChroma(ref, cur, mb.x, mb.y, mb.chroma, rounding, false);
+      PredictChroma(ref, cur, mb.x, mb.y, mb.chroma, rounding);
       status = AddCodedResiduals(coding, cur, mb.x, mb.y, cbp);
     }
     if (status != 0) diagnosticSink(kInterBlockMessage);

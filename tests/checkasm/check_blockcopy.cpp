@@ -198,7 +198,7 @@ TEST(CheckAsm, PredictHalfSample16x16) {
                   tavrin::reference::PredictHalfSample16x16, 16);
 }
 
-// The fused prediction averaged into the destination: the form the motion
+// The 8x8 prediction averaged into the destination: the form the motion
 // routines hold against the portable one, destinations random beforehand.
 TEST(CheckAsm, PredictAverage8x8) {
   const tavrin::PrimitiveRow<tavrin::PredictHalfSampleFn> row(
@@ -206,11 +206,6 @@ TEST(CheckAsm, PredictAverage8x8) {
   CheckHalfSample("PredictAverage8x8", row, tavrin::reference::PredictAverage8x8, 8);
 }
 
-TEST(CheckAsm, PredictAverage16x16) {
-  const tavrin::PrimitiveRow<tavrin::PredictHalfSampleFn> row(
-      tavrin::motionRoutines.predictAverage16x16.get(), nullptr, nullptr);
-  CheckHalfSample("PredictAverage16x16", row, tavrin::reference::PredictAverage16x16, 16);
-}
 
 // Both chroma blocks in one pass, against the portable form (two 8x8
 // predictions), destinations random beforehand.
@@ -252,9 +247,87 @@ TEST(CheckAsm, PredictChroma) {
               tavrin::reference::PredictChroma);
 }
 
-TEST(CheckAsm, PredictAverageChroma) {
-  CheckChroma("PredictAverageChroma", tavrin::motionRoutines.predictAverageChroma.get(),
-              tavrin::reference::PredictAverageChroma);
+// A macroblock predicted from both anchors and averaged in one pass, against
+// the portable pair (the first predicted, the second averaged in): every
+// pair of interpolation modes, random vectors and strides, and each
+// argument missing in turn, which on the second anchor's side leaves the
+// first prediction written.
+struct BothInputs {
+  MotionVector first, second;
+  int32_t referenceStride, outStride, rounding;
+  int missing;  // 0 none; 1..6 which pointer is null
+};
+
+BothInputs RandomBothInputs(std::mt19937& rng, int iter, int size) {
+  BothInputs in{RandomVector(rng), RandomVector(rng), RandomStride(rng, size),
+                iter % 4 == 0 ? size : RandomStride(rng, size), RandomRounding(rng),
+                iter % 23 == 5 ? 1 + static_cast<int>(rng() % 6) : 0};
+  if (iter < 256) {
+    in.first = {static_cast<int16_t>((iter & 3) - 2), static_cast<int16_t>(((iter >> 2) & 3) - 2)};
+    in.second = {static_cast<int16_t>(((iter >> 4) & 3) - 2), static_cast<int16_t>((iter >> 6) - 2)};
+  }
+  return in;
+}
+
+TEST(CheckAsm, PredictBidirectional16x16) {
+  CHECKASM_TRACE();
+  auto rng = checkasm::Rng("PredictBidirectional16x16");
+  const auto fast = tavrin::motionRoutines.predictBidirectional16x16.get();
+  Buffer first, second, want, got;
+  for (int iter = 0; iter < 3000; ++iter) {
+    first.Randomise(rng);
+    second.Randomise(rng);
+    want.Randomise(rng);
+    got.bytes = want.bytes;
+    const BothInputs in = RandomBothInputs(rng, iter, 16);
+    auto run = [&](tavrin::PredictBidirectionalFn fn, Buffer& out) {
+      return fn(in.missing == 1 ? nullptr : first.origin(in.referenceStride),
+                in.missing == 2 ? nullptr : second.origin(in.referenceStride), in.referenceStride,
+                in.missing == 3 ? nullptr : out.origin(in.outStride), in.outStride,
+                in.missing == 4 ? nullptr : &in.first, in.missing == 5 ? nullptr : &in.second,
+                in.rounding);
+    };
+    ASSERT_EQ(run(tavrin::reference::PredictBidirectional16x16, want), run(fast, got))
+        << "iteration " << iter;
+    ASSERT_EQ(want.bytes, got.bytes) << "iteration " << iter << " vectors " << in.first.x << ","
+                                     << in.first.y << " " << in.second.x << "," << in.second.y;
+  }
+  const MotionVector a{1, 1}, b{-1, 2};
+  checkasm::Bench("PredictBidirectional16x16", [&] {
+    fast(first.origin(64), second.origin(64), 64, got.origin(64), 64, &a, &b, 0);
+  });
+}
+
+TEST(CheckAsm, PredictBidirectionalChroma) {
+  CHECKASM_TRACE();
+  auto rng = checkasm::Rng("PredictBidirectionalChroma");
+  const auto fast = tavrin::motionRoutines.predictBidirectionalChroma.get();
+  Buffer firstCb, firstCr, secondCb, secondCr, wantCb, wantCr, gotCb, gotCr;
+  for (int iter = 0; iter < 3000; ++iter) {
+    for (Buffer* b : {&firstCb, &firstCr, &secondCb, &secondCr, &wantCb, &wantCr}) b->Randomise(rng);
+    gotCb.bytes = wantCb.bytes;
+    gotCr.bytes = wantCr.bytes;
+    const BothInputs in = RandomBothInputs(rng, iter, 8);
+    const int32_t rs = in.referenceStride;
+    auto run = [&](tavrin::PredictBidirectionalChromaFn fn, Buffer& cb, Buffer& cr) {
+      return fn(in.missing == 1 ? nullptr : firstCb.origin(rs), firstCr.origin(rs),
+                in.missing == 2 ? nullptr : secondCb.origin(rs),
+                in.missing == 6 ? nullptr : secondCr.origin(rs), rs,
+                in.missing == 3 ? nullptr : cb.origin(in.outStride), cr.origin(in.outStride),
+                in.outStride, in.missing == 4 ? nullptr : &in.first,
+                in.missing == 5 ? nullptr : &in.second, in.rounding);
+    };
+    ASSERT_EQ(run(tavrin::reference::PredictBidirectionalChroma, wantCb, wantCr),
+              run(fast, gotCb, gotCr))
+        << "iteration " << iter;
+    ASSERT_EQ(wantCb.bytes, gotCb.bytes) << "iteration " << iter;
+    ASSERT_EQ(wantCr.bytes, gotCr.bytes) << "iteration " << iter;
+  }
+  const MotionVector a{1, 1}, b{-1, 2};
+  checkasm::Bench("PredictBidirectionalChroma", [&] {
+    fast(firstCb.origin(64), firstCr.origin(64), secondCb.origin(64), secondCr.origin(64), 64,
+         gotCb.origin(64), gotCr.origin(64), 64, &a, &b, 0);
+  });
 }
 
 TEST(CheckAsm, PredictAddResidual8x8) {

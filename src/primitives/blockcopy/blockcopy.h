@@ -45,6 +45,21 @@ PrimitiveStatus PredictChroma(const uint8_t* cb, const uint8_t* cr, int32_t refe
 PrimitiveStatus PredictAverageChroma(const uint8_t* cb, const uint8_t* cr, int32_t referenceStride,
                                      uint8_t* cbOut, uint8_t* crOut, int32_t outStride,
                                      const MotionVector* vector, int32_t rounding);
+// A macroblock predicted from two anchors: the first prediction, then the
+// second averaged into it (PredictHalfSample16x16 then PredictAverage16x16;
+// PredictChroma then PredictAverageChroma), with their statuses.  The fast
+// forms average in registers and write the destination once.
+PrimitiveStatus PredictBidirectional16x16(const uint8_t* first, const uint8_t* second,
+                                          int32_t referenceStride, uint8_t* destination,
+                                          int32_t destinationStride,
+                                          const MotionVector* firstVector,
+                                          const MotionVector* secondVector, int32_t rounding);
+PrimitiveStatus PredictBidirectionalChroma(const uint8_t* firstCb, const uint8_t* firstCr,
+                                           const uint8_t* secondCb, const uint8_t* secondCr,
+                                           int32_t referenceStride, uint8_t* cbOut,
+                                           uint8_t* crOut, int32_t outStride,
+                                           const MotionVector* firstVector,
+                                           const MotionVector* secondVector, int32_t rounding);
 }  // namespace tavrin::reference
 
 #if defined(__SSE2__)
@@ -71,14 +86,19 @@ PrimitiveStatus PredictAddResidual8x8(const uint8_t* reference, int32_t referenc
 PrimitiveStatus PredictAverage8x8(const uint8_t* reference, int32_t referenceStride,
                                   uint8_t* destination, int32_t destinationStride,
                                   const MotionVector* vector, int32_t rounding);
-PrimitiveStatus PredictAverage16x16(const uint8_t* reference, int32_t referenceStride,
-                                    uint8_t* destination, int32_t destinationStride,
-                                    const MotionVector* vector, int32_t rounding);
 PrimitiveStatus PredictChroma(const uint8_t* cb, const uint8_t* cr, int32_t referenceStride,
                               uint8_t* cbOut, uint8_t* crOut, int32_t outStride,
                               const MotionVector* vector, int32_t rounding);
-PrimitiveStatus PredictAverageChroma(const uint8_t* cb, const uint8_t* cr, int32_t referenceStride,
-                                     uint8_t* cbOut, uint8_t* crOut, int32_t outStride,
-                                     const MotionVector* vector, int32_t rounding);
+PrimitiveStatus PredictBidirectional16x16(const uint8_t* first, const uint8_t* second,
+                                          int32_t referenceStride, uint8_t* destination,
+                                          int32_t destinationStride,
+                                          const MotionVector* firstVector,
+                                          const MotionVector* secondVector, int32_t rounding);
+PrimitiveStatus PredictBidirectionalChroma(const uint8_t* firstCb, const uint8_t* firstCr,
+                                           const uint8_t* secondCb, const uint8_t* secondCr,
+                                           int32_t referenceStride, uint8_t* cbOut,
+                                           uint8_t* crOut, int32_t outStride,
+                                           const MotionVector* firstVector,
+                                           const MotionVector* secondVector, int32_t rounding);
 }  // namespace tavrin::sse2
 #endif

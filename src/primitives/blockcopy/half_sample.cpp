@@ -194,4 +194,29 @@ PrimitiveStatus PredictAverageChroma(const uint8_t* cb, const uint8_t* cr, int32
                     rounding);
 }
 
+PrimitiveStatus PredictBidirectional16x16(const uint8_t* first, const uint8_t* second,
+                                          int32_t referenceStride, uint8_t* destination,
+                                          int32_t destinationStride,
+                                          const MotionVector* firstVector,
+                                          const MotionVector* secondVector, int32_t rounding) {
+  const PrimitiveStatus s = PredictHalfSample16x16(first, referenceStride, destination,
+                                                   destinationStride, firstVector, rounding);
+  if (s != Ok) return s;
+  return PredictAverage16x16(second, referenceStride, destination, destinationStride,
+                             secondVector, rounding);
+}
+
+PrimitiveStatus PredictBidirectionalChroma(const uint8_t* firstCb, const uint8_t* firstCr,
+                                           const uint8_t* secondCb, const uint8_t* secondCr,
+                                           int32_t referenceStride, uint8_t* cbOut,
+                                           uint8_t* crOut, int32_t outStride,
+                                           const MotionVector* firstVector,
+                                           const MotionVector* secondVector, int32_t rounding) {
+  const PrimitiveStatus s = PredictChroma(firstCb, firstCr, referenceStride, cbOut, crOut,
+                                          outStride, firstVector, rounding);
+  if (s != Ok) return s;
+  return PredictAverageChroma(secondCb, secondCr, referenceStride, cbOut, crOut, outStride,
+                              secondVector, rounding);
+}
+
 }  // namespace tavrin::reference

@@ -40,7 +40,7 @@ struct ChromaRows {
 
 // The four-sample averages, rounding control as a template argument.
 template <int kRows, int kRc, typename Source, typename Emit>
-void PredictDiagonal(const Source& row, ptrdiff_t rs, Emit& emit) {
+[[gnu::always_inline]] inline void PredictDiagonal(const Source& row, ptrdiff_t rs, Emit& emit) {
   const __m128i ones = _mm_set1_epi8(1);
   HalfPair above = PairOf<kRc>(row(0), row(1), ones);
   for (int y = 0; y < kRows; ++y) {
@@ -52,9 +52,11 @@ void PredictDiagonal(const Source& row, ptrdiff_t rs, Emit& emit) {
 }
 
 // Predicts kRows rows from the source at the given interpolation mode and
-// hands each row's bytes to emit(row, bytes).
+// hands each row's bytes to emit(row, bytes).  These bodies are always
+// inlined: each primitive is one of them with its own emit, and a shared
+// out-of-line copy would cost a call and the emit's indirection per block.
 template <int kRows, typename Source, typename Emit>
-void PredictRows(const Source& row, ptrdiff_t rs, int mode, int rc, Emit&& emit) {
+[[gnu::always_inline]] inline void PredictRows(const Source& row, ptrdiff_t rs, int mode, int rc, Emit&& emit) {
   const __m128i rcOnes = _mm_set1_epi8(static_cast<char>(rc));
   switch (mode) {
     case 0:
@@ -93,7 +95,7 @@ int ModeOf(MotionVector v) { return ((v.y & 1) << 1) | (v.x & 1); }
 // row handed to emit; NullPointer when a pointer is missing (present tells
 // whether the destinations are there).
 template <int kSize, typename Emit>
-PrimitiveStatus PredictSquare(const uint8_t* reference, int32_t referenceStride, bool present,
+[[gnu::always_inline]] inline PrimitiveStatus PredictSquare(const uint8_t* reference, int32_t referenceStride, bool present,
                               const MotionVector* vector, int32_t rounding, Emit&& emit) {
   if (reference == nullptr || !present || vector == nullptr) return NullPointer;
   const ptrdiff_t rs = referenceStride;
@@ -109,7 +111,7 @@ PrimitiveStatus PredictSquare(const uint8_t* reference, int32_t referenceStride,
 
 // Both chroma blocks, each row pair (Cb low, Cr high) handed to emit.
 template <typename Emit>
-PrimitiveStatus PredictPair(const uint8_t* cb, const uint8_t* cr, int32_t referenceStride,
+[[gnu::always_inline]] inline PrimitiveStatus PredictPair(const uint8_t* cb, const uint8_t* cr, int32_t referenceStride,
                             bool present, const MotionVector* vector, int32_t rounding,
                             Emit&& emit) {
   if (cb == nullptr || cr == nullptr || !present || vector == nullptr) return NullPointer;
@@ -160,17 +162,6 @@ PrimitiveStatus PredictAverage8x8(const uint8_t* reference, int32_t referenceStr
                           });
 }
 
-PrimitiveStatus PredictAverage16x16(const uint8_t* reference, int32_t referenceStride,
-                                    uint8_t* destination, int32_t destinationStride,
-                                    const MotionVector* vector, int32_t rounding) {
-  const ptrdiff_t ds = destinationStride;
-  return PredictSquare<16>(reference, referenceStride, destination != nullptr, vector, rounding,
-                           [&](int y, __m128i row) {
-                             uint8_t* to = destination + ds * y;
-                             Store16(to, _mm_avg_epu8(row, Load16(to)));
-                           });
-}
-
 PrimitiveStatus PredictChroma(const uint8_t* cb, const uint8_t* cr, int32_t referenceStride,
                               uint8_t* cbOut, uint8_t* crOut, int32_t outStride,
                               const MotionVector* vector, int32_t rounding) {
@@ -182,18 +173,54 @@ PrimitiveStatus PredictChroma(const uint8_t* cb, const uint8_t* cr, int32_t refe
                      });
 }
 
-PrimitiveStatus PredictAverageChroma(const uint8_t* cb, const uint8_t* cr, int32_t referenceStride,
-                                     uint8_t* cbOut, uint8_t* crOut, int32_t outStride,
-                                     const MotionVector* vector, int32_t rounding) {
+// Both anchors' predictions of a row meet in registers and the average is
+// written once.  A missing second anchor or vector leaves the first
+// prediction in the destination, as predicting and then failing to
+// average would.
+PrimitiveStatus PredictBidirectional16x16(const uint8_t* first, const uint8_t* second,
+                                          int32_t referenceStride, uint8_t* destination,
+                                          int32_t destinationStride,
+                                          const MotionVector* firstVector,
+                                          const MotionVector* secondVector, int32_t rounding) {
+  if (second == nullptr || secondVector == nullptr) {
+    const PrimitiveStatus s = PredictHalfSample16x16(first, referenceStride, destination,
+                                                     destinationStride, firstVector, rounding);
+    return s != Ok ? s : NullPointer;
+  }
+  const ptrdiff_t ds = destinationStride;
+  __m128i rows[16];
+  const PrimitiveStatus s =
+      PredictSquare<16>(first, referenceStride, destination != nullptr, firstVector, rounding,
+                        [&](int y, __m128i row) { rows[y] = row; });
+  if (s != Ok) return s;
+  return PredictSquare<16>(second, referenceStride, true, secondVector, rounding,
+                           [&](int y, __m128i row) {
+                             Store16(destination + ds * y, _mm_avg_epu8(rows[y], row));
+                           });
+}
+
+PrimitiveStatus PredictBidirectionalChroma(const uint8_t* firstCb, const uint8_t* firstCr,
+                                           const uint8_t* secondCb, const uint8_t* secondCr,
+                                           int32_t referenceStride, uint8_t* cbOut,
+                                           uint8_t* crOut, int32_t outStride,
+                                           const MotionVector* firstVector,
+                                           const MotionVector* secondVector, int32_t rounding) {
+  if (secondCb == nullptr || secondCr == nullptr || secondVector == nullptr) {
+    const PrimitiveStatus s = PredictChroma(firstCb, firstCr, referenceStride, cbOut, crOut,
+                                            outStride, firstVector, rounding);
+    return s != Ok ? s : NullPointer;
+  }
   const ptrdiff_t ds = outStride;
-  return PredictPair(cb, cr, referenceStride, cbOut != nullptr && crOut != nullptr, vector,
-                     rounding, [&](int y, __m128i row) {
-                       uint8_t* b = cbOut + ds * y;
-                       uint8_t* r = crOut + ds * y;
-                       const __m128i both =
-                           _mm_avg_epu8(row, _mm_unpacklo_epi64(Load8(b), Load8(r)));
-                       Store8(b, both);
-                       Store8(r, _mm_unpackhi_epi64(both, both));
+  __m128i rows[8];
+  const PrimitiveStatus s =
+      PredictPair(firstCb, firstCr, referenceStride, cbOut != nullptr && crOut != nullptr,
+                  firstVector, rounding, [&](int y, __m128i row) { rows[y] = row; });
+  if (s != Ok) return s;
+  return PredictPair(secondCb, secondCr, referenceStride, true, secondVector, rounding,
+                     [&](int y, __m128i row) {
+                       const __m128i both = _mm_avg_epu8(rows[y], row);
+                       Store8(cbOut + ds * y, both);
+                       Store8(crOut + ds * y, _mm_unpackhi_epi64(both, both));
                      });
 }
 

@@ -6,14 +6,17 @@ namespace tavrin {
 
 #if defined(__SSE2__)
 MotionRoutineSet motionRoutines{AtomicSlot<PredictHalfSampleFn>{sse2::PredictAverage8x8},
-                                AtomicSlot<PredictHalfSampleFn>{sse2::PredictAverage16x16},
                                 AtomicSlot<PredictChromaFn>{sse2::PredictChroma},
-                                AtomicSlot<PredictChromaFn>{sse2::PredictAverageChroma}};
+                                AtomicSlot<PredictBidirectionalFn>{sse2::PredictBidirectional16x16},
+                                AtomicSlot<PredictBidirectionalChromaFn>{
+                                    sse2::PredictBidirectionalChroma}};
 #else
 MotionRoutineSet motionRoutines{AtomicSlot<PredictHalfSampleFn>{reference::PredictAverage8x8},
-                                AtomicSlot<PredictHalfSampleFn>{reference::PredictAverage16x16},
                                 AtomicSlot<PredictChromaFn>{reference::PredictChroma},
-                                AtomicSlot<PredictChromaFn>{reference::PredictAverageChroma}};
+                                AtomicSlot<PredictBidirectionalFn>{
+                                    reference::PredictBidirectional16x16},
+                                AtomicSlot<PredictBidirectionalChromaFn>{
+                                    reference::PredictBidirectionalChroma}};
 #endif
 
 }  // namespace tavrin
