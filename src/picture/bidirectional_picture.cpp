@@ -11,6 +11,7 @@
 #include "primitives/blockcopy/motion_routines.h"
 #include "primitives/dispatch/primitive_table.h"
 #include "primitives/vectors/chroma_vector.h"
+#include "primitives/vectors/direct_vector.h"
 
 namespace tavrin {
 namespace {
@@ -95,6 +96,18 @@ struct BidirectionalPicture {
 
   int32_t Direct(int32_t x, int32_t y, int32_t index, bool withDelta, int32_t cbpb) {
     const MotionVector* colocated = MvStoreEntry(f, index);
+    // The common case inline: no delta and a co-located macroblock with one
+    // vector give one vector each way, and when both keep the macroblock
+    // inside, the derivation and clipping below would leave them so.
+    if (!withDelta && trb > 0 && trd > 0 && vectors::FourAreOne(colocated)) {
+      MotionVector forward, backward;
+      vectors::DirectPair(colocated[0], MotionVector{0, 0}, trb, trd, forward, backward);
+      if (KeepsBlockInside(forward, clip, BlockX(x, -1), BlockY(y, -1), 16) &&
+          KeepsBlockInside(backward, clip, BlockX(x, -1), BlockY(y, -1), 16)) {
+        return Averaged(x, y, forward, backward, vectors::ChromaVectorOf(forward),
+                        vectors::ChromaVectorOf(backward), cbpb);
+      }
+    }
     MotionVector forward[4], backward[4];
     const int32_t status =
         withDelta ? primitives.DecodeDirectVectors(&reader.bytePos, &reader.bitPos, colocated,

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "primitives/vectors/direct_vector.h"
 #include "primitives/vectors/vector_bits.h"
 #include "primitives/vectors/vectors.h"
 
@@ -11,28 +12,6 @@ namespace tavrin::reference {
 namespace {
 
 bool IsWordAligned(const uint8_t* p) { return (reinterpret_cast<uintptr_t>(p) & 3u) == 0; }
-
-// 32-bit two's-complement arithmetic: the products and sums wrap rather than
-// overflow, whatever the temporal distances.
-int32_t Mul32(int32_t a, int32_t b) {
-  return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
-}
-int32_t Add32(int32_t a, int32_t b) {
-  return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
-}
-int32_t Sub32(int32_t a, int32_t b) {
-  return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
-}
-
-// One component: forward and backward from the co-located component mv and
-// the delta component mvd.  trd is positive, so the divisions are defined.
-void DeriveComponent(int32_t mv, int32_t mvd, int32_t trb, int32_t trd, int16_t* forward,
-                     int16_t* backward) {
-  const int32_t f = Add32(mvd, Mul32(trb, mv) / trd);
-  const int32_t b = mvd == 0 ? Mul32(trb - trd, mv) / trd : Sub32(f, mv);
-  *forward = static_cast<int16_t>(f);
-  *backward = static_cast<int16_t>(b);
-}
 
 // The arguments are checked; writes all four forward and backward vectors.
 void DeriveAll(const MotionVector* colocated, MotionVector* forward, MotionVector* backward,
@@ -45,20 +24,10 @@ void DeriveAll(const MotionVector* colocated, MotionVector* forward, MotionVecto
   }
   MotionVector mv[4];
   std::memcpy(mv, colocated, sizeof mv);  // the outputs may share its storage
-  uint32_t words[4];
-  std::memcpy(words, mv, sizeof words);
-  if (words[1] == words[0] && words[2] == words[0] && words[3] == words[0]) {
-    // A co-located macroblock standing still (the common case in a still
-    // scene): both scaled vectors are zero, so forward is the delta, and so
-    // is backward (zero when the delta is, forward minus zero otherwise).
-    if (words[0] == 0) {
-      for (int k = 0; k < 4; ++k) forward[k] = backward[k] = delta;
-      return;
-    }
+  if (vectors::FourAreOne(mv)) {
     // A co-located macroblock with one vector: the divisions once.
     MotionVector f, b;
-    DeriveComponent(mv[0].x, delta.x, trb, trd, &f.x, &b.x);
-    DeriveComponent(mv[0].y, delta.y, trb, trd, &f.y, &b.y);
+    vectors::DirectPair(mv[0], delta, trb, trd, f, b);
     for (int k = 0; k < 4; ++k) {
       forward[k] = f;
       backward[k] = b;
@@ -66,8 +35,8 @@ void DeriveAll(const MotionVector* colocated, MotionVector* forward, MotionVecto
     return;
   }
   for (int k = 0; k < 4; ++k) {
-    DeriveComponent(mv[k].x, delta.x, trb, trd, &forward[k].x, &backward[k].x);
-    DeriveComponent(mv[k].y, delta.y, trb, trd, &forward[k].y, &backward[k].y);
+    vectors::DirectComponent(mv[k].x, delta.x, trb, trd, &forward[k].x, &backward[k].x);
+    vectors::DirectComponent(mv[k].y, delta.y, trb, trd, &forward[k].y, &backward[k].y);
   }
 }
 
