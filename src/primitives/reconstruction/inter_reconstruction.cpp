@@ -53,10 +53,8 @@ struct OntoPicture {
 template <typename Output, typename Ready>
 PrimitiveStatus ReconstructH263(const Output& output, Ready ready, BytePointer* bytePos,
                                 int32_t* bitPos, int32_t quant) {
-  // Cleared 16 bytes at a time: for a plain = {} GCC emits a string store,
-  // whose start-up costs more than the eight stores.
   alignas(16) int16_t block[64];
-  for (int32_t i = 0; i < 64; i += 8) std::memset(block + i, 0, 16);
+  ClearBlock(block);
   const H263Dequantiser dequantise(quant);
   coefficients::BitCursor bits(*bytePos, *bitPos);
   uint32_t rows = 0;  // the rows holding coefficients
@@ -99,7 +97,7 @@ PrimitiveStatus ReconstructWithMatrix(const Output& output, Ready ready, BytePoi
   if (const PrimitiveStatus s = ready(); s != Ok) return s;
 
   alignas(16) int16_t block[64];
-  for (int32_t i = 0; i < 64; i += 8) std::memset(block + i, 0, 16);
+  ClearBlock(block);
   int32_t sum = 0;
   for (int32_t k = 0; k < list.count; ++k) {
     const uint8_t position = list.positions[k];

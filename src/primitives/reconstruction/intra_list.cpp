@@ -110,10 +110,8 @@ PrimitiveStatus ReconstructIntraList(InverseDctStoreFn store, bool coded,
   const int32_t dc = ReconstructDc(dcLevel, setup, predRow, predCol);
   list.levels[0] = static_cast<int16_t>(dc);
 
-  // Cleared 16 bytes at a time: for a plain = {} GCC emits a string store,
-  // whose start-up costs more than the eight stores.
   alignas(16) int16_t block[64];
-  for (int32_t i = 0; i < 64; i += 8) std::memset(block + i, 0, 16);
+  ClearBlock(block);
   int32_t sum = dc;
   block[list.positions[0]] = static_cast<int16_t>(dc);
   for (int32_t k = 1; k < list.count; ++k) {

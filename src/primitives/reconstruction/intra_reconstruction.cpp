@@ -111,13 +111,9 @@ void SaveEdge(const IntraLevels& levels, int32_t step, int16_t* edge) {
   }
 
   const H263Dequantiser dequantise(setup.quant);
-  // Cleared 16 bytes at a time: for a plain = {} GCC emits a string store,
-  // whose start-up costs more than the eight stores.
   IntraLevels levels;
-  for (int32_t i = 0; i < 64; i += 8) {
-    std::memset(levels.quantised + i, 0, 16);
-    std::memset(levels.block + i, 0, 16);
-  }
+  ClearBlock(levels.quantised);
+  ClearBlock(levels.block);
   if (setup.dcCoded) {
     if (PrimitiveStatus s =
             coefficients::DecodeDcDifferential(&byte, &bit, chrominance, &levels.quantised[0]);
