@@ -46,22 +46,26 @@ constexpr std::array<CodeEntry, 512> BuildPredictedMcbpcTable() {
 
 constexpr std::array<CodeEntry, 512> kPredictedMcbpcTable = BuildPredictedMcbpcTable();
 
-// cbpy (intra values) by the next six bits; the code length follows from
-// the value of the peek.
-constexpr std::array<uint8_t, 64> BuildCbpyTable() {
-  std::array<uint8_t, 64> t{};
+// cbpy (intra values) and the code's length by the next six bits; 0 length
+// for the two peeks that start no code.
+struct CbpyEntry {
+  uint8_t cbpy;
+  uint8_t length;
+};
+constexpr std::array<CbpyEntry, 64> BuildCbpyTable() {
+  std::array<CbpyEntry, 64> t{};
   struct Code { uint8_t first, last, cbpy; };
   constexpr Code codes[] = {
       {48, 63, 15}, {44, 47, 7},  {40, 43, 11}, {36, 39, 3},  {32, 35, 13}, {28, 31, 5},
       {24, 27, 14}, {20, 23, 10}, {16, 19, 12}, {12, 15, 0},  {10, 11, 1},  {8, 9, 2},
       {6, 7, 4},    {4, 5, 8},    {3, 3, 9},    {2, 2, 6}};
-  for (const Code& c : codes)
-    for (int v = c.first; v <= c.last; ++v) t[static_cast<size_t>(v)] = c.cbpy;
+  for (const Code& c : codes) {
+    const uint8_t length = c.first >= 48 ? 2 : c.first >= 12 ? 4 : c.first >= 4 ? 5 : 6;
+    for (int v = c.first; v <= c.last; ++v) t[static_cast<size_t>(v)] = CbpyEntry{c.cbpy, length};
+  }
   return t;
 }
-
-constexpr std::array<uint8_t, 64> kCbpyTable = BuildCbpyTable();
-
+constexpr std::array<CbpyEntry, 64> kCbpyTable = BuildCbpyTable();
 constexpr std::array<int32_t, 8> kIntraDcThresholds{512, 13, 15, 17, 19, 21, 23, 0};
 
 }  // namespace
@@ -117,8 +121,9 @@ int32_t ReadPredictedMcbpc(BitReader& reader, Mcbpc& out) {
 int32_t ReadCbpy(BitReader& reader, int32_t& cbpy) {
   const uint32_t w = reader.ShowBits(6);
   if (w < 2) return kInvalidMacroblockCode;
-  cbpy = kCbpyTable[w];
-  reader.SkipBits(w >= 48 ? 2 : w >= 12 ? 4 : w >= 4 ? 5 : 6);
+  const CbpyEntry e = kCbpyTable[w];
+  cbpy = e.cbpy;
+  reader.SkipBits(e.length);
   return 0;
 }
 
