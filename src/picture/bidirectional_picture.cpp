@@ -42,6 +42,9 @@ struct BidirectionalPicture {
   MotionVector forwardPredictor{0, 0};
   MotionVector backwardPredictor{0, 0};
   alignas(16) int16_t residual[64];
+  BandPrefetch pastBand{past};
+  BandPrefetch futureBand{future};
+  BandPrefetch currentBand{cur};
 
   // Every picture that carries no rounding bit, B pictures among them,
   // interpolates with rounding control 0.
@@ -141,9 +144,9 @@ struct BidirectionalPicture {
 
   int32_t Macroblock(int32_t x, int32_t y) {
     const int32_t index = y * f.mbWidth + x;
-    PrefetchAhead(past, x, y);
-    PrefetchAhead(future, x, y);
-    PrefetchAhead(cur, x, y);
+    pastBand.Ahead(x, y);
+    futureBand.Ahead(x, y);
+    currentBand.Ahead(x, y);
     if (f.mbStateMap[index] != 0) {
       CopyMacroblock(past, cur, x, y, index);
       return 0;

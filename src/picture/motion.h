@@ -2,6 +2,7 @@
 // per-macroblock vector storage and the clipping rectangle.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "api/decoder_context.h"
@@ -65,29 +66,63 @@ inline void ClipFourVectors(MotionVector* v, const ClipRect& clip, int32_t x, in
 // Pictures are far larger than the caches, and the reads and writes of one
 // macroblock hit a new cache line in every row once every four macroblocks
 // (a line holds 64 luma samples), each a miss the processor waits for.
-// While macroblock (x, y) is decoded, this asks for the lines one to its
+// While macroblock (x, y) is decoded, Ahead asks for the lines one to its
 // right, which the macroblocks a few steps on will use: four luma rows and
 // two rows of each chroma plane per call, so that four calls cover the
 // whole macroblock row band.  A prefetch never faults; the addresses stay
 // within the plane allocations' reach for every position of a picture.
-// Always inlined: GCC takes a function that only prefetches for one without
-// side effects and drops the calls to it when it stays out of line, as it
-// did here until this was marked.  The prefetches matter most when the
+//
+// The band's row pointers are formed once per macroblock row (on the first
+// call in a row, whichever macroblock that is), so that a call costs the
+// prefetches and little more.  Ahead is always inlined: GCC takes a
+// function that only prefetches for one without side effects and drops the
+// calls to it when it stays out of line (no prefetch was left in the
+// library before this was marked).  The prefetches matter most when the
 // caches are cold, as after the pause of every picture-returning call on a
 // busy host: there they made the decode 5 to 30% faster (720x528 to 1080p
-// the most), where with warm caches they cost up to 5%.
-[[gnu::always_inline]] inline void PrefetchAhead(const PictureBuffer& p, int32_t x, int32_t y) {
-  const int32_t phase = x & 3;
-  const uint8_t* luma = p.originY + (16 * y + 4 * phase) * p.strideY + 16 * x + 64;
-  for (int32_t r = 0; r < 4; ++r) __builtin_prefetch(luma + r * p.strideY);
-  const int32_t chromaRow = 8 * y + 2 * phase;
-  const uint8_t* cb = p.originCb + chromaRow * p.strideCb + 8 * x + 64;
-  const uint8_t* cr = p.originCr + chromaRow * p.strideCr + 8 * x + 64;
-  __builtin_prefetch(cb);
-  __builtin_prefetch(cb + p.strideCb);
-  __builtin_prefetch(cr);
-  __builtin_prefetch(cr + p.strideCr);
-}
+// the most), where with warm caches they cost a few percent.
+class BandPrefetch {
+ public:
+  explicit BandPrefetch(const PictureBuffer& picture) : picture_(&picture) {}
+
+  [[gnu::always_inline]] void Ahead(int32_t x, int32_t y) {
+    if (y != row_) StartRow(y);
+    const ptrdiff_t phase = x & 3;
+    const uint8_t* luma = luma_ + 16 * x + phase * fourLumaRows_;
+    __builtin_prefetch(luma);
+    __builtin_prefetch(luma + lumaStride_);
+    __builtin_prefetch(luma + 2 * lumaStride_);
+    __builtin_prefetch(luma + 3 * lumaStride_);
+    const ptrdiff_t chroma = 8 * x + phase * twoChromaRows_;
+    __builtin_prefetch(cb_ + chroma);
+    __builtin_prefetch(cb_ + chroma + chromaStride_);
+    __builtin_prefetch(cr_ + chroma);
+    __builtin_prefetch(cr_ + chroma + chromaStride_);
+  }
+
+ private:
+  void StartRow(int32_t y) {
+    const PictureBuffer& p = *picture_;
+    row_ = y;
+    lumaStride_ = p.strideY;
+    chromaStride_ = p.strideCb;  // the same for both chroma planes
+    fourLumaRows_ = 4 * lumaStride_;
+    twoChromaRows_ = 2 * chromaStride_;
+    luma_ = p.originY + 16 * y * lumaStride_ + 64;
+    cb_ = p.originCb + 8 * y * chromaStride_ + 64;
+    cr_ = p.originCr + 8 * y * chromaStride_ + 64;
+  }
+
+  const PictureBuffer* picture_;
+  int32_t row_ = -1;
+  const uint8_t* luma_ = nullptr;
+  const uint8_t* cb_ = nullptr;
+  const uint8_t* cr_ = nullptr;
+  ptrdiff_t lumaStride_ = 0;
+  ptrdiff_t chromaStride_ = 0;
+  ptrdiff_t fourLumaRows_ = 0;
+  ptrdiff_t twoChromaRows_ = 0;
+};
 
 inline void SetFourVectors(MotionVector* v, MotionVector value) {
   v[0] = v[1] = v[2] = v[3] = value;

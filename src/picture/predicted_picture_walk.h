@@ -42,6 +42,8 @@ struct PredictedPictureWalk {
   const ClipRect clip;
   int32_t quant;
   Texture& texture;
+  BandPrefetch referenceBand{f.forwardReference};
+  BandPrefetch currentBand{f.currentPicture};
 
   bool ReadsBits(int32_t) const { return true; }
   void StartRow(int32_t) { ResetPredictionColumns(f); }
@@ -96,8 +98,8 @@ struct PredictedPictureWalk {
 
   int32_t MacroblockData(int32_t x, int32_t y) {
     const int32_t index = y * f.mbWidth + x;
-    PrefetchAhead(f.forwardReference, x, y);
-    PrefetchAhead(f.currentPicture, x, y);
+    referenceBand.Ahead(x, y);
+    currentBand.Ahead(x, y);
     const int32_t notCoded = reader.GetBit();
     f.mbStateMap[index] = static_cast<uint8_t>(notCoded);
     const MotionVector zero[4] = {};
