@@ -20,6 +20,8 @@
 #include "picture/neighbours.h"
 #include "primitives/dispatch/primitive_table.h"
 #include "primitives/vectors/chroma_vector.h"
+#include "primitives/vectors/vector_bits.h"
+#include "primitives/vectors/vector_prediction.h"
 
 namespace tavrin {
 
@@ -73,13 +75,34 @@ struct PredictedPictureWalk {
     for (int32_t b = 0; b < 4; ++b) row[b] = store[b] = v[b];
   }
 
+  // A one-vector macroblock's vector, predicted from the neighbours and its
+  // difference read, inline: what the vector primitive does for one vector
+  // (its arithmetic is shared), without the call and the checks of
+  // arguments the walk always passes valid; only the forward code is the
+  // stream's and checked.
+  int32_t DecodeOneVector(int32_t x, MotionVector& v) {
+    const int32_t fcode = c.picture.vopFcodeForward;
+    if (!vectors::IsValidFcode(fcode)) return RangeCodeError;
+    const vectors::Neighbourhood n{MvRowEntry(f, x),
+                                   MvRowEntry(f, x + 1),
+                                   MvRowEntry(f, x + 2),
+                                   vectors::AnyPresent(BlockFlagEntry(f, x)),
+                                   vectors::AnyPresent(BlockFlagEntry(f, x + 1)),
+                                   vectors::AnyPresent(BlockFlagEntry(f, x + 2))};
+    v = vectors::PredictBlockVector<0>(n, nullptr, kAllBlocksPresent);
+    return vectors::DecodeMotionDifference(&reader.bytePos, &reader.bitPos, &v, fcode);
+  }
+
   int32_t Inter(int32_t x, int32_t y, int32_t index, const PredictedMacroblockHeader& header) {
     InterMacroblock mb{x, y, header.mcbpc.mbType, header.cbpy, header.mcbpc.cbpc, quant, {}, {}};
     MotionVector* v = mb.luma;
-    int32_t status = primitives.DecodeMacroblockVectors(
-        &reader.bytePos, &reader.bitPos, MvRowEntry(f, x), MvRowEntry(f, x + 1),
-        MvRowEntry(f, x + 2), v, BlockFlagEntry(f, x), BlockFlagEntry(f, x + 1),
-        BlockFlagEntry(f, x + 2), kAllBlocksPresent, c.picture.vopFcodeForward, mb.mbType);
+    int32_t status = mb.mbType == MbInter || mb.mbType == MbInterQuant
+                         ? DecodeOneVector(x, v[0])
+                         : primitives.DecodeMacroblockVectors(
+                               &reader.bytePos, &reader.bitPos, MvRowEntry(f, x),
+                               MvRowEntry(f, x + 1), MvRowEntry(f, x + 2), v, BlockFlagEntry(f, x),
+                               BlockFlagEntry(f, x + 1), BlockFlagEntry(f, x + 2),
+                               kAllBlocksPresent, c.picture.vopFcodeForward, mb.mbType);
     if (status != 0) return status;
     if (mb.mbType == MbInter4v) {
       for (int32_t b = 0; b < 4; ++b)
