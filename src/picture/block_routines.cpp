@@ -15,6 +15,8 @@
 
 #include <cstdint>
 
+#include "primitives/wrapping_arithmetic.h"
+
 namespace tavrin {
 
 constinit BlockRoutineSet blockRoutines;
@@ -134,16 +136,7 @@ void RowPassNewer(int16_t* row) {
 
 // ---- Older-processor version ----
 
-// 32-bit two's-complement arithmetic throughout.
-inline int32_t Add32(int32_t a, int32_t b) {
-  return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
-}
-inline int32_t Sub32(int32_t a, int32_t b) {
-  return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
-}
-inline int32_t Mul32(int32_t a, int32_t b) {
-  return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
-}
+// 32-bit two's-complement arithmetic throughout (wrapping_arithmetic.h).
 
 // M(m, a, n, b) = (m·a + n·b + 2^15) >> 16.
 inline int32_t M(int32_t m, int32_t a, int32_t n, int32_t b) {

@@ -154,28 +154,54 @@ struct InterOutcome {
   }
 };
 
+// One inter block's codes and the arguments around them, as both inter
+// checks draw them: valid, damaged and garbage codes, a matrix one time in
+// three, quantisers out of range and bad start bits now and then, and
+// (nulls 1..4) a missing pointer one iteration in 33.
+struct InterCodes {
+  std::vector<uint8_t> bytes;
+  int32_t startBit = 0;
+  std::array<uint8_t, 64> matrix{};
+  bool useMatrix = false;
+  int32_t quant = 0;
+  int nulls = 0;
+  const uint8_t* weights() const { return useMatrix ? matrix.data() : nullptr; }
+};
+
+InterCodes RandomInterCodes(std::mt19937& rng, int iter) {
+  InterCodes in;
+  in.bytes = RandomStream(rng, false, iter % 10 != 0, &in.startBit);
+  if (iter % 59 == 4) in.startBit = -1;
+  for (auto& v : in.matrix) v = static_cast<uint8_t>(rng() % 4 == 0 ? rng() : 8 + rng() % 40);
+  in.useMatrix = rng() % 3 == 0;
+  in.quant = iter % 47 == 1 ? static_cast<int32_t>(rng() % 40) - 4 : 1 + static_cast<int32_t>(rng() % 31);
+  in.nulls = iter % 33 == 0 ? 1 + iter % 4 : 0;
+  return in;
+}
+
+// The codes of one inter block of eight coefficients, for timing.
+std::vector<uint8_t> BenchInterCodes() {
+  coeftest::BitWriter w;
+  std::mt19937 benchRng(3);
+  coeftest::PutRandomBlock(w, benchRng, coeftest::kInterTcoefCodes, 0, 8);
+  return w.Bytes();
+}
+
 TEST(CheckAsm, ReconstructInter) {
   CHECKASM_TRACE();
   auto rng = checkasm::Rng("ReconstructInter");
   for (const auto& c : checkasm::CandidatesOf(checkasm::Table().ReconstructInter)) {
     for (int iter = 0; iter < 6000; ++iter) {
-      int32_t startBit = 0;
-      const auto bytes = RandomStream(rng, false, iter % 10 != 0, &startBit);
-      if (iter % 59 == 4) startBit = -1;
-      std::array<uint8_t, 64> matrix;
-      for (auto& v : matrix) v = static_cast<uint8_t>(rng() % 4 == 0 ? rng() : 8 + rng() % 40);
-      const uint8_t* weights = rng() % 3 == 0 ? matrix.data() : nullptr;
-      const int32_t quant = iter % 47 == 1 ? static_cast<int32_t>(rng() % 40) - 4 : 1 + static_cast<int32_t>(rng() % 31);
-      const int nulls = iter % 33 == 0 ? 1 + iter % 4 : 0;
+      const InterCodes in = RandomInterCodes(rng, iter);
       const uint32_t fill = rng();
       auto run = [&](tavrin::ReconstructInterFn fn) {
         InterOutcome o{};
         for (size_t i = 0; i < o.residual.size(); ++i) o.residual[i] = static_cast<int16_t>(fill * (i + 1));
-        BytePointer p = nulls == 4 ? nullptr : bytes.data();
-        int32_t bit = startBit;
-        o.status = fn(nulls == 1 ? nullptr : &p, nulls == 2 ? nullptr : &bit,
-                      nulls == 3 ? nullptr : o.residual.data() + 8, quant, weights);
-        o.byteOffset = p == nullptr ? -1 : p - bytes.data();
+        BytePointer p = in.nulls == 4 ? nullptr : in.bytes.data();
+        int32_t bit = in.startBit;
+        o.status = fn(in.nulls == 1 ? nullptr : &p, in.nulls == 2 ? nullptr : &bit,
+                      in.nulls == 3 ? nullptr : o.residual.data() + 8, in.quant, in.weights());
+        o.byteOffset = p == nullptr ? -1 : p - in.bytes.data();
         o.bitPos = bit;
         return o;
       };
@@ -184,10 +210,7 @@ TEST(CheckAsm, ReconstructInter) {
       ASSERT_TRUE(want == got) << "variant " << c.variant << " iteration " << iter << " status "
                                << want.status << " / " << got.status;
     }
-    coeftest::BitWriter w;
-    std::mt19937 benchRng(3);
-    coeftest::PutRandomBlock(w, benchRng, coeftest::kInterTcoefCodes, 0, 8);
-    const auto bytes = w.Bytes();
+    const auto bytes = BenchInterCodes();
     checkasm::Bench("ReconstructInter 8 codes v" + std::to_string(c.variant), [&] {
       BytePointer p = bytes.data();
       int32_t bit = 0;
@@ -208,27 +231,20 @@ TEST(CheckAsm, ReconstructInterAdd) {
   auto rng = checkasm::Rng("ReconstructInterAdd");
   const auto fast = tavrin::reconstructionRoutines.reconstructInterAdd.get();
   for (int iter = 0; iter < 6000; ++iter) {
-    int32_t startBit = 0;
-    const auto bytes = RandomStream(rng, false, iter % 10 != 0, &startBit);
-    if (iter % 59 == 4) startBit = -1;
-    std::array<uint8_t, 64> matrix;
-    for (auto& v : matrix) v = static_cast<uint8_t>(rng() % 4 == 0 ? rng() : 8 + rng() % 40);
-    const uint8_t* weights = rng() % 3 == 0 ? matrix.data() : nullptr;
-    const int32_t quant = iter % 47 == 1 ? static_cast<int32_t>(rng() % 40) - 4 : 1 + static_cast<int32_t>(rng() % 31);
+    const InterCodes in = RandomInterCodes(rng, iter);
     const int32_t stride = iter % 51 == 7 ? static_cast<int32_t>(rng() % 8) : 8 + static_cast<int32_t>(rng() % 24);
-    const int nulls = iter % 33 == 0 ? 1 + iter % 4 : 0;
     std::vector<uint8_t> picture(12 * 40);
     const int shade = static_cast<int>(rng() % 3);  // dark, bright or random samples
     for (auto& v : picture) v = static_cast<uint8_t>(shade == 0 ? rng() % 8 : shade == 1 ? 248 + rng() % 8 : rng());
     auto run = [&](tavrin::ReconstructInterAddFn fn, std::vector<uint8_t>& out, std::ptrdiff_t& offset,
                    int32_t& bit) {
       out = picture;
-      BytePointer p = nulls == 4 ? nullptr : bytes.data();
-      bit = startBit;
+      BytePointer p = in.nulls == 4 ? nullptr : in.bytes.data();
+      bit = in.startBit;
       const PrimitiveStatus status =
-          fn(nulls == 1 ? nullptr : &p, nulls == 2 ? nullptr : &bit, quant, weights,
-             nulls == 3 ? nullptr : out.data() + 2 * 40 + 3, stride);
-      offset = p == nullptr ? -1 : p - bytes.data();
+          fn(in.nulls == 1 ? nullptr : &p, in.nulls == 2 ? nullptr : &bit, in.quant, in.weights(),
+             in.nulls == 3 ? nullptr : out.data() + 2 * 40 + 3, stride);
+      offset = p == nullptr ? -1 : p - in.bytes.data();
       return status;
     };
     std::vector<uint8_t> want, got;
@@ -241,10 +257,7 @@ TEST(CheckAsm, ReconstructInterAdd) {
     ASSERT_EQ(wantBit, gotBit) << "iteration " << iter;
     ASSERT_TRUE(want == got) << "iteration " << iter;
   }
-  coeftest::BitWriter w;
-  std::mt19937 benchRng(3);
-  coeftest::PutRandomBlock(w, benchRng, coeftest::kInterTcoefCodes, 0, 8);
-  const auto bytes = w.Bytes();
+  const auto bytes = BenchInterCodes();
   std::array<uint8_t, 8 * 32> picture{};
   const std::pair<const char*, tavrin::ReconstructInterAddFn> forms[] = {
       {"reference", tavrin::reference::ReconstructInterAdd}, {"fastest", fast}};
@@ -296,19 +309,28 @@ TEST(CheckAsm, InverseDct8x8) {
 }
 
 #if defined(__SSE2__)
+// A block whose rows named in filled (random) hold random coefficients, all
+// 16-bit values every third iteration, the 12-bit range otherwise; the
+// other rows are zero.
+std::array<int16_t, 64> RandomRows(std::mt19937& rng, int iter, uint32_t& filled) {
+  std::array<int16_t, 64> block{};
+  filled = rng() & 0xFF;
+  for (size_t i = 0; i < 64; ++i) {
+    if (((filled >> (i / 8)) & 1) == 0) continue;
+    block[i] = iter % 3 == 0 ? static_cast<int16_t>(rng())
+                             : static_cast<int16_t>(static_cast<int32_t>(rng() % 4096) - 2048);
+  }
+  return block;
+}
+
 // The transform told which rows are nonzero, against the whole transform:
 // blocks with random rows cleared, every mask that covers them.
 TEST(CheckAsm, InverseDctRows) {
   CHECKASM_TRACE();
   auto rng = checkasm::Rng("InverseDctRows");
   for (int iter = 0; iter < 20000; ++iter) {
-    alignas(16) std::array<int16_t, 64> block{};
-    const uint32_t filled = rng() & 0xFF;
-    for (size_t i = 0; i < 64; ++i) {
-      if (((filled >> (i / 8)) & 1) == 0) continue;
-      block[i] = iter % 3 == 0 ? static_cast<int16_t>(rng())
-                               : static_cast<int16_t>(static_cast<int32_t>(rng() % 4096) - 2048);
-    }
+    uint32_t filled = 0;
+    alignas(16) const std::array<int16_t, 64> block = RandomRows(rng, iter, filled);
     const uint32_t mask = filled | (rng() & 0xFF);  // extra rows may be named
     alignas(16) std::array<int16_t, 64> want{}, got{};
     tavrin::reconstruction::InverseDct(block.data(), want.data());
@@ -323,13 +345,8 @@ TEST(CheckAsm, InverseDctAdd) {
   CHECKASM_TRACE();
   auto rng = checkasm::Rng("InverseDctAdd");
   for (int iter = 0; iter < 20000; ++iter) {
-    alignas(16) std::array<int16_t, 64> block{};
-    const uint32_t filled = rng() & 0xFF;
-    for (size_t i = 0; i < 64; ++i) {
-      if (((filled >> (i / 8)) & 1) == 0) continue;
-      block[i] = iter % 3 == 0 ? static_cast<int16_t>(rng())
-                               : static_cast<int16_t>(static_cast<int32_t>(rng() % 4096) - 2048);
-    }
+    uint32_t filled = 0;
+    alignas(16) const std::array<int16_t, 64> block = RandomRows(rng, iter, filled);
     const uint32_t mask = filled | (rng() & 0xFF);
     const int32_t stride = 8 + static_cast<int32_t>(rng() % 16);
     std::vector<uint8_t> want(10 * 24);

@@ -23,13 +23,17 @@ inline void Store16(uint8_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<_
 // The low eight bytes as eight 16-bit lanes.
 inline __m128i Widen8(__m128i v) { return _mm_unpacklo_epi8(v, _mm_setzero_si128()); }
 
-// Eight samples (16-bit lanes, 0..255) plus eight residual values, clamped
-// to 0..255, in the low eight bytes.  The saturating add cannot change the
-// clamped result: a sum beyond 16 bits is beyond 0..255 on the same side.
-inline __m128i AddResidualRow(__m128i samples, const int16_t* residual) {
-  const __m128i r = _mm_loadu_si128(reinterpret_cast<const __m128i*>(residual));
-  const __m128i sum = _mm_adds_epi16(samples, r);
+// Eight samples (16-bit lanes, 0..255) plus eight residual values (16-bit
+// lanes), clamped to 0..255, in the low eight bytes.  The saturating add
+// cannot change the clamped result: a sum beyond 16 bits is beyond 0..255
+// on the same side.
+inline __m128i AddResidualValues(__m128i samples, __m128i residual) {
+  const __m128i sum = _mm_adds_epi16(samples, residual);
   return _mm_packus_epi16(sum, sum);
+}
+inline __m128i AddResidualRow(__m128i samples, const int16_t* residual) {
+  return AddResidualValues(samples,
+                           _mm_loadu_si128(reinterpret_cast<const __m128i*>(residual)));
 }
 
 // (a + b + 1 - rc) >> 1 per byte, rc 0 or 1 given as the byte mask rcOnes

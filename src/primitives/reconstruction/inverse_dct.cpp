@@ -130,24 +130,29 @@ void InverseDctStore(const int16_t* block, uint8_t* destination, int32_t stride)
   }
 }
 
-void InverseDctAdd(const int16_t* input, uint32_t, uint8_t* destination, int32_t stride) {
-  alignas(16) int16_t out[64];
-  InverseDct(input, out);
+namespace {
+// Adds 64 values (raster order) to the 8x8 samples at destination, each sum
+// clamped to 0..255.
+void AddClamped(const int16_t* values, uint8_t* destination, int32_t stride) {
   for (int32_t r = 0; r < 8; ++r) {
     uint8_t* line = destination + static_cast<std::ptrdiff_t>(r) * stride;
     for (int32_t c = 0; c < 8; ++c) {
-      line[c] = static_cast<uint8_t>(std::clamp<int32_t>(line[c] + out[8 * r + c], 0, 255));
+      line[c] = static_cast<uint8_t>(std::clamp<int32_t>(line[c] + values[8 * r + c], 0, 255));
     }
   }
 }
+}  // namespace
+
+void InverseDctAdd(const int16_t* input, uint32_t, uint8_t* destination, int32_t stride) {
+  alignas(16) int16_t out[64];
+  InverseDct(input, out);
+  AddClamped(out, destination, stride);
+}
 
 void AddFlat(int16_t value, uint8_t* destination, int32_t stride) {
-  for (int32_t r = 0; r < 8; ++r) {
-    uint8_t* line = destination + static_cast<std::ptrdiff_t>(r) * stride;
-    for (int32_t c = 0; c < 8; ++c) {
-      line[c] = static_cast<uint8_t>(std::clamp<int32_t>(line[c] + value, 0, 255));
-    }
-  }
+  int16_t values[64];
+  std::fill(values, values + 64, value);
+  AddClamped(values, destination, stride);
 }
 
 }  // namespace tavrin::reconstruction

@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "primitives/blockcopy/sse2_rows.h"
 #include "primitives/reconstruction/inverse_dct.h"
 #include "primitives/reconstruction/reconstruction.h"
 
@@ -183,14 +184,10 @@ void InverseDctStore(const int16_t* block, uint8_t* destination, int32_t stride)
 }
 
 namespace {
-// A row of eight samples plus eight 16-bit values, clamped to 0..255.  The
-// saturating add cannot change the clamped result: a sum beyond 16 bits is
-// beyond 0..255 on the same side.
+// A row of eight picture samples with eight 16-bit values added, clamped.
 inline void AddRow(uint8_t* line, __m128i values) {
-  const __m128i samples =
-      _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(line)), _mm_setzero_si128());
-  const __m128i sum = _mm_adds_epi16(samples, values);
-  _mm_storel_epi64(reinterpret_cast<__m128i*>(line), _mm_packus_epi16(sum, sum));
+  using namespace blockcopy_sse2;
+  Store8(line, AddResidualValues(Widen8(Load8(line)), values));
 }
 }  // namespace
 

@@ -7,23 +7,13 @@
 #include <cstring>
 
 #include "primitives/primitive_types.h"
+#include "primitives/wrapping_arithmetic.h"
 
 namespace tavrin::vectors {
 
-// 32-bit two's-complement arithmetic: the products and sums wrap rather than
-// overflow, whatever the temporal distances.
-inline int32_t Mul32(int32_t a, int32_t b) {
-  return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
-}
-inline int32_t Add32(int32_t a, int32_t b) {
-  return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
-}
-inline int32_t Sub32(int32_t a, int32_t b) {
-  return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
-}
-
 // One component: forward and backward from the co-located component mv and
-// the delta component mvd.  trd must be positive.
+// the delta component mvd.  trd must be positive; the products and sums wrap
+// rather than overflow, whatever the temporal distances.
 inline void DirectComponent(int32_t mv, int32_t mvd, int32_t trb, int32_t trd, int16_t* forward,
                             int16_t* backward) {
   const int32_t f = Add32(mvd, Mul32(trb, mv) / trd);

@@ -4,6 +4,7 @@
 
 #include "primitives/vectors/chroma_vector.h"
 #include "primitives/vectors/vectors.h"
+#include "primitives/wrapping_arithmetic.h"
 
 namespace tavrin::reference {
 
@@ -12,13 +13,7 @@ namespace {
 // Positions are in full samples and vectors in half samples; the bounds are
 // formed in 32-bit two's-complement arithmetic, so absurd rectangles wrap
 // instead of overflowing.
-int32_t Twice(int32_t v) { return static_cast<int32_t>(static_cast<uint32_t>(v) * 2u); }
-int32_t Add32(int32_t a, int32_t b) {
-  return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
-}
-int32_t Sub32(int32_t a, int32_t b) {
-  return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
-}
+int32_t Twice(int32_t v) { return Mul32(v, 2); }
 
 // One component: the block at full-sample position `position` moved by v
 // must start between `origin` and origin + extent - size.
