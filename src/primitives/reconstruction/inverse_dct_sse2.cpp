@@ -95,16 +95,36 @@ inline __m128i Sub(__m128i a, __m128i b) { return _mm_subs_epi16(a, b); }
 inline __m128i MulHigh(__m128i a, int16_t c) { return _mm_mulhi_epi16(a, _mm_set1_epi16(c)); }
 
 // The column pass over the eight row-pass output rows x[0..7], in place.
+// With kUpperOnly, x[4..7] are zero (the row-pass outputs of zero rows 4 to
+// 7) and the terms they would add or subtract are left out: a saturating
+// add or subtract of zero changes nothing.
+template <bool kUpperOnly = false>
 [[gnu::always_inline]] inline void ColumnPass(__m128i (&x)[8]) {
   constexpr int16_t kT1 = 13036;
   constexpr int16_t kT2 = 27146;
   constexpr int16_t kT3 = -21746;
   constexpr int16_t kT4 = -19195;
 
-  const __m128i t1 = Add(x[1], MulHigh(x[7], kT1));
-  const __m128i t7 = Sub(MulHigh(x[1], kT1), x[7]);
-  const __m128i t3 = Add(Add(MulHigh(x[5], kT3), x[5]), x[3]);
-  const __m128i t5 = Sub(x[5], Add(MulHigh(x[3], kT3), x[3]));
+  __m128i t1, t7, t3, t5, t2, t6, even, odd;
+  if constexpr (kUpperOnly) {
+    t1 = x[1];
+    t7 = MulHigh(x[1], kT1);
+    t3 = x[3];
+    t5 = Sub(_mm_setzero_si128(), Add(MulHigh(x[3], kT3), x[3]));
+    t2 = x[2];
+    t6 = MulHigh(x[2], kT2);
+    even = x[0];
+    odd = x[0];
+  } else {
+    t1 = Add(x[1], MulHigh(x[7], kT1));
+    t7 = Sub(MulHigh(x[1], kT1), x[7]);
+    t3 = Add(Add(MulHigh(x[5], kT3), x[5]), x[3]);
+    t5 = Sub(x[5], Add(MulHigh(x[3], kT3), x[3]));
+    t2 = Add(MulHigh(x[6], kT2), x[2]);
+    t6 = Sub(MulHigh(x[2], kT2), x[6]);
+    even = Add(x[0], x[4]);
+    odd = Sub(x[0], x[4]);
+  }
   const __m128i b0 = Add(t3, t1);
   const __m128i u = Sub(t1, t3);
   const __m128i v = Sub(t7, t5);
@@ -114,10 +134,6 @@ inline __m128i MulHigh(__m128i a, int16_t c) { return _mm_mulhi_epi16(a, _mm_set
   const __m128i b1 = Add(sum, MulHigh(sum, kT4));
   const __m128i b2 = Add(MulHigh(difference, kT4), difference);
 
-  const __m128i t2 = Add(MulHigh(x[6], kT2), x[2]);
-  const __m128i t6 = Sub(MulHigh(x[2], kT2), x[6]);
-  const __m128i even = Add(x[0], x[4]);
-  const __m128i odd = Sub(x[0], x[4]);
   const __m128i a0 = Add(even, t2);
   const __m128i a3 = Sub(even, t2);
   const __m128i a1 = Add(odd, t6);
@@ -136,22 +152,38 @@ inline __m128i MulHigh(__m128i a, int16_t c) { return _mm_mulhi_epi16(a, _mm_set
 // A zero row's row-pass outputs: every lane is its rounding term >> 12.
 constexpr int16_t ZeroRowOutput(int r) { return static_cast<int16_t>(kRowRounding[r] >> 12); }
 
-// The row pass of the rows named in nonzero (all of them by default); the
-// others take their constant outputs.  Unrolled, so that each row's tables
-// and constants are fixed.
-template <int... kRows>
+// The row pass of the rows named in kRowMask; the others take their
+// constant outputs.  Unrolled, so that each row's tables and constants are
+// fixed.
+template <uint32_t kRowMask, int... kRows>
 [[gnu::always_inline]] inline void RowPasses(const int16_t* input, __m128i (&rows)[8],
-                                             uint32_t nonzero,
                                              std::integer_sequence<int, kRows...>) {
-  ((rows[kRows] = (nonzero >> kRows) & 1 ? RowPass<kRows>(input)
-                                          : _mm_set1_epi16(ZeroRowOutput(kRows))),
+  ((rows[kRows] = (kRowMask >> kRows) & 1 ? RowPass<kRows>(input)
+                                           : _mm_set1_epi16(ZeroRowOutput(kRows))),
    ...);
 }
 
-[[gnu::always_inline]] inline void Transform(const int16_t* input, __m128i (&rows)[8],
-                                             uint32_t nonzero = 0xFF) {
-  RowPasses(input, rows, nonzero, std::make_integer_sequence<int, 8>{});
+[[gnu::always_inline]] inline void Transform(const int16_t* input, __m128i (&rows)[8]) {
+  RowPasses<0xFF>(input, rows, std::make_integer_sequence<int, 8>{});
   ColumnPass(rows);
+}
+
+// The same told which rows may be nonzero.  Only two shapes are told apart,
+// the lower half zero or not: a branch per row costs more in mispredictions
+// than the row passes it saves, since sparse blocks hold their few
+// coefficients in any row.
+[[gnu::always_inline]] inline void Transform(const int16_t* input, __m128i (&rows)[8],
+                                             uint32_t nonzero) {
+  if ((nonzero & 0xF0) == 0) {
+    // Zero rows 4 to 7 give zero row-pass outputs (their rounding terms are
+    // below 4096).
+    static_assert(ZeroRowOutput(4) == 0 && ZeroRowOutput(5) == 0 && ZeroRowOutput(6) == 0 &&
+                  ZeroRowOutput(7) == 0);
+    RowPasses<0x0F>(input, rows, std::make_integer_sequence<int, 8>{});
+    ColumnPass<true>(rows);
+  } else {
+    Transform(input, rows);
+  }
 }
 }  // namespace
 
