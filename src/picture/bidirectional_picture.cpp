@@ -41,7 +41,6 @@ struct BidirectionalPicture {
   int32_t quant;
   MotionVector forwardPredictor{0, 0};
   MotionVector backwardPredictor{0, 0};
-  alignas(16) int16_t residual[64];
   BandPrefetch pastBand{past};
   BandPrefetch futureBand{future};
   BandPrefetch currentBand{cur};
@@ -62,7 +61,7 @@ struct BidirectionalPicture {
 
 
   int32_t AddResiduals(int32_t x, int32_t y, int32_t cbpb) {
-    const InterBlockCoding coding{reader, quant, matrix, kRounding, residual};
+    const InterBlockCoding coding{reader, quant, matrix};
     return AddCodedResiduals(coding, cur, x, y, cbpb);
   }
 
@@ -212,10 +211,7 @@ int32_t DecodeBidirectionalPicture(DecoderContext& c) {
                          PictureClipRect(c),
                          ToInt32(c.picture.vopTime - f.pastAnchorTime),
                          ToInt32(f.futureAnchorTime - f.pastAnchorTime),
-                         c.picture.vopQuant,
-                         {},
-                         {},
-                         {}};
+                         c.picture.vopQuant};
   return WalkMacroblocks(c, p);
 }
 

@@ -10,23 +10,6 @@
 
 namespace tavrin {
 
-int32_t PredictInterBlock(const InterBlockCoding& coding, const PictureBuffer& ref,
-                          const PictureBuffer& cur, int32_t x, int32_t y, int32_t block,
-                          const MotionVector& v, bool coded) {
-  const int32_t stride = BlockStride(cur, block);
-  const uint8_t* from = BlockOrigin(ref, x, y, block);
-  uint8_t* to = BlockOrigin(cur, x, y, block);
-  if (!coded) {
-    primitives.PredictHalfSample8x8(from, stride, to, stride, &v, coding.rounding);
-    return 0;
-  }
-  const int32_t status = primitives.ReconstructInter(&coding.reader.bytePos, &coding.reader.bitPos,
-                                                     coding.residual, coding.quant, coding.matrix);
-  if (status != 0) return status;
-  primitives.PredictAddResidual8x8(from, stride, coding.residual, to, stride, &v, coding.rounding);
-  return 0;
-}
-
 // The coded blocks in block order: block 0 is the highest of the six bits.
 int32_t AddResidualBlocks(const InterBlockCoding& coding, const PictureBuffer& cur, int32_t x,
                           int32_t y, uint32_t cbp) {

@@ -16,16 +16,7 @@ struct InterBlockCoding {
   BitReader& reader;
   int32_t quant;
   const uint8_t* matrix;  // non-intra matrix, or null
-  int32_t rounding;
-  int16_t* residual;      // 64 values, 16-byte aligned
 };
-
-// Block 0..5 of macroblock (x, y) predicted from ref at vector v into cur;
-// when coded, its residual is decoded and added.  0, or the status of the
-// residual's decoding.
-int32_t PredictInterBlock(const InterBlockCoding& coding, const PictureBuffer& ref,
-                          const PictureBuffer& cur, int32_t x, int32_t y, int32_t block,
-                          const MotionVector& v, bool coded);
 
 // Predicting macroblock (x, y) of cur from ref: the luma with one vector as
 // one 16x16 block, and both chroma blocks with the chroma vector in one
@@ -35,6 +26,15 @@ inline void PredictLuma(const PictureBuffer& ref, const PictureBuffer& cur, int3
   const ptrdiff_t offset = ptrdiff_t{16} * (y * cur.strideY + x);
   primitives.PredictHalfSample16x16(ref.originY + offset, cur.strideY, cur.originY + offset,
                                     cur.strideY, &v, rounding);
+}
+
+// Luma block b (0..3) of macroblock (x, y) predicted with its own vector.
+inline void PredictLumaBlock(const PictureBuffer& ref, const PictureBuffer& cur, int32_t x,
+                             int32_t y, int32_t b, const MotionVector& v, int32_t rounding) {
+  const ptrdiff_t offset = ptrdiff_t{16} * y * cur.strideY + 16 * x +
+                           ptrdiff_t{8} * (b >> 1) * cur.strideY + 8 * (b & 1);
+  primitives.PredictHalfSample8x8(ref.originY + offset, cur.strideY, cur.originY + offset,
+                                  cur.strideY, &v, rounding);
 }
 
 inline void PredictChroma(const PictureBuffer& ref, const PictureBuffer& cur, int32_t x,

@@ -75,39 +75,55 @@ struct PredictedPictureWalk {
     for (int32_t b = 0; b < 4; ++b) row[b] = store[b] = v[b];
   }
 
-  // A one-vector macroblock's vector, predicted from the neighbours and its
-  // difference read, inline: what the vector primitive does for one vector
-  // (its arithmetic is shared), without the call and the checks of
-  // arguments the walk always passes valid; only the forward code is the
-  // stream's and checked.
+  // A macroblock's vectors, predicted from the neighbours and their
+  // differences read, inline: what the vector primitive does (its
+  // arithmetic is shared), without the call and the checks of arguments the
+  // walk always passes valid; only the forward code is the stream's and
+  // checked.  Every block of the current macroblock is present.
+  vectors::Neighbourhood Neighbours(int32_t x) const {
+    return vectors::Neighbourhood{MvRowEntry(f, x),
+                                  MvRowEntry(f, x + 1),
+                                  MvRowEntry(f, x + 2),
+                                  vectors::AnyPresent(BlockFlagEntry(f, x)),
+                                  vectors::AnyPresent(BlockFlagEntry(f, x + 1)),
+                                  vectors::AnyPresent(BlockFlagEntry(f, x + 2))};
+  }
+
   int32_t DecodeOneVector(int32_t x, MotionVector& v) {
     const int32_t fcode = c.picture.vopFcodeForward;
     if (!vectors::IsValidFcode(fcode)) return RangeCodeError;
-    const vectors::Neighbourhood n{MvRowEntry(f, x),
-                                   MvRowEntry(f, x + 1),
-                                   MvRowEntry(f, x + 2),
-                                   vectors::AnyPresent(BlockFlagEntry(f, x)),
-                                   vectors::AnyPresent(BlockFlagEntry(f, x + 1)),
-                                   vectors::AnyPresent(BlockFlagEntry(f, x + 2))};
-    v = vectors::PredictBlockVector<0>(n, nullptr, kAllBlocksPresent);
+    v = vectors::PredictBlockVector<0>(Neighbours(x), nullptr, kAllBlocksPresent);
     return vectors::DecodeMotionDifference(&reader.bytePos, &reader.bitPos, &v, fcode);
+  }
+
+  // Each block's prediction takes the vectors of the blocks before it.
+  template <int kBlock>
+  int32_t DecodeBlockVector(const vectors::Neighbourhood& n, MotionVector* v, int32_t fcode) {
+    v[kBlock] = vectors::PredictBlockVector<kBlock>(n, v, kAllBlocksPresent);
+    return vectors::DecodeMotionDifference(&reader.bytePos, &reader.bitPos, &v[kBlock], fcode);
+  }
+
+  int32_t DecodeFourVectors(int32_t x, MotionVector* v) {
+    const int32_t fcode = c.picture.vopFcodeForward;
+    if (!vectors::IsValidFcode(fcode)) return RangeCodeError;
+    const vectors::Neighbourhood n = Neighbours(x);
+    int32_t status = DecodeBlockVector<0>(n, v, fcode);
+    if (status == 0) status = DecodeBlockVector<1>(n, v, fcode);
+    if (status == 0) status = DecodeBlockVector<2>(n, v, fcode);
+    if (status == 0) status = DecodeBlockVector<3>(n, v, fcode);
+    return status;
   }
 
   int32_t Inter(int32_t x, int32_t y, int32_t index, const PredictedMacroblockHeader& header) {
     InterMacroblock mb{x, y, header.mcbpc.mbType, header.cbpy, header.mcbpc.cbpc, quant, {}, {}};
     MotionVector* v = mb.luma;
-    int32_t status = mb.mbType == MbInter || mb.mbType == MbInterQuant
-                         ? DecodeOneVector(x, v[0])
-                         : primitives.DecodeMacroblockVectors(
-                               &reader.bytePos, &reader.bitPos, MvRowEntry(f, x),
-                               MvRowEntry(f, x + 1), MvRowEntry(f, x + 2), v, BlockFlagEntry(f, x),
-                               BlockFlagEntry(f, x + 1), BlockFlagEntry(f, x + 2),
-                               kAllBlocksPresent, c.picture.vopFcodeForward, mb.mbType);
+    const bool four = mb.mbType == MbInter4v;
+    int32_t status = four ? DecodeFourVectors(x, v) : DecodeOneVector(x, v[0]);
     if (status != 0) return status;
-    if (mb.mbType == MbInter4v) {
+    if (four) {
       for (int32_t b = 0; b < 4; ++b)
         ClipBlockVector(v[b], clip, BlockX(x, b), BlockY(y, b), 8);
-      primitives.DeriveChromaVector4(v, &mb.chroma, kAllBlocksPresent);
+      mb.chroma = vectors::ChromaVectorOfFour(v);
     } else {
       ClipBlockVector(v[0], clip, BlockX(x, -1), BlockY(y, -1), 16);
       v[1] = v[2] = v[3] = v[0];

@@ -25,4 +25,22 @@ namespace tavrin::vectors {
   return MotionVector{ChromaComponent(luma.x), ChromaComponent(luma.y)};
 }
 
+// Of four luma vectors: the sum of a component, sixteen times the chroma
+// value in chroma half samples, rounded so that whole multiples of 16 give
+// an even value and the remainder picks the nearest chroma half-sample
+// position; symmetric about zero.
+inline constexpr uint8_t kSixteenthRounding[16] = {0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 2, 2};
+
+[[gnu::always_inline]] inline int16_t ChromaOfSumOfFour(int32_t sum) {
+  const int32_t m = sum < 0 ? -sum : sum;
+  const int32_t c = (m >> 4) * 2 + kSixteenthRounding[m & 15];
+  return static_cast<int16_t>(sum < 0 ? -c : c);
+}
+
+[[gnu::always_inline]] inline MotionVector ChromaVectorOfFour(const MotionVector* luma) {
+  return MotionVector{
+      ChromaOfSumOfFour(int32_t{luma[0].x} + luma[1].x + luma[2].x + luma[3].x),
+      ChromaOfSumOfFour(int32_t{luma[0].y} + luma[1].y + luma[2].y + luma[3].y)};
+}
+
 }  // namespace tavrin::vectors

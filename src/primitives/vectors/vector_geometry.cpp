@@ -27,19 +27,18 @@ int16_t ClipComponent(int16_t v, int32_t position, int32_t origin, int32_t exten
   return v;
 }
 
-// Rounding of the sum of 4, 3, 2 or 1 luma vectors (n = 16, 12, 8, 4) to a
-// chroma vector: whole multiples of n give an even value, the remainder
-// picks the nearest chroma half-sample position.
-constexpr uint8_t kT16[16] = {0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 2, 2};
+// Rounding of the sum of 3, 2 or 1 luma vectors (n = 12, 8, 4) to a chroma
+// vector, as for four (chroma_vector.h): whole multiples of n give an even
+// value, the remainder picks the nearest chroma half-sample position.
 constexpr uint8_t kT12[12] = {0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 2, 2};
 constexpr uint8_t kT8[8] = {0, 0, 1, 1, 1, 1, 1, 2};
 constexpr uint8_t kT4[4] = {0, 1, 1, 1};
 
 int16_t ChromaOfSum(int32_t sum, int count) {
+  if (count == 4) return vectors::ChromaOfSumOfFour(sum);
   const int32_t m = sum < 0 ? -sum : sum;
   int32_t c = 0;
   switch (count) {
-    case 4: c = (m >> 4) * 2 + kT16[m & 15]; break;
     case 3: c = (m / 12) * 2 + kT12[m % 12]; break;
     case 2: c = (m >> 3) * 2 + kT8[m & 7]; break;
     default: c = (m >> 2) * 2 + kT4[m & 3]; break;  // one block, or none (sum 0)
