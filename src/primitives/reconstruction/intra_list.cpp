@@ -121,7 +121,7 @@ PrimitiveStatus ReconstructIntraList(InverseDctStoreFn store, bool coded,
     block[position] = static_cast<int16_t>(value);
   }
   ApplyMismatchControl(block, sum);
-  store(block, destination, stride);
+  store(block, 0xFF, destination, stride);
   return Ok;
 }
 

@@ -37,6 +37,7 @@ int32_t DcOrDefault(int16_t dc) { return dc < 0 ? 1024 : dc; }
 struct IntraLevels {
   alignas(16) int16_t quantised[64];
   alignas(16) int16_t block[64];
+  uint32_t rows = 1;  // the rows that may hold values (bit r for row r); the DC's always
 };
 
 // Table levels dequantise inside the 12-bit range; only escaped ones need
@@ -55,6 +56,7 @@ PrimitiveStatus DecodeLevels(BytePointer* bytePos, int32_t* bitPos, const ScanTa
         if constexpr (decltype(escaped)::value) value = ClampCoefficient(value);
         levels.quantised[position] = static_cast<int16_t>(level);
         levels.block[position] = static_cast<int16_t>(value);
+        levels.rows |= 1u << (position >> 3);
       });
   if (status == Ok) bits.StoreTo(bytePos, bitPos);
   return status;
@@ -77,6 +79,7 @@ bool PredictEdge(const int16_t* edge, int32_t step, const IntraBlockSetup& setup
     levels.quantised[position] = static_cast<int16_t>(level);
     levels.block[position] =
         static_cast<int16_t>(level == 0 ? 0 : ClampCoefficient(dequantise(level)));
+    levels.rows |= 1u << (position >> 3);
     predicted = true;
   }
   return predicted;
@@ -145,7 +148,7 @@ void SaveEdge(const IntraLevels& levels, int32_t step, int16_t* edge) {
     return Ok;
   }
   levels.block[0] = static_cast<int16_t>(dc);
-  store(levels.block, destination, stride);
+  store(levels.block, levels.rows, destination, stride);
   return Ok;
 }
 

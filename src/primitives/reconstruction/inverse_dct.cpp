@@ -119,7 +119,7 @@ void InverseDct(const int16_t* input, int16_t* output) {
 // The portable form transforms every row; zero rows cost it little.
 void InverseDctRows(const int16_t* input, int16_t* output, uint32_t) { InverseDct(input, output); }
 
-void InverseDctStore(const int16_t* block, uint8_t* destination, int32_t stride) {
+void InverseDctStore(const int16_t* block, uint32_t, uint8_t* destination, int32_t stride) {
   alignas(16) int16_t out[64];
   InverseDct(block, out);
   for (int32_t r = 0; r < 8; ++r) {

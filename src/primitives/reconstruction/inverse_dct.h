@@ -19,9 +19,10 @@ void InverseDct(const int16_t* input, int16_t* output);
 // outputs are those of InverseDct.
 void InverseDctRows(const int16_t* input, int16_t* output, uint32_t rows);
 
-// Transforms the block and stores the outputs, each saturated to 0..255, at
-// destination + row * stride + column.  The block itself is not changed.
-void InverseDctStore(const int16_t* block, uint8_t* destination, int32_t stride);
+// Transforms the block (rows as for InverseDctRows) and stores the outputs,
+// each saturated to 0..255, at destination + row * stride + column.  The
+// block itself is not changed.
+void InverseDctStore(const int16_t* block, uint32_t rows, uint8_t* destination, int32_t stride);
 
 // The transform (rows as for InverseDctRows) added to the 8x8 samples at
 // destination + row * stride + column, each sum clamped to 0..255: an inter
@@ -36,7 +37,7 @@ void AddFlat(int16_t value, uint8_t* destination, int32_t stride);
 namespace sse2 {
 void InverseDct(const int16_t* input, int16_t* output);
 void InverseDctRows(const int16_t* input, int16_t* output, uint32_t rows);
-void InverseDctStore(const int16_t* block, uint8_t* destination, int32_t stride);
+void InverseDctStore(const int16_t* block, uint32_t rows, uint8_t* destination, int32_t stride);
 void InverseDctAdd(const int16_t* input, uint32_t rows, uint8_t* destination, int32_t stride);
 void AddFlat(int16_t value, uint8_t* destination, int32_t stride);
 }  // namespace sse2

@@ -203,9 +203,10 @@ void InverseDctRows(const int16_t* input, int16_t* output, uint32_t nonzero) {
   }
 }
 
-void InverseDctStore(const int16_t* block, uint8_t* destination, int32_t stride) {
+void InverseDctStore(const int16_t* block, uint32_t nonzero, uint8_t* destination,
+                     int32_t stride) {
   __m128i rows[8];
-  Transform(block, rows);
+  Transform(block, rows, nonzero);
   const std::ptrdiff_t s = stride;
   for (int r = 0; r < 8; r += 2) {
     const __m128i bytes = _mm_packus_epi16(rows[r], rows[r + 1]);

@@ -10,7 +10,8 @@ namespace tavrin::reconstruction {
 using InverseDctFn = void (*)(const int16_t* input, int16_t* output);
 // The transform told which input rows may be nonzero (inverse_dct.h).
 using InverseDctRowsFn = void (*)(const int16_t* input, int16_t* output, uint32_t rows);
-using InverseDctStoreFn = void (*)(const int16_t* block, uint8_t* destination, int32_t stride);
+using InverseDctStoreFn = void (*)(const int16_t* block, uint32_t rows, uint8_t* destination,
+                                   int32_t stride);
 using InverseDctAddFn = void (*)(const int16_t* input, uint32_t rows, uint8_t* destination,
                                  int32_t stride);
 using AddFlatFn = void (*)(int16_t value, uint8_t* destination, int32_t stride);

@@ -140,7 +140,7 @@ TEST(InverseDct, EqualsThePlainArithmeticOnRandomBlocks) {
     // Store form: saturated to 0..255, strided, nothing around it touched.
     uint8_t picture[12 * 20];
     std::fill(std::begin(picture), std::end(picture), uint8_t{0xA5});
-    reconstruction::InverseDctStore(in, picture + 2 * 20 + 3, 20);
+    reconstruction::InverseDctStore(in, 0xFF, picture + 2 * 20 + 3, 20);
     for (int y = 0; y < 12; ++y) {
       for (int x = 0; x < 20; ++x) {
         const bool inside = y >= 2 && y < 10 && x >= 3 && x < 11;
@@ -158,7 +158,7 @@ TEST(InverseDct, ZeroBlockStaysZeroInBothForms) {
   EXPECT_TRUE(std::all_of(block, block + 64, [](int16_t v) { return v == 0; }));
   uint8_t pixels[64];
   std::fill(std::begin(pixels), std::end(pixels), uint8_t{9});
-  reconstruction::InverseDctStore(block, pixels, 8);
+  reconstruction::InverseDctStore(block, 0xFF, pixels, 8);
   EXPECT_TRUE(std::all_of(pixels, pixels + 64, [](uint8_t v) { return v == 0; }));
 }
 

@@ -245,7 +245,7 @@ struct PlainIntra {
     }
     int16_t block[64] = {static_cast<int16_t>(out.dc)};
     for (int k = 1; k < 64; ++k) block[k] = static_cast<int16_t>(H263(levels[k], quant));
-    reconstruction::InverseDctStore(block, pixels, stride);
+    reconstruction::InverseDctStore(block, 0xFF, pixels, stride);
   }
 };
 

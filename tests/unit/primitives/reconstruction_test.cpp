@@ -81,7 +81,7 @@ struct Intra {
     for (auto [position, value] : coefficients) block[position] = static_cast<int16_t>(value);
     std::array<uint8_t, kStride * 12> want;
     want.fill(kPictureGuard);
-    reconstruction::InverseDctStore(block, want.data() + 2 * kStride + 4, kStride);
+    reconstruction::InverseDctStore(block, 0xFF, want.data() + 2 * kStride + 4, kStride);
     EXPECT_EQ(picture, want);
   }
   void ExpectFlat(int value) {
