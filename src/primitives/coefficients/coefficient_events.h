@@ -40,11 +40,17 @@ static_assert(7 + 13 + kQuickBits <= 32);
 template <typename Take, typename TakeEscaped>
 void WalkEvents(BitCursor& bits, const TcoefTable& table, Take&& take, TakeEscaped&& takeEscaped) {
   uint32_t word = bits.Word();
-  int32_t offset = bits.bit();
+  // Only the low five bits of offset count.  After an event it is the sum of
+  // the next offset and the whole entry, whose low five bits are the event's
+  // length: the sum's low five bits are then the offset (below 32, as the
+  // assertion above shows), and the shift below takes just those, as the
+  // processor's shift does by itself, so that the length need not be cut
+  // out of the entry on the way from one look-up to the next.
+  uint32_t offset = static_cast<uint32_t>(bits.bit());
   for (;;) {
     const uint32_t nextWord = bits.Word();
     const int32_t nextOffset = bits.bit();
-    EventEntry entry = table.quick[(word << offset) >> (32 - kQuickBits)];
+    EventEntry entry = table.quick[(word << (offset & 31)) >> (32 - kQuickBits)];
     if (entry == 0) [[unlikely]] {
       entry = ZeroRunEntry(nextWord << nextOffset, table);
       if (entry == 0) {
@@ -53,14 +59,14 @@ void WalkEvents(BitCursor& bits, const TcoefTable& table, Take&& take, TakeEscap
         bits.Skip(EventBits(entry));
         if (!takeEscaped(EventLevel(entry), EventStep(entry))) return;
         word = bits.Word();
-        offset = bits.bit();
+        offset = static_cast<uint32_t>(bits.bit());
         continue;
       }
     }
     bits.Skip(EventBits(entry));
     if (!take(EventLevel(entry), EventStep(entry))) return;
     word = nextWord;
-    offset = nextOffset + EventBits(entry);
+    offset = static_cast<uint32_t>(nextOffset) + entry;
   }
 }
 
