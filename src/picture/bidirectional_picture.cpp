@@ -41,8 +41,8 @@ struct BidirectionalPicture {
   int32_t quant;
   MotionVector forwardPredictor{0, 0};
   MotionVector backwardPredictor{0, 0};
-  BandPrefetch pastBand{past};
-  BandPrefetch futureBand{future};
+  BandPrefetch pastBand{past, 1};
+  BandPrefetch futureBand{future, 1};
   BandPrefetch currentBand{cur};
 
   // Every picture that carries no rounding bit, B pictures among them,

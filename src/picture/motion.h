@@ -72,6 +72,12 @@ inline void ClipFourVectors(MotionVector* v, const ClipRect& clip, int32_t x, in
 // whole macroblock row band.  A prefetch never faults; the addresses stay
 // within the plane allocations' reach for every position of a picture.
 //
+// A picture that is written walks the macroblock's own band.  A reference
+// walks the band below (bandsBelow 1): vectors reach into it, and the
+// macroblock's own band was asked for on the row before, when it was the
+// band below.  With caches emptied between calls this made D1 and 720x528
+// decoding 5 to 15% faster than fetching the own band of the references.
+//
 // The band's row pointers are formed once per macroblock row (on the first
 // call in a row, whichever macroblock that is), so that a call costs the
 // prefetches and little more.  Ahead is always inlined: GCC takes a
@@ -83,7 +89,8 @@ inline void ClipFourVectors(MotionVector* v, const ClipRect& clip, int32_t x, in
 // the most), where with warm caches they cost a few percent.
 class BandPrefetch {
  public:
-  explicit BandPrefetch(const PictureBuffer& picture) : picture_(&picture) {}
+  explicit BandPrefetch(const PictureBuffer& picture, int32_t bandsBelow = 0)
+      : picture_(&picture), bandsBelow_(bandsBelow) {}
 
   [[gnu::always_inline]] void Ahead(int32_t x, int32_t y) {
     if (y != row_) StartRow(y);
@@ -101,9 +108,10 @@ class BandPrefetch {
   }
 
  private:
-  void StartRow(int32_t y) {
+  void StartRow(int32_t row) {
     const PictureBuffer& p = *picture_;
-    row_ = y;
+    row_ = row;
+    const int32_t y = row + bandsBelow_;
     lumaStride_ = p.strideY;
     chromaStride_ = p.strideCb;  // the same for both chroma planes
     fourLumaRows_ = 4 * lumaStride_;
@@ -114,6 +122,7 @@ class BandPrefetch {
   }
 
   const PictureBuffer* picture_;
+  int32_t bandsBelow_;
   int32_t row_ = -1;
   const uint8_t* luma_ = nullptr;
   const uint8_t* cb_ = nullptr;

@@ -44,7 +44,7 @@ struct PredictedPictureWalk {
   const ClipRect clip;
   int32_t quant;
   Texture& texture;
-  BandPrefetch referenceBand{f.forwardReference};
+  BandPrefetch referenceBand{f.forwardReference, 1};
   BandPrefetch currentBand{f.currentPicture};
 
   bool ReadsBits(int32_t) const { return true; }
