@@ -48,7 +48,30 @@ struct PredictedPictureWalk {
   BandPrefetch currentBand{f.currentPicture};
 
   bool ReadsBits(int32_t) const { return true; }
-  void StartRow(int32_t) { ResetPredictionColumns(f); }
+  void StartRow(int32_t y) {
+    ResetPredictionColumns(f);
+    PrefetchRowState(y + 1);
+  }
+
+  // The per-macroblock records of the next row: the content tags that
+  // skipped macroblocks compare, the vectors and skip flags this picture
+  // leaves.  Small, but read or written one macroblock at a time and missed
+  // on every new line when the caches are cold.  Always inlined, as
+  // BandPrefetch::Ahead is, or GCC drops the calls.
+  [[gnu::always_inline]] void PrefetchRowState(int32_t y) {
+    if (y >= f.mbHeight) return;
+    const int32_t first = y * f.mbWidth;
+    for (int32_t i = 0; i < f.mbWidth; i += 16) {
+      if (f.forwardReference.contentTags != nullptr) {
+        __builtin_prefetch(f.forwardReference.contentTags + first + i);
+      }
+      if (f.currentPicture.contentTags != nullptr) {
+        __builtin_prefetch(f.currentPicture.contentTags + first + i, 1);
+      }
+    }
+    for (int32_t i = 0; i < f.mbWidth; i += 4) __builtin_prefetch(MvStoreEntry(f, first + i), 1);
+    for (int32_t i = 0; i < f.mbWidth; i += 64) __builtin_prefetch(f.mbStateMap + first + i, 1);
+  }
   void EndRow() { FinishPredictionRow(f); }
   // Nothing before a packet's first macroblock is a neighbour: neither for
   // intra prediction nor for vector prediction.
