@@ -3,6 +3,9 @@
 #include <array>
 
 #include "picture/picture_decoders.h"
+#include "primitives/coefficients/coefficient_tables.h"
+#include "primitives/prefetch.h"
+#include "primitives/vectors/motion_code_table.h"
 
 namespace tavrin {
 namespace {
@@ -69,6 +72,16 @@ constexpr std::array<CbpyEntry, 64> kCbpyTable = BuildCbpyTable();
 constexpr std::array<int32_t, 8> kIntraDcThresholds{512, 13, 15, 17, 19, 21, 23, 0};
 
 }  // namespace
+
+void PrefetchMacroblockTables() {
+  PrefetchTable(kPredictedMcbpcTable);
+  PrefetchTable(kCbpyTable);
+  PrefetchTable(vectors::detail::kMotionCodeTables);
+  PrefetchTable(coefficients::kInterTcoefTable);
+  PrefetchTable(coefficients::kIntraTcoefTable);
+  PrefetchTable(coefficients::kLuminanceDcSizeTable);
+  PrefetchTable(coefficients::kChrominanceDcSizeTable);
+}
 
 int32_t ReadIntraMcbpc(BitReader& reader, Mcbpc& out) {
   for (;;) {

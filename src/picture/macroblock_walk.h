@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "api/decoder_context.h"
+#include "picture/macroblock_header.h"
 #include "picture/picture_decoders.h"
 #include "picture/video_packet.h"
 
@@ -16,6 +17,7 @@ namespace tavrin {
 // stream) and Macroblock(x, y) (0 or a status that ends the picture).
 template <typename Picture>
 int32_t WalkMacroblocks(DecoderContext& c, Picture& picture) {
+  PrefetchMacroblockTables();
   const VideoPackets packets(c);
   const int32_t mbWidth = c.store.mbWidth;
   const int32_t total = mbWidth * c.store.mbHeight;
