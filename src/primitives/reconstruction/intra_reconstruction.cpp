@@ -34,6 +34,13 @@ namespace {
 int32_t DcOrDefault(int16_t dc) { return dc < 0 ? 1024 : dc; }
 
 
+// The bit of the block row each raster position lies in.
+constexpr std::array<uint8_t, 64> kRowBitOfPosition = [] {
+  std::array<uint8_t, 64> bits{};
+  for (std::size_t p = 0; p < 64; ++p) bits[p] = static_cast<uint8_t>(1u << (p >> 3));
+  return bits;
+}();
+
 struct IntraLevels {
   alignas(16) int16_t quantised[64];
   alignas(16) int16_t block[64];
@@ -56,7 +63,7 @@ PrimitiveStatus DecodeLevels(BytePointer* bytePos, int32_t* bitPos, const ScanTa
         if constexpr (decltype(escaped)::value) value = ClampCoefficient(value);
         levels.quantised[position] = static_cast<int16_t>(level);
         levels.block[position] = static_cast<int16_t>(value);
-        levels.rows |= 1u << (position >> 3);
+        levels.rows |= kRowBitOfPosition[position];
       });
   if (status == Ok) bits.StoreTo(bytePos, bitPos);
   return status;
