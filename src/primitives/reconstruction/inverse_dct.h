@@ -15,7 +15,7 @@ void InverseDct(const int16_t* input, int16_t* output);
 
 // The same transform told which input rows may hold nonzero values (bit r
 // of rows for row r); the rows whose bit is clear must be zero.  A zero row
-// gives a known row-pass output, so fast forms skip its arithmetic; the
+// gives a known row-pass output, so fast forms may skip its arithmetic; the
 // outputs are those of InverseDct.
 void InverseDctRows(const int16_t* input, int16_t* output, uint32_t rows);
 
