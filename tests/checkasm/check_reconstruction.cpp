@@ -341,28 +341,47 @@ TEST(CheckAsm, InverseDctRows) {
   }
 }
 
+// A transform that writes samples, for both forms: a block of random rows,
+// a mask that covers them, a random stride, and two equal pictures of
+// random samples around the 8x8 area (which starts one row and one sample
+// in), so that a write outside the block shows.
+struct SamplesCase {
+  alignas(16) std::array<int16_t, 64> block;
+  uint32_t filled = 0;
+  uint32_t mask = 0;
+  int32_t stride = 0;
+  std::vector<uint8_t> want, got;
+  uint8_t* Want() { return want.data() + 24 + 1; }
+  uint8_t* Got() { return got.data() + 24 + 1; }
+};
+
+SamplesCase RandomSamplesCase(std::mt19937& rng, int iter) {
+  SamplesCase t;
+  t.block = RandomRows(rng, iter, t.filled);
+  t.mask = t.filled | (rng() & (iter % 4 == 0 ? 0x0F : 0xFF));
+  t.stride = 8 + static_cast<int32_t>(rng() % 16);
+  t.want.resize(10 * 24);
+  for (auto& v : t.want) v = static_cast<uint8_t>(rng());
+  t.got = t.want;
+  return t;
+}
+
 // The transform added onto samples, and the flat residual added, against
 // the portable forms: sums that clamp at both ends included.
 TEST(CheckAsm, InverseDctAdd) {
   CHECKASM_TRACE();
   auto rng = checkasm::Rng("InverseDctAdd");
   for (int iter = 0; iter < 20000; ++iter) {
-    uint32_t filled = 0;
-    alignas(16) const std::array<int16_t, 64> block = RandomRows(rng, iter, filled);
-    const uint32_t mask = filled | (rng() & (iter % 4 == 0 ? 0x0F : 0xFF));
-    const int32_t stride = 8 + static_cast<int32_t>(rng() % 16);
-    std::vector<uint8_t> want(10 * 24);
-    for (auto& v : want) v = static_cast<uint8_t>(rng());
-    std::vector<uint8_t> got = want;
-    tavrin::reconstruction::InverseDctAdd(block.data(), mask, want.data() + 24 + 1, stride);
-    tavrin::reconstruction::sse2::InverseDctAdd(block.data(), mask, got.data() + 24 + 1, stride);
-    ASSERT_TRUE(want == got) << "iteration " << iter << " rows " << filled;
+    SamplesCase t = RandomSamplesCase(rng, iter);
+    tavrin::reconstruction::InverseDctAdd(t.block.data(), t.mask, t.Want(), t.stride);
+    tavrin::reconstruction::sse2::InverseDctAdd(t.block.data(), t.mask, t.Got(), t.stride);
+    ASSERT_TRUE(t.want == t.got) << "iteration " << iter << " rows " << t.filled;
     const int16_t extremes[5] = {-32768, 32767, -256, 255, 0};
     const int16_t value = iter % 4 == 0 ? extremes[rng() % 5]
                                         : static_cast<int16_t>(static_cast<int32_t>(rng() % 601) - 300);
-    tavrin::reconstruction::AddFlat(value, want.data() + 24 + 1, stride);
-    tavrin::reconstruction::sse2::AddFlat(value, got.data() + 24 + 1, stride);
-    ASSERT_TRUE(want == got) << "iteration " << iter << " flat " << value;
+    tavrin::reconstruction::AddFlat(value, t.Want(), t.stride);
+    tavrin::reconstruction::sse2::AddFlat(value, t.Got(), t.stride);
+    ASSERT_TRUE(t.want == t.got) << "iteration " << iter << " flat " << value;
   }
 }
 
@@ -373,16 +392,10 @@ TEST(CheckAsm, InverseDctStore) {
   CHECKASM_TRACE();
   auto rng = checkasm::Rng("InverseDctStore");
   for (int iter = 0; iter < 20000; ++iter) {
-    uint32_t filled = 0;
-    alignas(16) const std::array<int16_t, 64> block = RandomRows(rng, iter, filled);
-    const uint32_t mask = filled | (rng() & (iter % 4 == 0 ? 0x0F : 0xFF));
-    const int32_t stride = 8 + static_cast<int32_t>(rng() % 16);
-    std::vector<uint8_t> want(10 * 24);
-    for (auto& v : want) v = static_cast<uint8_t>(rng());
-    std::vector<uint8_t> got = want;
-    tavrin::reconstruction::InverseDctStore(block.data(), mask, want.data() + 24 + 1, stride);
-    tavrin::reconstruction::sse2::InverseDctStore(block.data(), mask, got.data() + 24 + 1, stride);
-    ASSERT_TRUE(want == got) << "iteration " << iter << " rows " << filled;
+    SamplesCase t = RandomSamplesCase(rng, iter);
+    tavrin::reconstruction::InverseDctStore(t.block.data(), t.mask, t.Want(), t.stride);
+    tavrin::reconstruction::sse2::InverseDctStore(t.block.data(), t.mask, t.Got(), t.stride);
+    ASSERT_TRUE(t.want == t.got) << "iteration " << iter << " rows " << t.filled;
   }
 }
 #endif
