@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "api/decoder_context.h"
+#include "picture/intra_macroblock.h"
 #include "primitives/blockcopy/motion_routines.h"
 #include "primitives/dispatch/primitive_table.h"
 #include "primitives/primitive_types.h"
@@ -31,10 +32,8 @@ inline void PredictLuma(const PictureBuffer& ref, const PictureBuffer& cur, int3
 // Luma block b (0..3) of macroblock (x, y) predicted with its own vector.
 inline void PredictLumaBlock(const PictureBuffer& ref, const PictureBuffer& cur, int32_t x,
                              int32_t y, int32_t b, const MotionVector& v, int32_t rounding) {
-  const ptrdiff_t offset = ptrdiff_t{16} * y * cur.strideY + 16 * x +
-                           ptrdiff_t{8} * (b >> 1) * cur.strideY + 8 * (b & 1);
-  primitives.PredictHalfSample8x8(ref.originY + offset, cur.strideY, cur.originY + offset,
-                                  cur.strideY, &v, rounding);
+  primitives.PredictHalfSample8x8(BlockOrigin(ref, x, y, b), cur.strideY,
+                                  BlockOrigin(cur, x, y, b), cur.strideY, &v, rounding);
 }
 
 inline void PredictChroma(const PictureBuffer& ref, const PictureBuffer& cur, int32_t x,

@@ -53,8 +53,8 @@ int32_t ReadPredictedMacroblockHeader(BitReader& reader, bool shortVideoHeader, 
 // Asks for every line of the code tables the macroblocks of a picture look
 // up (header, vector and coefficient codes, about 25 KB), so that a picture
 // decoded with cold caches does not wait for them one miss at a time.
-// Out of line and alone in its file's callers' view: GCC drops calls to a
-// function it can see does nothing but prefetch.
+// Out of line on purpose: where GCC sees that a function's body does
+// nothing but prefetch, it drops the calls to it.
 void PrefetchMacroblockTables();
 
 // Whether the intra DC has its own size code at this quantiser.
