@@ -5,7 +5,20 @@
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 
-packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libbenchmark-dev libpng-dev ffmpeg pkg-config python3)
+# One package a line, so that additions merge cleanly.
+packages=(
+  cmake
+  ninja-build
+  g++
+  clang
+  libclang-rt-14-dev
+  libgtest-dev
+  libbenchmark-dev
+  libpng-dev
+  ffmpeg
+  pkg-config
+  python3
+)
 
 missing=()
 for p in "${packages[@]}"; do
