@@ -18,6 +18,10 @@ packages=(
   ffmpeg
   pkg-config
   python3
+  libgstreamer1.0-dev
+  libgstreamer-plugins-base1.0-dev
+  gstreamer1.0-plugins-good
+  gstreamer1.0-tools
 )
 
 missing=()
