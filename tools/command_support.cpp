@@ -40,16 +40,7 @@ std::unique_ptr<Input> OpenInput(const std::string& path, const Console& console
   return input;
 }
 
-std::string RefusalOf(const Input& input) {
-  if (!input.layer.ok()) return "the video object layer header cannot be read: " + input.layer.error;
-  if (!input.layer.supported()) {
-    return "the stream uses " + input.layer.RefusalReason() + ", which the decoder does not support";
-  }
-  if (input.layer.layer.videoObjectLayerWidth < 1 || input.layer.layer.videoObjectLayerHeight < 1) {
-    return "the video object layer header gives no picture size";
-  }
-  return {};
-}
+std::string RefusalOf(const Input& input) { return input.layer.DecoderRefusal(); }
 
 std::string SizeText(int width, int height) { return std::to_string(width) + "x" + std::to_string(height); }
 

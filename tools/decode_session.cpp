@@ -10,19 +10,9 @@ DecodeSession::~DecodeSession() {
 
 bool DecodeSession::Open(std::span<const uint8_t> header, const DecodeSettings& settings) {
   LayerHeaderResult parsed = ParseVideoObjectLayer(header);
-  if (!parsed.ok()) {
-    error_ = "the video object layer header cannot be read: " + parsed.error;
-    return false;
-  }
-  if (!parsed.supported()) {
-    error_ = "the stream uses " + parsed.RefusalReason() + ", which the decoder does not support";
-    return false;
-  }
+  error_ = parsed.DecoderRefusal();
+  if (!error_.empty()) return false;
   layer_ = parsed.layer;
-  if (width() < 1 || height() < 1) {
-    error_ = "the video object layer header gives no picture size";
-    return false;
-  }
   DecoderInput input{};
   input.data = header.data();
   input.length = static_cast<uint32_t>(header.size());

@@ -76,6 +76,15 @@ int CodedTimeIncrementBits(int resolution) {
 
 std::string LayerHeaderResult::RefusalReason() const { return Join(refusals); }
 
+std::string LayerHeaderResult::DecoderRefusal() const {
+  if (!ok()) return "the video object layer header cannot be read: " + error;
+  if (!refusals.empty()) return "the stream uses " + RefusalReason() + ", which the decoder does not support";
+  if (layer.videoObjectLayerWidth < 1 || layer.videoObjectLayerHeight < 1) {
+    return "the video object layer header gives no picture size";
+  }
+  return {};
+}
+
 LayerHeaderResult ParseVideoObjectLayer(std::span<const uint8_t> bytes) {
   LayerHeaderResult result;
   VideoObjectLayer& v = result.layer;

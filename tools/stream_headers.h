@@ -117,6 +117,10 @@ struct LayerHeaderResult {
   // The refusals joined into one phrase ("interlaced video and quarter-sample
   // motion"); empty when there is none.
   std::string RefusalReason() const;
+  // Empty when the decoder takes the stream; else why not, in the words the
+  // tool prints ("the stream uses interlaced video, which the decoder does
+  // not support").  Every host of the tool's code says it the same way.
+  std::string DecoderRefusal() const;
 };
 
 // Reads the video object layer header that starts at the first video object
