@@ -207,4 +207,18 @@ mux mpeg4_ipb.mp4 mp4 "" -c:v mpeg4 -bf 2 -qscale:v 5 -frames:v 20
 # ffmpeg's mpeg4 in QuickTime MOV: four vectors, an I picture at 12.
 mux mpeg4_mv4.mov mov "+mv4" -c:v mpeg4 -qscale:v 5 -frames:v 15
 
+# --- Matroska, for the GStreamer element's tests -------------------------
+# remux NAME SOURCE: a raw stream made above, copied into Matroska as it is
+# (one block per picture, Xvid's placeholders too, each with a time).
+remux() {
+  local command=(ffmpeg -hide_banner -loglevel error -nostdin -y -fflags +bitexact -i "$out/$2" -c copy
+    -fflags +bitexact -f matroska "$out/$1")
+  if [ "${MAKE_STREAMS_PRINT:-0}" = 1 ]; then
+    printf '%s: %s\n' "$1" "${command[*]}"
+  fi
+  "${command[@]}"
+}
+remux gst_mpeg4_ipb.mkv mpeg4_ipb.m4v
+remux gst_xvid_ipb.mkv xvid_ipb.m4v
+
 echo "make_streams: wrote $(ls "$out"/*.m4v | wc -l) streams and $(ls "$out"/*.avi "$out"/*.mp4 "$out"/*.mov | wc -l) container files to $out"
