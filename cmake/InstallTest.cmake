@@ -3,8 +3,12 @@
 # find_package(tavrin) and with pkg-config, the example host decodes a
 # stream, and the installed tool runs.
 #
+# With the GStreamer element built, also that GStreamer finds the installed
+# plugin in <prefix>/<libdir>/gstreamer-1.0 and that it decodes.
+#
 #   cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DWORK_DIR=... -DGENERATOR=...
-#         -DC_COMPILER=... [-DSANITIZE=ON] -P InstallTest.cmake
+#         -DC_COMPILER=... [-DSANITIZE=ON] [-DGST_INSPECT=... -DGST_LAUNCH=...]
+#         -P InstallTest.cmake
 
 function(run)
   execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
@@ -87,4 +91,24 @@ if(status EQUAL 0)
   message(FATAL_ERROR "decoding a missing file succeeded")
 endif()
 expect_contains("${err}" "no-such-file.avi")
+# The GStreamer plugin, where GStreamer looks for the plugins of a prefix.
+if(GST_INSPECT AND GST_LAUNCH)
+  set(plugin_dir ${libdir}/gstreamer-1.0)
+  if(NOT EXISTS ${plugin_dir}/libgsttavrin.so)
+    message(FATAL_ERROR "the GStreamer plugin is not installed in ${plugin_dir}")
+  endif()
+  set(ENV{GST_PLUGIN_PATH} ${plugin_dir})
+  set(ENV{GST_REGISTRY} ${WORK_DIR}/gst-registry.bin)
+  run(${GST_INSPECT} tavrindec)
+  expect_contains("${RUN_OUTPUT}" "${plugin_dir}/libgsttavrin.so")
+  expect_contains("${RUN_OUTPUT}" "post-filter")
+  run(${GST_LAUNCH} -q filesrc location=${SOURCE_DIR}/tests/data/xvid_packed.avi ! avidemux ! tavrindec
+      ! filesink location=${WORK_DIR}/packed.yuv)
+  file(SIZE ${WORK_DIR}/packed.yuv size)
+  # 18 pictures of 176x144.
+  if(NOT size EQUAL 684288)
+    message(FATAL_ERROR "the installed plugin wrote ${size} bytes, not 18 pictures")
+  endif()
+  message(STATUS "GStreamer finds the installed plugin in ${plugin_dir}")
+endif()
 message(STATUS "installed tree at ${prefix} works")

@@ -71,6 +71,7 @@ void StreamDecoder::Reset() {
   held_ = Held::kNothing;
   waitingForIntra_ = true;
   skippingBidirectional_ = false;
+  fresh_ = true;
   Create();
 }
 
@@ -97,6 +98,7 @@ bool StreamDecoder::IsCoded(std::span<const uint8_t> picture) const {
 
 UnitKind StreamDecoder::Unit(std::span<const uint8_t> unit, SlotSink& sink) {
   ++counts_.units;
+  fresh_ = false;
   // The unit's pictures: each from its picture start code to the next or to
   // the unit's end.  Headers in front of the first are not handed on.
   std::vector<std::span<const uint8_t>> pictures;

@@ -114,6 +114,8 @@ class StreamDecoder {
   void Drain(SlotSink& sink);
 
   const StreamCounts& counts() const { return counts_; }
+  // No unit given since Open or Reset.
+  bool fresh() const { return fresh_; }
 
  private:
   struct Queued {
@@ -142,6 +144,7 @@ class StreamDecoder {
   Held held_ = Held::kNothing;
   bool waitingForIntra_ = true;
   bool skippingBidirectional_ = false;
+  bool fresh_ = true;
   StreamCounts counts_;
 };
 

@@ -24,6 +24,7 @@ enum { kPropZero, kPropVideoQuality, kPropPostFilter };
 struct State {
   StreamDecoder decoder;
   GstVideoCodecState* input = nullptr;
+  const GstVideoCodecState* outputFrom = nullptr;  // the input state the output state was made from
   FrameTimes times;
   GstBuffer* held = nullptr;  // the anchor picture waiting for its turn
   bool refused = false;       // the stream's header was refused; the error is posted
@@ -94,10 +95,12 @@ GstFlowReturn SetOutputState(GstTavrinDec* self) {
   State& s = *self->state;
   GstVideoDecoder* decoder = GST_VIDEO_DECODER(self);
   GstVideoCodecState* current = gst_video_decoder_get_output_state(decoder);
-  const bool same = current != nullptr && GST_VIDEO_INFO_WIDTH(&current->info) == s.decoder.width() &&
+  const bool same = current != nullptr && s.outputFrom == s.input &&
+                    GST_VIDEO_INFO_WIDTH(&current->info) == s.decoder.width() &&
                     GST_VIDEO_INFO_HEIGHT(&current->info) == s.decoder.height();
   if (current != nullptr) gst_video_codec_state_unref(current);
   if (same) return GST_FLOW_OK;
+  s.outputFrom = s.input;
   GstVideoCodecState* out = gst_video_decoder_set_output_state(decoder, GST_VIDEO_FORMAT_I420, s.decoder.width(),
                                                                s.decoder.height(), s.input);
   const GstStructure* caps = s.input != nullptr && s.input->caps != nullptr ? gst_caps_get_structure(s.input->caps, 0)
@@ -242,7 +245,7 @@ GstFlowReturn HandleFrame(GstVideoDecoder* decoder, GstVideoCodecFrame* frame) {
   if (GST_BUFFER_FLAG_IS_SET(input, GST_BUFFER_FLAG_CORRUPTED)) {
     slots.Damaged("the container marks this unit as damaged");
   }
-  if (GST_BUFFER_FLAG_IS_SET(input, GST_BUFFER_FLAG_DISCONT) && s.decoder.counts().units > 0) {
+  if (GST_BUFFER_FLAG_IS_SET(input, GST_BUFFER_FLAG_DISCONT) && !s.decoder.fresh()) {
     // A gap in the stream: show what is held, then start again from an intra
     // picture, as after a seek.
     s.decoder.Finish(slots);

@@ -17,10 +17,16 @@ namespace gsttest {
 // in the build tree, and the element's rank raised to MAX).
 const std::string& Unavailable();
 
+// True when GStreamer loads the element from the build tree's plugin.
+bool ElementLoads();
+
+// Skips a test where GStreamer or its good plugins are missing; fails it
+// where they are present but the build tree's plugin does not load.
 #define SKIP_WITHOUT_GSTREAMER()                                       \
   do {                                                                 \
     if (const std::string& why = gsttest::Unavailable(); !why.empty()) \
       GTEST_SKIP() << why;                                             \
+    ASSERT_TRUE(gsttest::ElementLoads()) << "tavrindec does not load";  \
   } while (0)
 
 struct Picture {
