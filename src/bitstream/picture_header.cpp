@@ -2,7 +2,6 @@
 
 #include <initializer_list>
 
-#include "bitstream/sequence_header.h"
 
 namespace tavrin {
 namespace {
@@ -59,11 +58,7 @@ void UpdatePictureTime(PictureHeader& p, int32_t resolution) {
 
 }  // namespace
 
-int32_t ParsePictureHeader(DecoderContext& context) {
-  BitReader& r = context.reader;
-  SequenceHeader& s = context.sequence;
-  PictureHeader& p = context.picture;
-
+int32_t ParsePictureHeader(BitReader& r, SequenceHeader& s, PictureHeader& p, int32_t sourceType) {
   p.vopCodingType = static_cast<int32_t>(r.GetBits(2));
   // modulo_time_base: one 1 bit per elapsed second, ended by a 0.  Past the
   // valid data every bit reads 0, so this always ends.
@@ -76,7 +71,7 @@ int32_t ParsePictureHeader(DecoderContext& context) {
   p.vopCoded = r.GetBit();
   if (!p.vopCoded) return 0;
   if (p.vopCodingType == 1) p.vopRoundingType = r.GetBit();
-  if (context.input.sourceType == kSourceTypeUnpadded) p.vopRoundingType = 0;
+  if (sourceType == kSourceTypeUnpadded) p.vopRoundingType = 0;
   // The reduced-resolution flag follows the rounding type in I and P
   // pictures of layers that enable it.
   p.vopReducedResolution = 0;

@@ -1,7 +1,7 @@
 // Padding of a new reference picture's borders, only where they changed.
 #pragma once
 
-#include "api/decoder_context.h"
+#include "decoder/decoder_context.h"
 
 namespace tavrin {
 

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "bitstream/sequence_header.h"
-#include "unit/context_fixture.h"
 #include "support/stream_builder.h"
+#include "unit/context_fixture.h"
 
 namespace tavrin {
 namespace {
@@ -25,7 +25,7 @@ class PictureHeaderTest : public ::testing::Test {
   int32_t Parse(const std::vector<uint8_t>& bytes) {
     holder.Load(bytes);
     if (!holder->reader.FindStartCode(0xB6)) return 99;
-    return ParsePictureHeader(*holder);
+    return ParsePictureHeader(holder->reader, holder->sequence, holder->picture, holder->input.sourceType);
   }
   int32_t BitsConsumed() const {
     const BitReader& r = const_cast<ContextHolder&>(holder)->reader;

@@ -6,8 +6,9 @@
 #include <vector>
 
 #include "bitstream/sequence_header.h"
+#include "decoder/stream_setup.h"
 #include "picture/border_padding.h"
-#include "picture/inter_block.h"
+#include "picture/motion_compensation.h"
 #include "primitives/dispatch/primitive_table.h"
 #include "support/stream_builder.h"
 #include "unit/context_fixture.h"

@@ -1,4 +1,4 @@
-#include "picture/neighbours.h"
+#include "picture/intra_neighbours.h"
 
 namespace tavrin {
 

@@ -2,7 +2,7 @@
 // direction chosen from the neighbours' DCs, the coefficients decoded into a
 // raster-order block, DC/AC prediction and inverse quantisation through the
 // coefficient primitives, the DC bookkeeping of the neighbour buffers, and
-// the own inverse transform with a clamped store.  Used by the intra and
+// the second path's inverse transform with a clamped store.  Used by the intra and
 // predicted pictures of the second path.
 //
 // AC prediction never rescales a neighbour's coefficients to the block's
@@ -11,7 +11,7 @@
 
 #include <cstdint>
 
-#include "api/decoder_context.h"
+#include "decoder/decoder_context.h"
 #include "picture/intra_macroblock.h"
 #include "primitives/primitive_types.h"
 
@@ -21,14 +21,14 @@ namespace tavrin {
 // block to the left, DC(left) that of the block above-left, DC(above) that
 // of the block above; the AC values of above and left are the first row of
 // the block above and the first column of the block to the left.
-struct OwnIntraGroups {
+struct SecondPathIntraGroups {
   int16_t* above;
   int16_t* previous;  // the eight values just before above
   int16_t* left;
 };
 
 // The groups block 0..5 of the macroblock in column x uses.
-OwnIntraGroups OwnIntraGroupsOf(FrameStore& f, int32_t x, int32_t block);
+SecondPathIntraGroups SecondPathIntraGroupsOf(FrameStore& f, int32_t x, int32_t block);
 
 // Stores the reconstructed DC d of block 0..5 of the macroblock in column x
 // and moves the DCs the following blocks see as left, above-left and above
@@ -38,7 +38,7 @@ void RecordIntraDc(FrameStore& f, int32_t x, int32_t block, int16_t d);
 // Prediction from the block above (2) or from the left block (1): above when
 // |dA - dB| < |dB - dC| for the left, above-left and above DCs (each below 0
 // read as 1024), left otherwise.
-int32_t IntraPredictionDirection(const OwnIntraGroups& groups);
+int32_t IntraPredictionDirection(const SecondPathIntraGroups& groups);
 
 // The AC coefficients of a block whose DC is already in block[0], stored at
 // their raster positions through scan 0 (zigzag), 1 (alternate vertical) or
@@ -46,7 +46,7 @@ int32_t IntraPredictionDirection(const OwnIntraGroups& groups);
 // unchanged (the coefficients stored before the bad code stay).
 int32_t decodeIntraAc(BytePointer* bytePos, int32_t* bitPos, int16_t* block, int32_t scan);
 
-struct OwnIntraBlock {
+struct SecondPathIntraBlock {
   int32_t block;          // 0..3 luma, 4 Cb, 5 Cr
   int32_t coded;          // the block's coded-block bit
   int32_t acPred;         // ac_pred_flag
@@ -66,13 +66,13 @@ inline constexpr int32_t kIntraQuantiserRefused = QuantiserError;
 // 0; kInvalidMacroblockCode when its coefficients cannot be decoded (the
 // block is not stored); kIntraQuantiserRefused.
 int32_t reconstructIntraBlock(BitReader& reader, FrameStore& f, int32_t x,
-                              const OwnIntraBlock& job, int16_t* coefficients);
+                              const SecondPathIntraBlock& job, int16_t* coefficients);
 
-using OwnIntraMacroblock = IntraMacroblock;
+using SecondPathIntraMacroblock = IntraMacroblock;
 
 // Blocks 0 to 5 into currentPicture: 0, or the first block's nonzero
 // result.
-int32_t ReconstructIntraMacroblockOwn(DecoderContext& c, const OwnIntraMacroblock& mb,
+int32_t ReconstructIntraMacroblockSecondPath(DecoderContext& c, const SecondPathIntraMacroblock& mb,
                                       const uint8_t* matrix, int16_t* coefficients);
 
 }  // namespace tavrin

@@ -11,9 +11,10 @@
 #include <vector>
 
 #include "bitstream/sequence_header.h"
-#include "picture/block_routines.h"
+#include "decoder/stream_setup.h"
 #include "picture/picture_decoders.h"
 #include "primitives/primitive_types.h"
+#include "primitives/reconstruction/second_path_block_routines.h"
 #include "support/stream_builder.h"
 #include "unit/context_fixture.h"
 #include "unit/primitives/coefficient_bit_writer.h"
@@ -64,9 +65,9 @@ struct DcPicture {
   }
 };
 
-class OwnPictureTest : public ::testing::Test {
+class SecondPathPictureTest : public ::testing::Test {
  protected:
-  OwnPictureTest() {
+  SecondPathPictureTest() {
     holder.Load(testsupport::MakeLayerHeader({.width = 16 * kMbWidth, .height = 16 * kMbHeight}));
     EXPECT_TRUE(OpenStream(*holder, 16 * kMbWidth, 16 * kMbHeight));
     PictureHeader& h = holder->picture;
@@ -126,7 +127,7 @@ class OwnPictureTest : public ::testing::Test {
 
   int32_t DecodeIntra(const BitWriter& w) {
     holder.Load(w.Bytes());
-    return DecodeIntraPictureOwn(*holder);
+    return DecodeIntraPictureSecondPath(*holder);
   }
 
   // Makes the current picture the reference of the next P picture, and
@@ -138,7 +139,7 @@ class OwnPictureTest : public ::testing::Test {
 
   int32_t DecodePredicted(const BitWriter& w) {
     holder.Load(w.Bytes());
-    return DecodePredictedPictureOwn(*holder);
+    return DecodePredictedPictureSecondPath(*holder);
   }
 
   // A random intra picture, its model in `model`.
@@ -159,7 +160,7 @@ class OwnPictureTest : public ::testing::Test {
   std::mt19937 rng{11};
 };
 
-TEST_F(OwnPictureTest, IntraPictureDcsFollowTheGradientRule) {
+TEST_F(SecondPathPictureTest, IntraPictureDcsFollowTheGradientRule) {
   for (int picture = 0; picture < 8; ++picture) {
     Fill(Store().currentPicture, kUnwritten);
     Store().mbStateMap[1] = 1;
@@ -177,7 +178,7 @@ TEST_F(OwnPictureTest, IntraPictureDcsFollowTheGradientRule) {
 // Macroblocks of a P picture: skipped, inter with a zero vector and no
 // residual (both copies of the reference, neither a neighbour for DC
 // prediction), and intra.
-TEST_F(OwnPictureTest, PredictedPictureIntraMacroblocksSeeOnlyIntraNeighbours) {
+TEST_F(SecondPathPictureTest, PredictedPictureIntraMacroblocksSeeOnlyIntraNeighbours) {
   for (int picture = 0; picture < 12; ++picture) {
     DcPicture reference;
     DecodeRandomIntraPicture(reference);
@@ -214,7 +215,7 @@ TEST_F(OwnPictureTest, PredictedPictureIntraMacroblocksSeeOnlyIntraNeighbours) {
   }
 }
 
-TEST_F(OwnPictureTest, InterResidualIsDequantisedTransformedAndAdded) {
+TEST_F(SecondPathPictureTest, InterResidualIsDequantisedTransformedAndAdded) {
   DcPicture reference;
   DecodeRandomIntraPicture(reference);
   UseAsReference();
@@ -242,7 +243,7 @@ TEST_F(OwnPictureTest, InterResidualIsDequantisedTransformedAndAdded) {
   for (int32_t x = 1; x < kMbWidth; ++x) ExpectMacroblock(none, ref, x, 0);
 }
 
-TEST_F(OwnPictureTest, ADamagedInterBlockDoesNotStopThePicture) {
+TEST_F(SecondPathPictureTest, ADamagedInterBlockDoesNotStopThePicture) {
   DcPicture reference;
   DecodeRandomIntraPicture(reference);
   UseAsReference();
@@ -265,7 +266,7 @@ TEST_F(OwnPictureTest, ADamagedInterBlockDoesNotStopThePicture) {
 // A picture quantiser of 0 (no dquant raising it) is refused at the first
 // block that would be dequantised, as on the first path: the picture stops
 // there with QuantiserError and the block's bits are not read.
-TEST_F(OwnPictureTest, IntraPictureWithQuantiserZeroStopsAtItsFirstBlock) {
+TEST_F(SecondPathPictureTest, IntraPictureWithQuantiserZeroStopsAtItsFirstBlock) {
   holder->picture.vopQuant = 0;
   Fill(Store().currentPicture, kUnwritten);
   BitWriter w;
@@ -277,7 +278,7 @@ TEST_F(OwnPictureTest, IntraPictureWithQuantiserZeroStopsAtItsFirstBlock) {
   EXPECT_EQ(Store().currentPicture.originY[0], kUnwritten);
 }
 
-TEST_F(OwnPictureTest, PredictedPictureWithQuantiserZeroStopsAtItsFirstResidual) {
+TEST_F(SecondPathPictureTest, PredictedPictureWithQuantiserZeroStopsAtItsFirstResidual) {
   DcPicture reference;
   DecodeRandomIntraPicture(reference);
   UseAsReference();

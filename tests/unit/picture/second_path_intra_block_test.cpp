@@ -1,7 +1,7 @@
 // Intra blocks of the second path: the prediction direction and scan, the
 // AC prediction switch, where the DC comes from, the DC bookkeeping of the
 // neighbour buffers over whole pictures, the AC decoder, and the refusals.
-#include "picture/own_intra_block.h"
+#include "picture/second_path_intra_block.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "bitstream/sequence_header.h"
-#include "picture/neighbours.h"
+#include "decoder/stream_setup.h"
+#include "picture/intra_neighbours.h"
 #include "primitives/scan_tables.h"
 #include "support/stream_builder.h"
 #include "unit/context_fixture.h"
@@ -29,9 +30,9 @@ const Codes& kIntra = coefficients::kIntraTcoefCodes;
 
 // A 48x32 picture (3 x 2 macroblocks); blocks are stored into a local 8x8
 // buffer.
-class OwnIntraBlockTest : public ::testing::Test {
+class SecondPathIntraBlockTest : public ::testing::Test {
  protected:
-  OwnIntraBlockTest() {
+  SecondPathIntraBlockTest() {
     holder.Load(testsupport::MakeLayerHeader({.width = 48, .height = 32}));
     EXPECT_TRUE(OpenStream(*holder, 48, 32));
     ResetPredictionRows(Store());
@@ -43,7 +44,7 @@ class OwnIntraBlockTest : public ::testing::Test {
 
   // Loads the bits and reconstructs block `block` of the macroblock in
   // column x.
-  int32_t Reconstruct(const coeftest::BitWriter& w, int32_t x, OwnIntraBlock job) {
+  int32_t Reconstruct(const coeftest::BitWriter& w, int32_t x, SecondPathIntraBlock job) {
     holder.Load(w.Bytes());
     job.destination = pixels.data();
     job.stride = 8;
@@ -68,11 +69,11 @@ class OwnIntraBlockTest : public ::testing::Test {
 
 // Luma block with the DC size code, coded AC coefficients, quantiser 4
 // (DC scaler 8), no matrix.
-OwnIntraBlock LumaJob(int32_t block, int32_t coded, int32_t acPred) {
+SecondPathIntraBlock LumaJob(int32_t block, int32_t coded, int32_t acPred) {
   return {block, coded, acPred, 4, 1, nullptr, nullptr, 0};
 }
 
-TEST_F(OwnIntraBlockTest, TopLeftBlockPredictsFromTheLeftWith1024AndAlternateVerticalScan) {
+TEST_F(SecondPathIntraBlockTest, TopLeftBlockPredictsFromTheLeftWith1024AndAlternateVerticalScan) {
   // Every neighbour is missing: direction 1, DC predictor 1024; with
   // ac_pred_flag the scan is alternate-vertical, so scan index 1 is raster
   // position 8 (the first column), and nothing is added to it.
@@ -88,7 +89,7 @@ TEST_F(OwnIntraBlockTest, TopLeftBlockPredictsFromTheLeftWith1024AndAlternateVer
   EXPECT_EQ(Store().predColY[0], kNoIntraBlock);  // the above DC moved on
 }
 
-TEST_F(OwnIntraBlockTest, FirstBlockOfALowerRowPredictsFromAboveAndAddsTheAboveRow) {
+TEST_F(SecondPathIntraBlockTest, FirstBlockOfALowerRowPredictsFromAboveAndAddsTheAboveRow) {
   // Left and above-left are missing (1024 each), the above DC is 800:
   // direction 2; alternate-horizontal scan puts scan index 1 at raster 1,
   // and the above block's first row is added.
@@ -107,7 +108,7 @@ TEST_F(OwnIntraBlockTest, FirstBlockOfALowerRowPredictsFromAboveAndAddsTheAboveR
   EXPECT_EQ(Store().predColY[0], 800);  // the old above DC, for block 1's above-left
 }
 
-TEST_F(OwnIntraBlockTest, WithoutAcPredictionTheZigzagScanIsUsedAndNothingIsAdded) {
+TEST_F(SecondPathIntraBlockTest, WithoutAcPredictionTheZigzagScanIsUsedAndNothingIsAdded) {
   int16_t* above = Store().predRowY + 16;
   above[0] = 800;
   above[1] = 3;
@@ -121,7 +122,7 @@ TEST_F(OwnIntraBlockTest, WithoutAcPredictionTheZigzagScanIsUsedAndNothingIsAdde
   EXPECT_EQ(Store().predColY[2], 4);
 }
 
-TEST_F(OwnIntraBlockTest, EqualDistancesChooseTheLeftBlock) {
+TEST_F(SecondPathIntraBlockTest, EqualDistancesChooseTheLeftBlock) {
   // Block 1 of column 0: left is block 0 (row entry 1, first group), above
   // left the left group's DC, above the second group of entry 1.
   Store().predRowY[16] = 96;      // left
@@ -135,7 +136,7 @@ TEST_F(OwnIntraBlockTest, EqualDistancesChooseTheLeftBlock) {
   EXPECT_TRUE(AllPixels(12));
 }
 
-TEST_F(OwnIntraBlockTest, AMissingChosenNeighbourGivesNoAcValuesButKeepsTheScan) {
+TEST_F(SecondPathIntraBlockTest, AMissingChosenNeighbourGivesNoAcValuesButKeepsTheScan) {
   // Block 2 of column 1: left (second group of entry 1) missing, above-left
   // (the second left group) 200, above (first group of entry 2) 1024:
   // |1024 - 200| = |200 - 1024|, so direction 1, from a missing block.
@@ -149,7 +150,7 @@ TEST_F(OwnIntraBlockTest, AMissingChosenNeighbourGivesNoAcValuesButKeepsTheScan)
   EXPECT_EQ(Store().predColY[8 + 1], 2);
 }
 
-TEST_F(OwnIntraBlockTest, NeighbourAcValuesAreAddedUnscaled) {
+TEST_F(SecondPathIntraBlockTest, NeighbourAcValuesAreAddedUnscaled) {
   // The above block was coded at another quantiser; its first row is still
   // added as it is, whatever the neighbour quantisers say.
   int16_t* above = Store().predRowY + 16;
@@ -159,13 +160,13 @@ TEST_F(OwnIntraBlockTest, NeighbourAcValuesAreAddedUnscaled) {
   Store().qpRow[1] = 2;
   coeftest::BitWriter w;
   PutDcDifferential(w, 0, false);
-  OwnIntraBlock job = LumaJob(0, 0, 1);
+  SecondPathIntraBlock job = LumaJob(0, 0, 1);
   job.quant = 20;
   ASSERT_EQ(Reconstruct(w, 0, job), 0);
   EXPECT_EQ(above[3], 10);
 }
 
-TEST_F(OwnIntraBlockTest, WithTheDcCodeAndNoCodedBitOnlyTheDcIsRead) {
+TEST_F(SecondPathIntraBlockTest, WithTheDcCodeAndNoCodedBitOnlyTheDcIsRead) {
   coeftest::BitWriter w;
   PutDcDifferential(w, -3, false);
   w.Put(0xFFF, 12);  // would be read as AC codes
@@ -174,10 +175,10 @@ TEST_F(OwnIntraBlockTest, WithTheDcCodeAndNoCodedBitOnlyTheDcIsRead) {
   EXPECT_TRUE(AllPixels(125));  // (128 - 3) * 8 / 8
 }
 
-TEST_F(OwnIntraBlockTest, WithoutTheDcCodeTheDcIsTheFirstCoefficient) {
+TEST_F(SecondPathIntraBlockTest, WithoutTheDcCodeTheDcIsTheFirstCoefficient) {
   coeftest::BitWriter w;
   PutEvent(w, kIntra, Event{1, 0, 7}, Form::kEscape3);
-  OwnIntraBlock job = LumaJob(0, 1, 0);
+  SecondPathIntraBlock job = LumaJob(0, 1, 0);
   job.useIntraDcVlc = 0;
   ASSERT_EQ(Reconstruct(w, 0, job), 0);
   EXPECT_EQ(BitsRead(), w.BitCount());
@@ -185,23 +186,23 @@ TEST_F(OwnIntraBlockTest, WithoutTheDcCodeTheDcIsTheFirstCoefficient) {
   EXPECT_EQ(Store().predRowY[16], 135 * 8);
 }
 
-TEST_F(OwnIntraBlockTest, WithoutTheDcCodeAndNoCodedBitNothingIsRead) {
+TEST_F(SecondPathIntraBlockTest, WithoutTheDcCodeAndNoCodedBitNothingIsRead) {
   coeftest::BitWriter w;
   w.Put(0xFFF, 12);
-  OwnIntraBlock job = LumaJob(0, 0, 0);
+  SecondPathIntraBlock job = LumaJob(0, 0, 0);
   job.useIntraDcVlc = 0;
   ASSERT_EQ(Reconstruct(w, 0, job), 0);
   EXPECT_EQ(BitsRead(), 0);
   EXPECT_TRUE(AllPixels(128));
 }
 
-TEST_F(OwnIntraBlockTest, ChromaBlocksUseTheChromaDcCodeAndTheirOwnGroups) {
+TEST_F(SecondPathIntraBlockTest, ChromaBlocksUseTheChromaDcCodeAndTheirOwnGroups) {
   // Written with the chrominance size code, which differs from the
   // luminance one.
   Store().predRowCr[8] = 400;
   coeftest::BitWriter w;
   PutDcDifferential(w, 2, true);
-  OwnIntraBlock job = LumaJob(5, 0, 0);
+  SecondPathIntraBlock job = LumaJob(5, 0, 0);
   ASSERT_EQ(Reconstruct(w, 0, job), 0);
   EXPECT_EQ(BitsRead(), w.BitCount());
   // Left and above-left missing, above 400: from above, (400 + 4) / 8 + 2.
@@ -211,7 +212,7 @@ TEST_F(OwnIntraBlockTest, ChromaBlocksUseTheChromaDcCodeAndTheirOwnGroups) {
   EXPECT_EQ(Store().predRowCb[8], kNoIntraBlock);
 }
 
-TEST_F(OwnIntraBlockTest, AnUndecodableBlockIsNotStored) {
+TEST_F(SecondPathIntraBlockTest, AnUndecodableBlockIsNotStored) {
   Store().predRowY[16] = 800;
   coeftest::BitWriter w;
   PutDcDifferential(w, 1, false);
@@ -224,7 +225,7 @@ TEST_F(OwnIntraBlockTest, AnUndecodableBlockIsNotStored) {
   EXPECT_EQ(BitsRead(), dcBits);  // the DC was read, the bad code was not
 }
 
-TEST_F(OwnIntraBlockTest, AnEscapedLevelOfZeroOrACoefficientBeyond63IsUndecodable) {
+TEST_F(SecondPathIntraBlockTest, AnEscapedLevelOfZeroOrACoefficientBeyond63IsUndecodable) {
   for (const Event e : {Event{1, 0, 0}, Event{1, 0, -2048}, Event{1, 63, 1}}) {
     coeftest::BitWriter w;
     PutDcDifferential(w, 0, false);
@@ -233,10 +234,10 @@ TEST_F(OwnIntraBlockTest, AnEscapedLevelOfZeroOrACoefficientBeyond63IsUndecodabl
   }
 }
 
-TEST_F(OwnIntraBlockTest, AQuantiserOfZeroIsRefusedBeforeAnythingIsRead) {
+TEST_F(SecondPathIntraBlockTest, AQuantiserOfZeroIsRefusedBeforeAnythingIsRead) {
   coeftest::BitWriter w;
   PutDcDifferential(w, 1, false);
-  OwnIntraBlock job = LumaJob(0, 0, 0);
+  SecondPathIntraBlock job = LumaJob(0, 0, 0);
   job.quant = 0;
   EXPECT_EQ(Reconstruct(w, 0, job), kIntraQuantiserRefused);
   EXPECT_EQ(BitsRead(), 0);
@@ -292,7 +293,7 @@ TEST(DecodeIntraAc, AFailureLeavesThePositionAndKeepsWhatWasStored) {
 
 TEST(IntraPredictionDirection, FollowsTheSmallerGradientWithMissingDcsAs1024) {
   int16_t groups[24] = {};
-  const OwnIntraGroups g{groups + 8, groups, groups + 16};
+  const SecondPathIntraGroups g{groups + 8, groups, groups + 16};
   auto direction = [&](int16_t left, int16_t aboveLeft, int16_t above) {
     groups[0] = left;
     groups[16] = aboveLeft;
@@ -341,7 +342,7 @@ TEST(RecordIntraDc, GroupsShowTheDcsOfTheNeighbouringBlocks) {
             const int32_t width = b < 4 ? 2 * mbWidth : mbWidth;
             const int32_t col = b < 4 ? 2 * x + (b & 1) : x;
             const int32_t row = b < 4 ? 2 * y + (b >> 1) : y;
-            const OwnIntraGroups g = OwnIntraGroupsOf(f, x, b);
+            const SecondPathIntraGroups g = SecondPathIntraGroupsOf(f, x, b);
             SCOPED_TRACE(::testing::Message() << "width " << mbWidth << " mb " << x << "," << y
                                               << " block " << b);
             EXPECT_EQ(g.previous[0], at(grid, width, col - 1, row));

@@ -10,7 +10,7 @@
 // 32 bits like the portable code's.
 #if defined(__SSE2__)
 
-#include "picture/block_routines_sse2.h"
+#include "primitives/reconstruction/second_path_block_routines_sse2.h"
 
 #include <emmintrin.h>
 

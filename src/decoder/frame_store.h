@@ -4,9 +4,12 @@
 
 #include <cstdint>
 
-#include "api/decoder_context.h"
+#include "decoder/decoder_context.h"
 
 namespace tavrin {
+
+// AllocateFrameStore's result when memory could not be had.
+inline constexpr int32_t kFrameStoreAllocationFailed = -1;
 
 // Largest width and height the frame store serves.
 inline constexpr int32_t kMaxPictureDimension = 8191;

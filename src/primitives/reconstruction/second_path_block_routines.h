@@ -1,4 +1,4 @@
-// The second reconstruction path's own block routines: two versions of an
+// The second reconstruction path's block routines: two versions of an
 // 8x8 inverse transform (one for newer processors with 15-bit constants and
 // saturation, one for older ones with 16-bit constants), a clamped store,
 // transform-and-store, and the end of SIMD use.  Selection installs them in

@@ -1,4 +1,4 @@
-#include "picture/inter_block.h"
+#include "picture/motion_compensation.h"
 
 #include <algorithm>
 #include <bit>

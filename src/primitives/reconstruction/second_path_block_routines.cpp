@@ -1,4 +1,4 @@
-// The second reconstruction path's own block routines.
+// The second reconstruction path's block routines.
 //
 // Both inverse transforms are the same two-pass butterfly (columns first,
 // then rows) and differ in the precision of their constants and in how
@@ -11,7 +11,7 @@
 // Their results can differ in the last bit; each follows its own arithmetic
 // exactly.  Both end with a clamp to -16384..16383 of twice the row result
 // and a shift by 6, so every output lies in -256..255.
-#include "picture/block_routines.h"
+#include "primitives/reconstruction/second_path_block_routines.h"
 
 #include <cstdint>
 

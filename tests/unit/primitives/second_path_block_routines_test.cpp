@@ -2,7 +2,7 @@
 // literal re-computation of their arithmetic and against a floating-point
 // IDCT, the DC-only and all-zero properties, saturation, the clamped store
 // and transform-and-store through the installed routines.
-#include "picture/block_routines.h"
+#include "primitives/reconstruction/second_path_block_routines.h"
 
 #include <gtest/gtest.h>
 

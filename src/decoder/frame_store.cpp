@@ -1,6 +1,5 @@
-#include "bitstream/frame_store.h"
+#include "decoder/frame_store.h"
 
-#include "bitstream/sequence_header.h"
 #include "primitives/dispatch/primitive_table.h"
 
 namespace tavrin {

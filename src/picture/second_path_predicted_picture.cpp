@@ -1,11 +1,11 @@
 // Predicted pictures on the second path: the macroblock syntax, vectors and
 // prediction of the first path; residuals decoded, dequantised and
-// inverse-transformed in separate steps with the own transform, intra
+// inverse-transformed in separate steps with the second path's transform, intra
 // macroblocks rebuilt as in intra pictures of this path.
-#include "picture/block_routines.h"
-#include "picture/own_intra_block.h"
 #include "picture/picture_decoders.h"
 #include "picture/predicted_picture_walk.h"
+#include "picture/second_path_intra_block.h"
+#include "primitives/reconstruction/second_path_block_routines.h"
 
 namespace tavrin {
 namespace {
@@ -22,7 +22,7 @@ struct SecondPathTexture {
   alignas(16) int16_t residual[4][64];
 
   int32_t Intra(const IntraMacroblock& mb) {
-    return ReconstructIntraMacroblockOwn(c, mb, intraMatrix, residual[0]);
+    return ReconstructIntraMacroblockSecondPath(c, mb, intraMatrix, residual[0]);
   }
 
   // Reads and dequantises one residual.  Damage in it does not stop the
@@ -89,7 +89,7 @@ struct SecondPathTexture {
 
 }  // namespace
 
-int32_t DecodePredictedPictureOwn(DecoderContext& c) {
+int32_t DecodePredictedPictureSecondPath(DecoderContext& c) {
   const bool matrices = c.sequence.quantType != 0;
   SecondPathTexture texture{c,
                             c.store.forwardReference,

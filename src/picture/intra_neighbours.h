@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "api/decoder_context.h"
+#include "decoder/decoder_context.h"
 
 namespace tavrin {
 

@@ -1,12 +1,12 @@
-#include "picture/own_intra_block.h"
+#include "picture/second_path_intra_block.h"
 
 #include <cstdlib>
 
-#include "picture/block_routines.h"
 #include "picture/intra_macroblock.h"
 #include "picture/picture_decoders.h"
 #include "primitives/coefficients/coefficient_codes.h"
 #include "primitives/dispatch/primitive_table.h"
+#include "primitives/reconstruction/second_path_block_routines.h"
 #include "primitives/scan_tables.h"
 
 namespace tavrin {
@@ -28,7 +28,7 @@ int16_t& ColY(FrameStore& f, int32_t g) { return f.predColY[g * 8]; }
 
 }  // namespace
 
-OwnIntraGroups OwnIntraGroupsOf(FrameStore& f, int32_t x, int32_t block) {
+SecondPathIntraGroups SecondPathIntraGroupsOf(FrameStore& f, int32_t x, int32_t block) {
   const int32_t e = x + 1;
   int16_t* above = nullptr;
   int16_t* left = nullptr;
@@ -82,7 +82,7 @@ void RecordIntraDc(FrameStore& f, int32_t x, int32_t block, int16_t d) {
   }
 }
 
-int32_t IntraPredictionDirection(const OwnIntraGroups& groups) {
+int32_t IntraPredictionDirection(const SecondPathIntraGroups& groups) {
   const int32_t dA = NeighbourDc(groups.previous);
   const int32_t dB = NeighbourDc(groups.left);
   const int32_t dC = NeighbourDc(groups.above);
@@ -102,9 +102,9 @@ int32_t decodeIntraAc(BytePointer* bytePos, int32_t* bitPos, int16_t* block, int
 }
 
 int32_t reconstructIntraBlock(BitReader& reader, FrameStore& f, int32_t x,
-                              const OwnIntraBlock& job, int16_t* coefficients) {
+                              const SecondPathIntraBlock& job, int16_t* coefficients) {
   if (job.quant < 1 || job.quant > 31) return kIntraQuantiserRefused;
-  const OwnIntraGroups groups = OwnIntraGroupsOf(f, x, job.block);
+  const SecondPathIntraGroups groups = SecondPathIntraGroupsOf(f, x, job.block);
   const int32_t direction = IntraPredictionDirection(groups);
   const int32_t scan = job.acPred ? direction : 0;
   // No AC values from a neighbour that is no intra block of this picture;
@@ -132,12 +132,12 @@ int32_t reconstructIntraBlock(BitReader& reader, FrameStore& f, int32_t x,
   return 0;
 }
 
-int32_t ReconstructIntraMacroblockOwn(DecoderContext& c, const OwnIntraMacroblock& mb,
+int32_t ReconstructIntraMacroblockSecondPath(DecoderContext& c, const SecondPathIntraMacroblock& mb,
                                       const uint8_t* matrix, int16_t* coefficients) {
   const PictureBuffer& picture = c.store.currentPicture;
   const int32_t coded = (mb.cbpy << 2) | mb.cbpc;  // bit 5 block 0 ... bit 0 block 5
   for (int32_t block = 0; block < 6; ++block) {
-    const OwnIntraBlock job{block,
+    const SecondPathIntraBlock job{block,
                             (coded >> (5 - block)) & 1,
                             mb.acPred,
                             mb.quant,

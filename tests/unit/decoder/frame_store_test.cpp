@@ -1,4 +1,4 @@
-#include "bitstream/frame_store.h"
+#include "decoder/frame_store.h"
 
 #include <gtest/gtest.h>
 
