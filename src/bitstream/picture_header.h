@@ -35,6 +35,19 @@ struct PictureHeader {
 // with rounding type 0.
 inline constexpr int32_t kSourceTypeUnpadded = 6800;
 
+// Moves past the next picture start code in the reader's data: 1, or 0
+// when there is none.  A group-of-pictures header on the way sets the whole
+// seconds the pictures after it count from (its time code), as an I or P
+// picture would: the B pictures that follow it in the data and precede it
+// in display order count from there too.
+int32_t FindPictureStartCode(BitReader& reader, PictureHeader& picture);
+
+// After a picture: reads the time code of a group-of-pictures header that
+// follows it in the same data (hosts that split a raw stream at picture
+// start codes hand it over at the end of the picture before), up to the
+// next picture start code.
+void ReadTrailingGroupOfPictures(BitReader& reader, PictureHeader& picture);
+
 // Reads the header and leaves the reader at the first macroblock: 0, or
 // kUnsupportedHeader when a marker bit is 0 (the fields read so far keep
 // their new values).  The estimation counts go into the sequence record.

@@ -37,9 +37,11 @@ bool AllocatePicture(PictureBuffer& p, int32_t width, int32_t height, int32_t mb
   p.paddedTags = primitives.AllocInts(segments);
   if (p.paddedTags == nullptr) return false;
   primitives.ZeroBytes(p.paddedTags, segments * 4);
-  return AllocatePlane(height + 32, p.strideY, 16, p.allocationY, p.baseY, p.originY) &&
-         AllocatePlane(height / 2 + 16, p.strideCb, 8, p.allocationCb, p.baseCb, p.originCb) &&
-         AllocatePlane(height / 2 + 16, p.strideCr, 8, p.allocationCr, p.baseCr, p.originCr);
+  const int32_t lumaRows = AlignedLumaSize(height) + 32;
+  const int32_t chromaRows = AlignedChromaSize(height) + 16;
+  return AllocatePlane(lumaRows, p.strideY, 16, p.allocationY, p.baseY, p.originY) &&
+         AllocatePlane(chromaRows, p.strideCb, 8, p.allocationCb, p.baseCb, p.originCb) &&
+         AllocatePlane(chromaRows, p.strideCr, 8, p.allocationCr, p.baseCr, p.originCr);
 }
 
 void ReleasePicture(PictureBuffer& p) {

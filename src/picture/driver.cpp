@@ -78,7 +78,7 @@ void DecodeByType(DecoderContext& context, int32_t videoQuality) {
           DecodeIntraPicture(context);
         }
         ++state.iPictures;
-        if (pad) PadChangedBorders(f, context.sequence.width, context.sequence.height);
+        if (pad) PadChangedBorders(f);
         RotateAnchors(context);
         break;
       case 1:
@@ -90,7 +90,7 @@ void DecodeByType(DecoderContext& context, int32_t videoQuality) {
           DecodePredictedPicture(context);
         }
         ++state.pPictures;
-        if (pad) PadChangedBorders(f, context.sequence.width, context.sequence.height);
+        if (pad) PadChangedBorders(f);
         RotateAnchors(context);
         break;
       case 2:
@@ -112,8 +112,11 @@ void DecodePicture(DecoderContext& context, int32_t videoQuality) {
   r.bytePos = r.bufferStart;
   r.bitPos = 0;
   r.dataLength = context.input.inputLength;
-  if (r.FindStartCode(0xB6) && ParsePictureHeader(r, context.sequence, context.picture, context.input.sourceType) == 0)
+  if (FindPictureStartCode(r, context.picture) &&
+      ParsePictureHeader(r, context.sequence, context.picture, context.input.sourceType) == 0) {
     DecodeByType(context, videoQuality);
+    ReadTrailingGroupOfPictures(r, context.picture);
+  }
   ++context.store.decodeCalls;
 }
 

@@ -26,9 +26,10 @@ inline uint8_t* BlockFlagEntry(FrameStore& f, int32_t e) { return f.blockFlagRow
 // The flags of a macroblock whose four luma blocks are all present.
 alignas(4) inline constexpr uint8_t kAllBlocksPresent[4] = {2, 2, 2, 2};
 
-// The visible picture plus the 16-sample margin of the padded references.
+// The macroblock-aligned picture plus the 16-sample border of the padded
+// references.
 inline ClipRect PictureClipRect(const DecoderContext& c) {
-  return {-16, -16, c.sequence.width + 32, c.sequence.height + 32};
+  return {-16, -16, 16 * c.store.mbWidth + 32, 16 * c.store.mbHeight + 32};
 }
 
 // Luma block position in pixels: block b of macroblock (x, y), or the

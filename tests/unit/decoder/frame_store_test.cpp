@@ -33,11 +33,12 @@ TEST_P(FrameStoreGeometry, StridesBordersAndSideArrays) {
     EXPECT_EQ(p->originY, p->baseY + 16 * p->strideY + 16);
     EXPECT_EQ(p->originCb, p->baseCb + 8 * p->strideCb + 8);
     EXPECT_EQ(p->originCr, p->baseCr + 8 * p->strideCr + 8);
-    // Every sample of the bordered planes starts at 0, and the planes can be
-    // read one row beyond their border area (odd vectors at the clip bound).
-    const int32_t lumaBytes = (g.height + 33) * p->strideY;
+    // Every sample of the bordered planes (around the macroblock-aligned
+    // area) starts at 0, and the planes can be read one row beyond their
+    // border area (odd vectors at the clip bound).
+    const int32_t lumaBytes = (16 * g.mbHeight + 33) * p->strideY;
     for (int32_t i = 0; i < lumaBytes; ++i) ASSERT_EQ(p->baseY[i], 0) << i;
-    const int32_t chromaBytes = (g.height / 2 + 17) * p->strideCb;
+    const int32_t chromaBytes = (8 * g.mbHeight + 17) * p->strideCb;
     for (int32_t i = 0; i < chromaBytes; ++i) {
       ASSERT_EQ(p->baseCb[i], 0) << i;
       ASSERT_EQ(p->baseCr[i], 0) << i;
@@ -57,7 +58,7 @@ INSTANTIATE_TEST_SUITE_P(Sizes, FrameStoreGeometry,
                                            Geometry{352, 288, 22, 18, 384, 192},
                                            Geometry{350, 250, 22, 16, 384, 192},
                                            Geometry{16, 16, 1, 1, 48, 24},
-                                           Geometry{1, 1, 1, 1, 48, 16},
+                                           Geometry{1, 1, 1, 1, 48, 24}, Geometry{17, 17, 2, 2, 64, 32},
                                            Geometry{1920, 1080, 120, 68, 1952, 976}));
 
 TEST(FrameStore, ReleaseIsSafeWhenNothingWasAllocated) {
