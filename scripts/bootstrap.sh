@@ -16,6 +16,7 @@ packages=(
   libbenchmark-dev
   libpng-dev
   ffmpeg
+  libxvidcore-dev
   pkg-config
   python3
 )

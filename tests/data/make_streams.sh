@@ -122,6 +122,27 @@ enc xvid_ipb_cif.m4v "$(src2 352x288)" "+mv4" -c:v libxvid -bf 2 -qscale:v 6 -fr
 enc mpeg4_ipb_tb30000.m4v "$(src2 176x144 30000/1001)" "" -c:v mpeg4 -bf 2 -qscale:v 4 -frames:v 20
 enc xvid_ipb_tb30000.m4v "$(src2 176x144 30000/1001)" "" -c:v libxvid -bf 2 -qscale:v 4 -frames:v 20
 
+# --- Sizes off the macroblock grid, motion past the right and bottom edges --
+# testsrc2 zooms out while the window pans right and down, so content enters
+# at the right and bottom edges and the vectors of the last macroblock column
+# and row point past the visible picture: into the samples between the
+# visible edge and the macroblock-aligned edge, and beyond.  Width and height
+# are both off the 16-sample grid (350x250 in 22x16 macroblocks, 180x100 in
+# 12x7).  The scaling changes with every picture; -cpuflags 0 keeps it (and
+# the encoder) on plain C, so the source does not depend on the processor.
+zoom350="testsrc2=size=700x500:rate=25,scale=w=700-4*n:h=500-3*n:eval=frame,crop=350:250:x=2*n:y=n"
+zoom180="testsrc2=size=360x200:rate=25,scale=w=360-2*n:h=200-n:eval=frame,crop=180:100:x=2*n:y=n"
+enc mpeg4_zoom_350x250_ipb_mv4.m4v "$zoom350" "+mv4" -cpuflags 0 -c:v mpeg4 -g 25 -bf 2 -qscale:v 12 -frames:v 50
+enc xvid_zoom_350x250_ipb_mv4.m4v "$zoom350" "+mv4" -cpuflags 0 -c:v libxvid -g 25 -bf 2 -qscale:v 12 -frames:v 50
+# ffmpeg cuts pictures into video packets of about 300 bytes (-ps 300);
+# Xvid writes none.
+enc mpeg4_zoom_180x100_ip_packets.m4v "$zoom180" "" -cpuflags 0 -c:v mpeg4 -qscale:v 8 -ps 300 -frames:v 30
+enc mpeg4_zoom_180x100_ipb_packets.m4v "$zoom180" "" -cpuflags 0 -c:v mpeg4 -bf 2 -qscale:v 8 -ps 300 -frames:v 30
+enc mpeg4_zoom_180x100_ip_mv4.m4v "$zoom180" "+mv4" -cpuflags 0 -c:v mpeg4 -qscale:v 8 -frames:v 30
+enc xvid_zoom_180x100_ip.m4v "$zoom180" "" -cpuflags 0 -c:v libxvid -qscale:v 8 -frames:v 30
+enc xvid_zoom_180x100_ipb.m4v "$zoom180" "" -cpuflags 0 -c:v libxvid -bf 2 -qscale:v 8 -frames:v 30
+enc xvid_zoom_180x100_ip_mv4.m4v "$zoom180" "+mv4" -cpuflags 0 -c:v libxvid -qscale:v 8 -frames:v 30
+
 # --- Streams the decoder refuses -------------------------------------------
 enc mpeg4_interlaced.m4v "$(src2 176x144)" "+ildct+ilme" -c:v mpeg4 -qscale:v 4 -frames:v 5
 enc mpeg4_qpel.m4v "$(src2 176x144)" "+qpel" -c:v mpeg4 -qscale:v 4 -frames:v 5
