@@ -21,7 +21,7 @@ count() { ffprobe -v error -count_frames -select_streams v:0 -show_entries strea
 # rates the two files state.
 psnr() {
   ffmpeg -hide_banner -loglevel error -i "$1" -i "$2" \
-    -lavfi "[0:v]setpts=N[a];[1:v]setpts=N[b];[a][b]psnr=stats_file=$3.log" -f null -
+    -lavfi "[0:v]settb=1,setpts=N[a];[1:v]settb=1,setpts=N[b];[a][b]psnr=stats_file=$3.log" -f null -
   awk '{ for (i = 1; i <= NF; i++) if ($i ~ /^psnr_y:/) { v = substr($i, 8); print (v == "inf" ? 99 : v) } }' \
     "$3.log" >"$3"
 }
