@@ -16,6 +16,7 @@ packages=(
   libbenchmark-dev
   libpng-dev
   ffmpeg
+  mkvtoolnix
   pkg-config
   python3
 )
