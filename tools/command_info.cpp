@@ -25,10 +25,12 @@ constexpr const char* kInfoHelp =
     "whether the decoder supports the stream (and if not, why).\n"
     "\n"
     "  --pictures    also list every picture: type, bytes, time, quantiser\n"
+    "                (and for Matroska the container's time, in ms)\n"
     "\n"
     "examples:\n"
     "  tavrin info clip.avi\n"
-    "  tavrin info clip.m4v --pictures\n";
+    "  tavrin info clip.m4v --pictures\n"
+    "  tavrin info clip.mkv\n";
 
 void Line(std::FILE* out, const char* label, const std::string& text) {
   std::fprintf(out, "%-17s %s\n", label, text.c_str());

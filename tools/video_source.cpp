@@ -180,8 +180,10 @@ SourceResult OpenContainer(ContainerResult container) {
 
 InputFormat DetectFormat(std::span<const uint8_t> bytes) {
   if (LooksLikeAvi(bytes)) return InputFormat::kAvi;
-  if (LooksLikeIsoMedia(bytes)) return InputFormat::kIsoMedia;
+  // Matroska's mark is its first four bytes; ISO media is told by the type
+  // of its first box at bytes 4 to 7, which any file may hold.
   if (LooksLikeMatroska(bytes)) return InputFormat::kMatroska;
+  if (LooksLikeIsoMedia(bytes)) return InputFormat::kIsoMedia;
   return InputFormat::kElementaryStream;
 }
 

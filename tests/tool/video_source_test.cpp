@@ -27,6 +27,8 @@ TEST(VideoSource, FormatByContentNotName) {
   EXPECT_EQ(DetectFormat(ReadData("mpeg4_mv4.mov")), InputFormat::kIsoMedia);
   EXPECT_EQ(DetectFormat(ReadData("mpeg4_ipb.m4v")), InputFormat::kElementaryStream);
   EXPECT_EQ(DetectFormat(ReadData("xvid_packed_vfw.mkv")), InputFormat::kMatroska);
+  // The EBML mark wins over an ISO box type at bytes 4 to 7.
+  EXPECT_EQ(DetectFormat(Bytes{0x1A, 0x45, 0xDF, 0xA3, 'f', 'r', 'e', 'e'}), InputFormat::kMatroska);
   EXPECT_EQ(DetectFormat(Bytes{'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'}), InputFormat::kElementaryStream);
   EXPECT_EQ(DetectFormat(Bytes{}), InputFormat::kElementaryStream);
 }
