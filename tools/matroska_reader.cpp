@@ -197,6 +197,8 @@ void Reader::ReadInfo(Range info) {
         timestampScale_ = kDefaultTimestampScale;
       }
     }
+    // The writing program names itself better than the library it used.
+    if (e.id == id::kWritingApp) writer_ = ebml::ReadString(body);
     if (e.id == id::kMuxingApp && writer_.empty()) writer_ = ebml::ReadString(body);
     return true;
   });
