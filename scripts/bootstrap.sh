@@ -17,6 +17,7 @@ packages=(
   libpng-dev
   ffmpeg
   libxvidcore-dev
+  mkvtoolnix
   pkg-config
   python3
 )

@@ -7,7 +7,8 @@
 # Usage: tests/data/make_streams.sh [OUTPUT_DIR]   (default: this folder)
 # With MAKE_STREAMS_PRINT=1 in the environment it also prints each ffmpeg
 # command, as a shell would take it, on standard output.
-# Needs ffmpeg built with libxvid (Debian 12's ffmpeg package) and python3.
+# Needs ffmpeg built with libxvid (Debian 12's ffmpeg package), mkvmerge
+# (mkvtoolnix) and python3.
 set -euo pipefail
 
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -228,4 +229,40 @@ mux mpeg4_ipb.mp4 mp4 "" -c:v mpeg4 -bf 2 -qscale:v 5 -frames:v 20
 # ffmpeg's mpeg4 in QuickTime MOV: four vectors, an I picture at 12.
 mux mpeg4_mv4.mov mov "+mv4" -c:v mpeg4 -qscale:v 5 -frames:v 15
 
-echo "make_streams: wrote $(ls "$out"/*.m4v | wc -l) streams and $(ls "$out"/*.avi "$out"/*.mp4 "$out"/*.mov | wc -l) container files to $out"
+# --- Matroska, for the tool's Matroska reader ----------------------------
+# The pictures of committed files copied into Matroska, unchanged.
+# run NAME COMMAND...: runs the command (printed first with
+# MAKE_STREAMS_PRINT=1).
+run() {
+  local name="$1"
+  shift
+  if [ "${MAKE_STREAMS_PRINT:-0}" = 1 ]; then
+    printf '%s: %s\n' "$name" "$*"
+  fi
+  "$@"
+}
+# ffmpeg's Matroska writer: V_MPEG4/ISO/ASP, the headers in CodecPrivate,
+# one SimpleBlock per picture (-fflags +bitexact on the output too: fixed
+# UIDs, no writer version).
+remux() {
+  run "$1" ffmpeg -hide_banner -loglevel error -nostdin -y -fflags +bitexact -i "$out/$2" \
+    -c:v copy -flags +bitexact -fflags +bitexact -f matroska "$out/$1"
+}
+remux mpeg4_ipb.mkv mpeg4_ipb.m4v
+remux xvid_ipb.mkv xvid_ipb.m4v
+# The AVI's packed pictures as they are, placeholders included; its chunks
+# carry no times, so ffmpeg makes them (+genpts).
+run xvid_packed.mkv ffmpeg -hide_banner -loglevel error -nostdin -y -fflags +bitexact+genpts \
+  -i "$out/xvid_packed.avi" -c:v copy -flags +bitexact -fflags +bitexact -f matroska "$out/xvid_packed.mkv"
+# mkvmerge (mkvtoolnix) keeps an AVI's MPEG-4 Visual as V_MS/VFW/FOURCC: the
+# BITMAPINFOHEADER in CodecPrivate, the headers in the first frame, the
+# packed pictures and placeholders as they are, the first frame in a
+# BlockGroup.  With --engage native_mpeg4 it writes V_MPEG4/ISO/ASP and
+# unpacks: one picture per block, placeholders dropped, times of its own.
+# Fixed UIDs, no date and no statistics tags keep the files the same from
+# run to run.
+mkvmerge_fixed=(mkvmerge -q --deterministic 1 --no-date --disable-track-statistics-tags)
+run xvid_packed_vfw.mkv "${mkvmerge_fixed[@]}" -o "$out/xvid_packed_vfw.mkv" "$out/xvid_packed.avi"
+run xvid_unpacked.mkv "${mkvmerge_fixed[@]}" --engage native_mpeg4 -o "$out/xvid_unpacked.mkv" "$out/xvid_packed.avi"
+
+echo "make_streams: wrote $(ls "$out"/*.m4v | wc -l) streams and $(ls "$out"/*.avi "$out"/*.mp4 "$out"/*.mov "$out"/*.mkv | wc -l) container files to $out"
