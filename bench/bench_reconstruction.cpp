@@ -4,10 +4,10 @@
 #include <array>
 
 #include "bench_support.h"
-#include "picture/block_routines.h"
-#include "picture/block_routines_sse2.h"
 #include "primitives/reconstruction/reconstruction.h"
 #include "primitives/reconstruction/reconstruction_routines.h"
+#include "primitives/reconstruction/second_path_block_routines.h"
+#include "primitives/reconstruction/second_path_block_routines_sse2.h"
 #include "unit/primitives/coefficient_bit_writer.h"
 
 namespace {

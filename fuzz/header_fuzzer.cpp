@@ -11,10 +11,11 @@
 #include <cstring>
 #include <vector>
 
-#include "api/decoder_context.h"
-#include "bitstream/frame_store.h"
 #include "bitstream/picture_header.h"
 #include "bitstream/sequence_header.h"
+#include "decoder/decoder_context.h"
+#include "decoder/frame_store.h"
+#include "decoder/stream_setup.h"
 #include "fuzz_input.h"
 
 namespace {
@@ -71,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       const size_t next = NextPicture(stream, streamSize, at + 4);
       TakeInput(c, stream + at, next - at);
       if (c.reader.FindStartCode(0xB6)) {
-        ParsePictureHeader(c);
+        ParsePictureHeader(c.reader, c.sequence, c.picture, c.input.sourceType);
         CheckReader(c.reader);
         const PictureHeader& p = c.picture;
         if (p.vopCodingType < 0 || p.vopCodingType > 3 || p.vopQuant < 0 || p.vopQuant > 31)

@@ -16,6 +16,8 @@ packages=(
   libbenchmark-dev
   libpng-dev
   ffmpeg
+  libxvidcore-dev
+  mkvtoolnix
   pkg-config
   python3
   libgstreamer1.0-dev

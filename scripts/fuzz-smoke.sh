@@ -4,4 +4,4 @@
 # finding.  Longer campaigns: scripts/fuzz.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-exec ./scripts/fuzz.sh "${FUZZ_SMOKE_SECONDS:-30}" decoder header coefficient vector
+exec ./scripts/fuzz.sh "${FUZZ_SMOKE_SECONDS:-30}" decoder header coefficient vector matroska

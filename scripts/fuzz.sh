@@ -3,7 +3,7 @@
 # (AddressSanitizer + UndefinedBehaviorSanitizer), makes the seed corpora
 # from tests/data once, and runs each target for SECONDS.
 #
-#   scripts/fuzz.sh [SECONDS] [TARGET...]     targets: decoder header coefficient vector
+#   scripts/fuzz.sh [SECONDS] [TARGET...]     targets: decoder header coefficient vector matroska
 #
 # Corpora grow in $FUZZ_BUILD_DIR/corpus/<target> (default build-fuzz) and
 # carry over from run to run.  Findings (crash-*, leak-*, timeout-*) land in
@@ -14,7 +14,7 @@ cd "$(dirname "$0")/.."
 seconds="${1:-600}"
 shift || true
 targets=("$@")
-[[ ${#targets[@]} -gt 0 ]] || targets=(decoder header coefficient vector)
+[[ ${#targets[@]} -gt 0 ]] || targets=(decoder header coefficient vector matroska)
 build="${FUZZ_BUILD_DIR:-build-fuzz}"
 jobs="${FUZZ_JOBS:-1}"
 
@@ -28,7 +28,7 @@ fi
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTAVRIN_FUZZ=ON -DTAVRIN_BUILD_TESTS=OFF -DTAVRIN_BUILD_TOOLS=OFF > /dev/null
 cmake --build "$build" --target fuzz_all -j "$(nproc)"
-[[ -d "$build/corpus/decoder" ]] || fuzz/make-corpus.sh "$build/corpus"
+[[ -d "$build/corpus/matroska" ]] || fuzz/make-corpus.sh "$build/corpus"
 
 failed=0
 for target in "${targets[@]}"; do
@@ -46,6 +46,7 @@ for target in "${targets[@]}"; do
   case "$target" in
     decoder) options+=(-max_len=60000 -dict=fuzz/mpeg4.dict) ;;
     header) options+=(-max_len=8000 -dict=fuzz/mpeg4.dict) ;;
+    matroska) options+=(-max_len=64000 -dict=fuzz/matroska.dict) ;;
     *) options+=(-max_len=2000) ;;
   esac
   if [[ "$jobs" -gt 1 ]]; then options+=(-fork="$jobs" -ignore_crashes=1); fi

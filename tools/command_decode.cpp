@@ -17,8 +17,9 @@ constexpr const char* kDecodeHelp =
     "usage: tavrin decode INPUT [-o OUTPUT] [options]\n"
     "\n"
     "Decodes the MPEG-4 Visual video of INPUT and writes its pictures in\n"
-    "display order.  INPUT is an AVI, MP4 or MOV file or a raw stream (.m4v,\n"
-    ".cmp, .bits), told apart by content; '-' reads standard input.\n"
+    "display order.  INPUT is an AVI, MP4, MOV or Matroska (.mkv) file or a\n"
+    "raw stream (.m4v, .cmp, .bits), told apart by content; '-' reads\n"
+    "standard input.\n"
     "\n"
     "  -o OUTPUT            where the pictures go; '-' is standard output.\n"
     "                       Without -o the pictures are decoded and counted.\n"
@@ -36,6 +37,7 @@ constexpr const char* kDecodeHelp =
     "examples:\n"
     "  tavrin decode clip.avi -o clip.y4m\n"
     "  tavrin decode clip.mp4 -o - | mpv -\n"
+    "  tavrin decode clip.mkv -o clip.y4m\n"
     "  tavrin decode clip.m4v -o clip.yuv --post-filter 2\n";
 
 struct Options {

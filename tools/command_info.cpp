@@ -1,7 +1,9 @@
 // tavrin info INPUT [--pictures]
+#include <algorithm>
 #include <cstdio>
 
 #include "command_support.h"
+#include "container_track.h"
 #include "frame_rate.h"
 #include "macroblock_scan.h"
 #include "stream_names.h"
@@ -23,10 +25,12 @@ constexpr const char* kInfoHelp =
     "whether the decoder supports the stream (and if not, why).\n"
     "\n"
     "  --pictures    also list every picture: type, bytes, time, quantiser\n"
+    "                (and for Matroska the container's time, in ms)\n"
     "\n"
     "examples:\n"
     "  tavrin info clip.avi\n"
-    "  tavrin info clip.m4v --pictures\n";
+    "  tavrin info clip.m4v --pictures\n"
+    "  tavrin info clip.mkv\n";
 
 void Line(std::FILE* out, const char* label, const std::string& text) {
   std::fprintf(out, "%-17s %s\n", label, text.c_str());
@@ -105,8 +109,18 @@ std::string ToolsText(const VideoObjectLayer& v, const StreamSurvey& s, const Ma
   return text;
 }
 
+// A container time in milliseconds, "-" when there is none.
+std::string MillisecondsText(const VideoSource& source, std::size_t i) {
+  if (i >= source.pictureTimes.size() || source.pictureTimes[i] == ContainerTrack::kNoTime) return "-";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.3f", static_cast<double>(source.pictureTimes[i]) / 1e6);
+  return text;
+}
+
 void ListPictures(std::FILE* out, const VideoSource& source, const VideoObjectLayer& layer) {
-  std::fprintf(out, "\n%6s %4s %7s %10s %5s\n", "number", "type", "bytes", "time", "quant");
+  // Containers that time every unit (Matroska) add that time, in ms.
+  const bool timed = !source.pictureTimes.empty();
+  std::fprintf(out, "\n%6s %4s %7s %10s %5s%s\n", "number", "type", "bytes", "time", "quant", timed ? "  container ms" : "");
   PictureClock clock(layer.vopTimeIncrementResolution);
   for (std::size_t i = 0; i < source.pictures.size(); ++i) {
     const PictureHeaderResult r = ParsePictureHeader(source.pictures[i], layer);
@@ -119,9 +133,26 @@ void ListPictures(std::FILE* out, const VideoSource& source, const VideoObjectLa
     std::string type(1, CodingTypeLetter(h.vopCodingType));
     if (!h.vopCoded) type += " n";
     std::fprintf(out, "%6zu %4s %7zu %10lld", i, type.c_str(), source.pictures[i].size(), time);
-    if (h.detailsKnown) std::fprintf(out, " %5d", h.vopQuant);
+    if (h.detailsKnown || timed) std::fprintf(out, " %5s", h.detailsKnown ? std::to_string(h.vopQuant).c_str() : "");
+    if (timed) std::fprintf(out, " %14s", MillisecondsText(source, i).c_str());
     std::fputc('\n', out);
   }
+}
+
+// The span of the container's picture times, "0.000 to 0.760 s".
+std::string TimeSpanText(const VideoSource& source) {
+  int64_t first = 0, last = 0;
+  bool any = false;
+  for (const int64_t t : source.pictureTimes) {
+    if (t == ContainerTrack::kNoTime) continue;
+    first = any ? std::min(first, t) : t;
+    last = any ? std::max(last, t) : t;
+    any = true;
+  }
+  if (!any) return {};
+  char text[64];
+  std::snprintf(text, sizeof text, "%.3f to %.3f s", static_cast<double>(first) / 1e9, static_cast<double>(last) / 1e9);
+  return text;
 }
 
 }  // namespace
@@ -169,6 +200,8 @@ int RunInfo(const std::vector<std::string>& args, const Console& console) {
   Line(out, "object type",
        ObjectTypeIndicationName(v.videoObjectTypeIndication) + ", layer version " + std::to_string(v.videoObjectLayerVerid));
   Line(out, "time resolution", std::to_string(v.vopTimeIncrementResolution) + " ticks per second");
+  const std::string span = TimeSpanText(source);
+  if (!span.empty()) Line(out, "container times", span + " (presentation times of the pictures)");
   if (v.complete) {
     const Ratio rate = StreamFrameRate(source.pictures, v, source.containerRate);
     Line(out, "frame rate", RatioText(rate) + " pictures per second, " +

@@ -1,10 +1,13 @@
 // What a container reader hands on: the video track's compressed units in
-// decode order (AVI chunks, MP4 samples) as slices of the file's bytes, the
-// decoder configuration the container carries, and what the container says
-// about size and rate.
+// decode order (AVI chunks, MP4 samples, Matroska frames) as slices of the
+// file's bytes, or of bytes the reader rebuilt, the decoder configuration
+// the container carries, and what the container says about size, rate and
+// times.
 #pragma once
 
 #include <cstdint>
+#include <limits>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -14,12 +17,12 @@
 namespace tavrin::tool {
 
 struct ContainerTrack {
-  // "AVI", "MP4", "QuickTime MOV".
+  // "AVI", "MP4", "QuickTime MOV", "Matroska".
   std::string format;
   // More about the file in words ("brand isom", "OpenDML"); may be empty.
   std::string detail;
-  // The codec's tag: the AVI FourCC (XVID, DIVX, FMP4, ...) or the sample
-  // entry type (mp4v).
+  // The codec's tag: the AVI FourCC (XVID, DIVX, FMP4, ...), the sample
+  // entry type (mp4v) or the Matroska codec ID (V_MPEG4/ISO/ASP).
   std::string codecTag;
   int width = 0;  // 0 when the container does not say
   int height = 0;
@@ -30,6 +33,15 @@ struct ContainerTrack {
   std::vector<uint8_t> configuration;
   // The video units in file order, empty ones included.
   std::vector<std::span<const uint8_t>> units;
+  // Units the reader had to rebuild (Matroska frames with the bytes that
+  // header removal took off put back) point into this block instead of the
+  // file; whoever keeps the units keeps this too.
+  std::shared_ptr<const std::vector<uint8_t>> ownedBytes;
+  // The presentation time of each unit in nanoseconds, kNoTime where the
+  // container gives none; empty when the container does not time its units
+  // one by one (AVI, MP4).
+  static constexpr int64_t kNoTime = std::numeric_limits<int64_t>::min();
+  std::vector<int64_t> unitTimes;
   // Every unit is one frame time (AVI): a picture packed behind another in
   // one unit takes the time of a later placeholder unit.
   bool unitIsFrameTime = false;

@@ -221,7 +221,7 @@ ContainerResult ReadIsoMedia(std::span<const uint8_t> bytes) {
   if (movie == nullptr) {
     result.error = FindBox(top, "moof") != nullptr
                        ? "the file is a fragmented MP4 (movie fragments), which the tool does not read"
-                       : "the file has no movie box (moov): it is cut short or was never finished";
+                       : "the " + track.format + " file has no movie box (moov): it is cut short or was never finished";
     return result;
   }
 
@@ -283,17 +283,21 @@ ContainerResult ReadIsoMedia(std::span<const uint8_t> bytes) {
     }
     track.frameRate = RateFromDurations(view, FindBox(tables, "stts"), timescale);
     SampleTables sampleTables;
-    if (!ReadTables(view, tables, sampleTables, notes, result.error)) return result;
+    if (!ReadTables(view, tables, sampleTables, notes, result.error)) {
+      result.error = "in the " + track.format + " file, " + result.error;
+      return result;
+    }
     PlaceSamples(view, sampleTables, track);
     if (track.units.empty()) {
       result.error = FindBox(top, "moof") != nullptr
-                         ? "the video track's samples are in movie fragments (moof), which the tool does not read"
-                         : "the video track holds no samples";
+                         ? "the MP4 file's video track has its samples in movie fragments (moof), which the tool "
+                           "does not read"
+                         : "the " + track.format + " file's video track holds no samples";
     }
     return result;
   }
-  result.error = others.empty() ? "the file has no video track"
-                                : "the file's video is not MPEG-4 Visual: sample description " + others;
+  result.error = others.empty() ? "the " + track.format + " file has no video track"
+                                : "the " + track.format + " file's video is not MPEG-4 Visual: sample description " + others;
   return result;
 }
 

@@ -13,7 +13,8 @@ constexpr const char* kHelp =
     "usage: tavrin COMMAND [ARGS]\n"
     "\n"
     "Looks into and decodes MPEG-4 Visual video (Xvid, DivX, ffmpeg's mpeg4)\n"
-    "in AVI, MP4 and MOV files and raw streams (.m4v), told apart by content.\n"
+    "in AVI, MP4, MOV and Matroska (.mkv) files and raw streams (.m4v), told\n"
+    "apart by content.\n"
     "\n"
     "commands:\n"
     "  decode INPUT -o OUTPUT     decode to YUV4MPEG2 (.y4m) or raw 4:2:0, '-' for\n"
@@ -31,6 +32,7 @@ constexpr const char* kHelp =
     "  tavrin info clip.avi\n"
     "  tavrin decode clip.avi -o clip.y4m && mpv clip.y4m\n"
     "  tavrin decode clip.mp4 -o - | mpv -\n"
+    "  tavrin info clip.mkv\n"
     "  tavrin snapshot clip.m4v -o clip.png\n"
     "  tavrin bench clip.avi --runs 10\n";
 

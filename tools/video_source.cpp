@@ -1,9 +1,12 @@
 #include "video_source.h"
 
+#include <algorithm>
+
 #include "avi_reader.h"
 #include "container_track.h"
 #include "elementary_stream.h"
 #include "iso_media_reader.h"
+#include "matroska_reader.h"
 
 namespace tavrin::tool {
 namespace {
@@ -31,6 +34,39 @@ bool IsCoded(std::span<const uint8_t> picture, const LayerHeaderResult& layer) {
   if (!layer.ok()) return true;
   const PictureHeaderResult header = ParsePictureHeader(picture, layer.layer);
   return !header.ok() || header.header.vopCoded;
+}
+
+// The presentation times of the pictures (in decode order) from the times
+// of the units that stand for them.  Sorted, those times are the display
+// slots, which the pictures take in display order: a B picture when it is
+// decoded, an I or P picture when the next I or P picture is (or at the
+// end).  Pictures not shown (not coded, unreadable, S) get none.  This
+// holds for one picture per unit, where each unit carries its own
+// picture's time, and for packed units, where units are frame slots.
+std::vector<int64_t> DisplayTimes(const std::vector<std::span<const uint8_t>>& pictures,
+                                  const LayerHeaderResult& layer, std::vector<int64_t> slots) {
+  std::vector<int64_t> times(pictures.size(), ContainerTrack::kNoTime);
+  slots.erase(std::remove(slots.begin(), slots.end(), ContainerTrack::kNoTime), slots.end());
+  std::sort(slots.begin(), slots.end());
+  std::size_t next = 0;
+  auto show = [&](std::size_t picture) {
+    if (next < slots.size()) times[picture] = slots[next++];
+  };
+  bool holding = false;
+  std::size_t held = 0;
+  for (std::size_t i = 0; i < pictures.size() && layer.ok(); ++i) {
+    const PictureHeaderResult r = ParsePictureHeader(pictures[i], layer.layer);
+    if (!r.ok() || !r.header.vopCoded) continue;
+    if (r.header.vopCodingType == CodingType::kBidirectional) {
+      show(i);
+    } else if (r.header.vopCodingType != CodingType::kSprite) {
+      if (holding) show(held);
+      holding = true;
+      held = i;
+    }
+  }
+  if (holding) show(held);
+  return times;
 }
 
 SourceResult OpenElementaryStream(std::span<const uint8_t> bytes) {
@@ -67,6 +103,7 @@ SourceResult OpenContainer(ContainerResult container) {
   source.containerRate = track.frameRate;
   source.notes = std::move(track.notes);
   source.units = track.units.size();
+  source.ownedBytes = track.ownedBytes;
   if (!container.ok()) {
     result.error = container.error;
     return result;
@@ -96,14 +133,19 @@ SourceResult OpenContainer(ContainerResult container) {
   }
   const LayerHeaderResult layer = ParseVideoObjectLayer(source.header);
 
-  // Pictures waiting for a frame time of their own (AVI), and where the
-  // coded pictures are in the list.
+  // Pictures waiting for a frame time of their own (AVI, Matroska), and
+  // where the coded pictures are in the list.
   std::size_t waiting = 0;
   std::vector<std::size_t> codedAt;
+  // With unit times: the time of every unit that stands for a picture
+  // shown (a coded picture's, a placeholder's).
+  const bool timed = track.unitTimes.size() == track.units.size();
+  std::vector<int64_t> slotTimes;
   for (std::size_t u = firstUnit; u < track.units.size(); ++u) {
     const std::vector<std::span<const uint8_t>> pictures = SplitUnit(track.units[u]);
     std::size_t coded = 0;
     for (const auto& picture : pictures) coded += IsCoded(picture, layer) ? 1 : 0;
+    if (timed && (coded > 0 || (track.unitIsFrameTime && waiting > 0))) slotTimes.push_back(track.unitTimes[u]);
     if (coded == 0 && track.unitIsFrameTime && waiting > 0) {
       --waiting;
       ++source.placeholderUnits;
@@ -130,6 +172,7 @@ SourceResult OpenContainer(ContainerResult container) {
                            "not shown");
   }
   if (source.pictures.empty()) result.error = "the " + track.format + " file's video track holds no pictures";
+  if (timed) source.pictureTimes = DisplayTimes(source.pictures, layer, std::move(slotTimes));
   return result;
 }
 
@@ -137,6 +180,9 @@ SourceResult OpenContainer(ContainerResult container) {
 
 InputFormat DetectFormat(std::span<const uint8_t> bytes) {
   if (LooksLikeAvi(bytes)) return InputFormat::kAvi;
+  // Matroska's mark is its first four bytes; ISO media is told by the type
+  // of its first box at bytes 4 to 7, which any file may hold.
+  if (LooksLikeMatroska(bytes)) return InputFormat::kMatroska;
   if (LooksLikeIsoMedia(bytes)) return InputFormat::kIsoMedia;
   return InputFormat::kElementaryStream;
 }
@@ -173,12 +219,14 @@ SourceResult OpenVideo(std::span<const uint8_t> bytes) {
       return OpenContainer(ReadAvi(bytes));
     case InputFormat::kIsoMedia:
       return OpenContainer(ReadIsoMedia(bytes));
+    case InputFormat::kMatroska:
+      return OpenContainer(ReadMatroska(bytes));
     case InputFormat::kElementaryStream:
       break;
   }
   SourceResult result = OpenElementaryStream(bytes);
   if (!result.ok() && FindStartCodes(bytes).empty()) {
-    result.error = "not a format the tool reads: neither AVI, MP4/MOV nor a raw MPEG-4 Visual stream (" +
+    result.error = "not a format the tool reads: neither AVI, MP4/MOV, Matroska nor a raw MPEG-4 Visual stream (" +
                    result.error + ")";
   }
   return result;

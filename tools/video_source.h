@@ -3,13 +3,16 @@
 // is handed one by one, in decode order.
 //
 // The format is told by content, not by name: "RIFF....AVI " is AVI, a
-// first box such as ftyp, moov or mdat is MP4/MOV, and anything else is
-// taken for a raw elementary stream (start codes).  Container units that
+// first box such as ftyp, moov or mdat is MP4/MOV, an EBML header
+// (1A 45 DF A3) is Matroska, and anything else is taken for a raw
+// elementary stream (start codes).  A file told as a container is read as
+// that container or refused with the container's reason: it is never
+// searched for start codes instead.  Container units that
 // hold several pictures (B pictures packed behind their anchor by Xvid and
 // DivX) are split at picture start codes; units without a picture are
 // skipped.
 //
-// In AVI every chunk is one frame time.  A picture packed behind another
+// In AVI and Matroska every unit is one frame time.  A picture packed behind another
 // is shown at the time of a later placeholder chunk (zero bytes, or a
 // picture with vop_coded 0), which is then not handed on.  A packed picture
 // still waiting for its time when the file ends is not handed on either:
@@ -17,6 +20,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -25,12 +29,12 @@
 
 namespace tavrin::tool {
 
-enum class InputFormat { kElementaryStream, kAvi, kIsoMedia };
+enum class InputFormat { kElementaryStream, kAvi, kIsoMedia, kMatroska };
 
 InputFormat DetectFormat(std::span<const uint8_t> bytes);
 
 struct VideoSource {
-  std::string format;   // "raw MPEG-4 Visual stream", "AVI", "MP4", "QuickTime MOV"
+  std::string format;   // "raw MPEG-4 Visual stream", "AVI", "MP4", "QuickTime MOV", "Matroska"
   std::string detail;   // more about the container, may be empty
   std::string codecTag;  // FourCC or sample entry; empty for raw streams
   int containerWidth = 0;  // what the container states; 0 when nothing
@@ -42,8 +46,18 @@ struct VideoSource {
   std::string headerOrigin;
   std::vector<uint8_t> header;
   std::vector<std::span<const uint8_t>> pictures;
+  // Bytes the container reader rebuilt, which pictures may point into
+  // (besides the file's own bytes).
+  std::shared_ptr<const std::vector<uint8_t>> ownedBytes;
+  // The container's presentation time of each picture in nanoseconds
+  // (ContainerTrack::kNoTime for pictures not shown); empty when the
+  // container does not time its units.  The units' times, sorted, are given
+  // to the shown pictures in display order, so that packed pictures and
+  // their placeholders' times meet.
+  std::vector<int64_t> pictureTimes;
 
-  // Container units (AVI chunks, MP4 samples); 0 for raw streams.
+  // Container units (AVI chunks, MP4 samples, Matroska frames); 0 for raw
+  // streams.
   std::size_t units = 0;
   std::size_t emptyUnits = 0;        // no bytes, or no picture start code
   std::size_t placeholderUnits = 0;  // frame times standing for a packed picture

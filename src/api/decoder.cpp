@@ -4,8 +4,8 @@
 #include <cstring>
 #include <new>
 
-#include "bitstream/frame_store.h"
-#include "bitstream/sequence_header.h"
+#include "decoder/frame_store.h"
+#include "decoder/stream_setup.h"
 #include "output/prepare_output.h"
 #include "picture/driver.h"
 #include "platform/sleep.h"

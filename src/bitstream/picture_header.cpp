@@ -2,7 +2,6 @@
 
 #include <initializer_list>
 
-#include "bitstream/sequence_header.h"
 
 namespace tavrin {
 namespace {
@@ -57,13 +56,40 @@ void UpdatePictureTime(PictureHeader& p, int32_t resolution) {
   p.vopTime = seconds * resolution + p.vopTimeIncrement;
 }
 
+constexpr uint8_t kGroupOfPicturesCode = 0xB3;
+constexpr uint8_t kPictureCode = 0xB6;
+
+// The group-of-pictures header after its start code: time_code (hours,
+// minutes, marker, seconds), closed_gov, broken_link.  A time code whose
+// marker bit is 0 is not trusted and changes nothing.
+void ReadGroupOfPictures(BitReader& r, PictureHeader& p) {
+  const int64_t hours = r.GetBits(5);
+  const int64_t minutes = r.GetBits(6);
+  if (!r.GetBit()) return;
+  const int64_t seconds = r.GetBits(6);
+  p.anchorSeconds = (hours * 60 + minutes) * 60 + seconds;
+}
+
 }  // namespace
 
-int32_t ParsePictureHeader(DecoderContext& context) {
-  BitReader& r = context.reader;
-  SequenceHeader& s = context.sequence;
-  PictureHeader& p = context.picture;
+int32_t FindPictureStartCode(BitReader& r, PictureHeader& p) {
+  while (r.NextStartCode()) {
+    const uint8_t code = *r.bytePos++;
+    if (code == kPictureCode) return 1;
+    if (code == kGroupOfPicturesCode) ReadGroupOfPictures(r, p);
+  }
+  return 0;
+}
 
+void ReadTrailingGroupOfPictures(BitReader& r, PictureHeader& p) {
+  while (r.NextStartCode()) {
+    const uint8_t code = *r.bytePos++;
+    if (code == kPictureCode) return;
+    if (code == kGroupOfPicturesCode) ReadGroupOfPictures(r, p);
+  }
+}
+
+int32_t ParsePictureHeader(BitReader& r, SequenceHeader& s, PictureHeader& p, int32_t sourceType) {
   p.vopCodingType = static_cast<int32_t>(r.GetBits(2));
   // modulo_time_base: one 1 bit per elapsed second, ended by a 0.  Past the
   // valid data every bit reads 0, so this always ends.
@@ -76,7 +102,7 @@ int32_t ParsePictureHeader(DecoderContext& context) {
   p.vopCoded = r.GetBit();
   if (!p.vopCoded) return 0;
   if (p.vopCodingType == 1) p.vopRoundingType = r.GetBit();
-  if (context.input.sourceType == kSourceTypeUnpadded) p.vopRoundingType = 0;
+  if (sourceType == kSourceTypeUnpadded) p.vopRoundingType = 0;
   // The reduced-resolution flag follows the rounding type in I and P
   // pictures of layers that enable it.
   p.vopReducedResolution = 0;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "bitstream/frame_store.h"
 #include "primitives/scan_tables.h"
 
 namespace tavrin {
@@ -72,10 +71,7 @@ int32_t ReadQuantMatrix(BitReader& reader, uint8_t* destination) {
   return 0;
 }
 
-int32_t ParseVideoObjectLayer(DecoderContext& context) {
-  BitReader& r = context.reader;
-  SequenceHeader& s = context.sequence;
-
+int32_t ParseVideoObjectLayer(BitReader& r, SequenceHeader& s) {
   const uint32_t startCode = r.ShowBits(32);
   if (startCode < 0x120 || startCode > 0x12F) {
     s.shortVideoHeader = 1;
@@ -185,18 +181,6 @@ int32_t ParseVideoObjectLayer(DecoderContext& context) {
   s.scalability = bits(1);
   if (s.scalability) return kUnsupportedHeader;
   return 0;
-}
-
-bool OpenStream(DecoderContext& context, int32_t width, int32_t height) {
-  BitReader& r = context.reader;
-  r.dataLength = context.input.inputLength;
-  if (!r.NextStartCode()) return false;
-  // The first start code must be a video object start code (00 to 1F).
-  if (r.GetBits(8) > 31) return false;
-  if (ParseVideoObjectLayer(context) != 0) return false;
-  context.sequence.width = width;
-  context.sequence.height = height;
-  return AllocateFrameStore(context) == 0;
 }
 
 }  // namespace tavrin

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "api/decoder_context.h"
+#include "decoder/decoder_context.h"
 #include "tavrin.h"
 
 namespace tavrin {

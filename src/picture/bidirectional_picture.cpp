@@ -3,11 +3,12 @@
 // here is a reference for later pictures.
 #include <algorithm>
 
-#include "picture/inter_block.h"
+#include "picture/band_prefetch.h"
 #include "picture/intra_macroblock.h"
 #include "picture/macroblock_walk.h"
-#include "picture/motion.h"
+#include "picture/motion_compensation.h"
 #include "picture/picture_decoders.h"
+#include "picture/vector_storage.h"
 #include "primitives/blockcopy/motion_routines.h"
 #include "primitives/dispatch/primitive_table.h"
 #include "primitives/vectors/chroma_vector.h"

@@ -149,8 +149,10 @@ void PadPlanes(const Plane* planes, int32_t count, uint8_t* const* bases, const 
 
 }  // namespace
 
-void PadChangedBorders(FrameStore& f, int32_t width, int32_t height) {
+void PadChangedBorders(FrameStore& f) {
   const PictureBuffer& p = f.currentPicture;
+  const int32_t width = 16 * f.mbWidth;
+  const int32_t height = 16 * f.mbHeight;
   uint8_t* const lumaBase[1] = {p.baseY};
   uint8_t* const chromaBases[2] = {p.baseCb, p.baseCr};
   const Plane luma[1] = {{p.originY, p.strideY, width, height, 16, 16}};

@@ -3,11 +3,11 @@
 #include <utility>
 
 #include "bitstream/picture_header.h"
-#include "picture/block_routines.h"
 #include "picture/border_padding.h"
-#include "picture/inter_block.h"
+#include "picture/motion_compensation.h"
 #include "picture/picture_decoders.h"
 #include "primitives/dispatch/primitive_table.h"
+#include "primitives/reconstruction/second_path_block_routines.h"
 
 namespace tavrin {
 namespace {
@@ -72,25 +72,25 @@ void DecodeByType(DecoderContext& context, int32_t videoQuality) {
         RestoreAnchorOrder(context);
         MarkPictureWritten(f);
         if (videoQuality == 1) {
-          DecodeIntraPictureOwn(context);
+          DecodeIntraPictureSecondPath(context);
           blockRoutines.endSimdState();
         } else {
           DecodeIntraPicture(context);
         }
         ++state.iPictures;
-        if (pad) PadChangedBorders(f, context.sequence.width, context.sequence.height);
+        if (pad) PadChangedBorders(f);
         RotateAnchors(context);
         break;
       case 1:
         RestoreAnchorOrder(context);
         if (videoQuality == 1) {
-          DecodePredictedPictureOwn(context);
+          DecodePredictedPictureSecondPath(context);
           blockRoutines.endSimdState();
         } else {
           DecodePredictedPicture(context);
         }
         ++state.pPictures;
-        if (pad) PadChangedBorders(f, context.sequence.width, context.sequence.height);
+        if (pad) PadChangedBorders(f);
         RotateAnchors(context);
         break;
       case 2:
@@ -112,8 +112,11 @@ void DecodePicture(DecoderContext& context, int32_t videoQuality) {
   r.bytePos = r.bufferStart;
   r.bitPos = 0;
   r.dataLength = context.input.inputLength;
-  if (r.FindStartCode(0xB6) && ParsePictureHeader(context) == 0)
+  if (FindPictureStartCode(r, context.picture) &&
+      ParsePictureHeader(r, context.sequence, context.picture, context.input.sourceType) == 0) {
     DecodeByType(context, videoQuality);
+    ReadTrailingGroupOfPictures(r, context.picture);
+  }
   ++context.store.decodeCalls;
 }
 

@@ -1,6 +1,6 @@
 #include "picture/intra_macroblock.h"
 
-#include "picture/neighbours.h"
+#include "picture/intra_neighbours.h"
 #include "primitives/dispatch/primitive_table.h"
 
 namespace tavrin {

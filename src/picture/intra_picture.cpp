@@ -1,10 +1,10 @@
 // Intra pictures on the first path: every macroblock intra coded, each
 // block reconstructed by one fused primitive.
 #include "picture/intra_macroblock.h"
+#include "picture/intra_neighbours.h"
 #include "picture/intra_picture_walk.h"
 #include "picture/macroblock_header.h"
 #include "picture/macroblock_walk.h"
-#include "picture/neighbours.h"
 #include "picture/picture_decoders.h"
 #include "primitives/dispatch/primitive_table.h"
 

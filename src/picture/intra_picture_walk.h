@@ -5,11 +5,11 @@
 
 #include <cstdint>
 
-#include "api/decoder_context.h"
+#include "decoder/decoder_context.h"
 #include "picture/intra_macroblock.h"
+#include "picture/intra_neighbours.h"
 #include "picture/macroblock_header.h"
 #include "picture/macroblock_walk.h"
-#include "picture/neighbours.h"
 
 namespace tavrin {
 

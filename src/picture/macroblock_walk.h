@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "api/decoder_context.h"
+#include "decoder/decoder_context.h"
 #include "picture/macroblock_header.h"
 #include "picture/picture_decoders.h"
 #include "picture/video_packet.h"

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "api/decoder_context.h"
+#include "decoder/decoder_context.h"
 
 namespace tavrin {
 
@@ -21,7 +21,7 @@ void ClearMotionStores(FrameStore& store);
 int32_t DecodeIntraPicture(DecoderContext& context);            // I, first path
 int32_t DecodePredictedPicture(DecoderContext& context);        // P, first path
 int32_t DecodeBidirectionalPicture(DecoderContext& context);    // B, both paths
-int32_t DecodeIntraPictureOwn(DecoderContext& context);         // I, second path
-int32_t DecodePredictedPictureOwn(DecoderContext& context);     // P, second path
+int32_t DecodeIntraPictureSecondPath(DecoderContext& context);         // I, second path
+int32_t DecodePredictedPictureSecondPath(DecoderContext& context);     // P, second path
 
 }  // namespace tavrin

@@ -11,13 +11,14 @@
 
 #include <cstdint>
 
-#include "api/decoder_context.h"
-#include "picture/inter_block.h"
+#include "decoder/decoder_context.h"
+#include "picture/band_prefetch.h"
 #include "picture/intra_macroblock.h"
+#include "picture/intra_neighbours.h"
 #include "picture/macroblock_header.h"
 #include "picture/macroblock_walk.h"
-#include "picture/motion.h"
-#include "picture/neighbours.h"
+#include "picture/motion_compensation.h"
+#include "picture/vector_storage.h"
 #include "primitives/dispatch/primitive_table.h"
 #include "primitives/vectors/chroma_vector.h"
 #include "primitives/vectors/vector_bits.h"

@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "api/decoder_context.h"
+#include "decoder/decoder_context.h"
 
 namespace tavrin {
 

@@ -5,9 +5,9 @@
 #include <string>
 
 #include "checkasm/checkasm.h"
-#include "picture/block_routines.h"
-#include "picture/block_routines_sse2.h"
 #include "primitives/dispatch/selection.h"
+#include "primitives/reconstruction/second_path_block_routines.h"
+#include "primitives/reconstruction/second_path_block_routines_sse2.h"
 
 namespace {
 

@@ -7,7 +7,8 @@
 # Usage: tests/data/make_streams.sh [OUTPUT_DIR]   (default: this folder)
 # With MAKE_STREAMS_PRINT=1 in the environment it also prints each ffmpeg
 # command, as a shell would take it, on standard output.
-# Needs ffmpeg built with libxvid (Debian 12's ffmpeg package) and python3.
+# Needs ffmpeg built with libxvid (Debian 12's ffmpeg package), mkvmerge
+# (mkvtoolnix) and python3.
 set -euo pipefail
 
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -122,6 +123,27 @@ enc xvid_ipb_cif.m4v "$(src2 352x288)" "+mv4" -c:v libxvid -bf 2 -qscale:v 6 -fr
 enc mpeg4_ipb_tb30000.m4v "$(src2 176x144 30000/1001)" "" -c:v mpeg4 -bf 2 -qscale:v 4 -frames:v 20
 enc xvid_ipb_tb30000.m4v "$(src2 176x144 30000/1001)" "" -c:v libxvid -bf 2 -qscale:v 4 -frames:v 20
 
+# --- Sizes off the macroblock grid, motion past the right and bottom edges --
+# testsrc2 zooms out while the window pans right and down, so content enters
+# at the right and bottom edges and the vectors of the last macroblock column
+# and row point past the visible picture: into the samples between the
+# visible edge and the macroblock-aligned edge, and beyond.  Width and height
+# are both off the 16-sample grid (350x250 in 22x16 macroblocks, 180x100 in
+# 12x7).  The scaling changes with every picture; -cpuflags 0 keeps it (and
+# the encoder) on plain C, so the source does not depend on the processor.
+zoom350="testsrc2=size=700x500:rate=25,scale=w=700-4*n:h=500-3*n:eval=frame,crop=350:250:x=2*n:y=n"
+zoom180="testsrc2=size=360x200:rate=25,scale=w=360-2*n:h=200-n:eval=frame,crop=180:100:x=2*n:y=n"
+enc mpeg4_zoom_350x250_ipb_mv4.m4v "$zoom350" "+mv4" -cpuflags 0 -c:v mpeg4 -g 25 -bf 2 -qscale:v 12 -frames:v 50
+enc xvid_zoom_350x250_ipb_mv4.m4v "$zoom350" "+mv4" -cpuflags 0 -c:v libxvid -g 25 -bf 2 -qscale:v 12 -frames:v 50
+# ffmpeg cuts pictures into video packets of about 300 bytes (-ps 300);
+# Xvid writes none.
+enc mpeg4_zoom_180x100_ip_packets.m4v "$zoom180" "" -cpuflags 0 -c:v mpeg4 -qscale:v 8 -ps 300 -frames:v 30
+enc mpeg4_zoom_180x100_ipb_packets.m4v "$zoom180" "" -cpuflags 0 -c:v mpeg4 -bf 2 -qscale:v 8 -ps 300 -frames:v 30
+enc mpeg4_zoom_180x100_ip_mv4.m4v "$zoom180" "+mv4" -cpuflags 0 -c:v mpeg4 -qscale:v 8 -frames:v 30
+enc xvid_zoom_180x100_ip.m4v "$zoom180" "" -cpuflags 0 -c:v libxvid -qscale:v 8 -frames:v 30
+enc xvid_zoom_180x100_ipb.m4v "$zoom180" "" -cpuflags 0 -c:v libxvid -bf 2 -qscale:v 8 -frames:v 30
+enc xvid_zoom_180x100_ip_mv4.m4v "$zoom180" "+mv4" -cpuflags 0 -c:v libxvid -qscale:v 8 -frames:v 30
+
 # --- Streams the decoder refuses -------------------------------------------
 enc mpeg4_interlaced.m4v "$(src2 176x144)" "+ildct+ilme" -c:v mpeg4 -qscale:v 4 -frames:v 5
 enc mpeg4_qpel.m4v "$(src2 176x144)" "+qpel" -c:v mpeg4 -qscale:v 4 -frames:v 5
@@ -207,18 +229,40 @@ mux mpeg4_ipb.mp4 mp4 "" -c:v mpeg4 -bf 2 -qscale:v 5 -frames:v 20
 # ffmpeg's mpeg4 in QuickTime MOV: four vectors, an I picture at 12.
 mux mpeg4_mv4.mov mov "+mv4" -c:v mpeg4 -qscale:v 5 -frames:v 15
 
-# --- Matroska, for the GStreamer element's tests -------------------------
-# remux NAME SOURCE: a raw stream made above, copied into Matroska as it is
-# (one block per picture, Xvid's placeholders too, each with a time).
-remux() {
-  local command=(ffmpeg -hide_banner -loglevel error -nostdin -y -fflags +bitexact -i "$out/$2" -c copy
-    -fflags +bitexact -f matroska "$out/$1")
+# --- Matroska, for the tool's Matroska reader ----------------------------
+# The pictures of committed files copied into Matroska, unchanged.
+# run NAME COMMAND...: runs the command (printed first with
+# MAKE_STREAMS_PRINT=1).
+run() {
+  local name="$1"
+  shift
   if [ "${MAKE_STREAMS_PRINT:-0}" = 1 ]; then
-    printf '%s: %s\n' "$1" "${command[*]}"
+    printf '%s: %s\n' "$name" "$*"
   fi
-  "${command[@]}"
+  "$@"
 }
-remux gst_mpeg4_ipb.mkv mpeg4_ipb.m4v
-remux gst_xvid_ipb.mkv xvid_ipb.m4v
+# ffmpeg's Matroska writer: V_MPEG4/ISO/ASP, the headers in CodecPrivate,
+# one SimpleBlock per picture (-fflags +bitexact on the output too: fixed
+# UIDs, no writer version).
+remux() {
+  run "$1" ffmpeg -hide_banner -loglevel error -nostdin -y -fflags +bitexact -i "$out/$2" \
+    -c:v copy -flags +bitexact -fflags +bitexact -f matroska "$out/$1"
+}
+remux mpeg4_ipb.mkv mpeg4_ipb.m4v
+remux xvid_ipb.mkv xvid_ipb.m4v
+# The AVI's packed pictures as they are, placeholders included; its chunks
+# carry no times, so ffmpeg makes them (+genpts).
+run xvid_packed.mkv ffmpeg -hide_banner -loglevel error -nostdin -y -fflags +bitexact+genpts \
+  -i "$out/xvid_packed.avi" -c:v copy -flags +bitexact -fflags +bitexact -f matroska "$out/xvid_packed.mkv"
+# mkvmerge (mkvtoolnix) keeps an AVI's MPEG-4 Visual as V_MS/VFW/FOURCC: the
+# BITMAPINFOHEADER in CodecPrivate, the headers in the first frame, the
+# packed pictures and placeholders as they are, the first frame in a
+# BlockGroup.  With --engage native_mpeg4 it writes V_MPEG4/ISO/ASP and
+# unpacks: one picture per block, placeholders dropped, times of its own.
+# Fixed UIDs, no date and no statistics tags keep the files the same from
+# run to run.
+mkvmerge_fixed=(mkvmerge -q --deterministic 1 --no-date --disable-track-statistics-tags)
+run xvid_packed_vfw.mkv "${mkvmerge_fixed[@]}" -o "$out/xvid_packed_vfw.mkv" "$out/xvid_packed.avi"
+run xvid_unpacked.mkv "${mkvmerge_fixed[@]}" --engage native_mpeg4 -o "$out/xvid_unpacked.mkv" "$out/xvid_packed.avi"
 
-echo "make_streams: wrote $(ls "$out"/*.m4v | wc -l) streams and $(ls "$out"/*.avi "$out"/*.mp4 "$out"/*.mov | wc -l) container files to $out"
+echo "make_streams: wrote $(ls "$out"/*.m4v | wc -l) streams and $(ls "$out"/*.avi "$out"/*.mp4 "$out"/*.mov "$out"/*.mkv | wc -l) container files to $out"

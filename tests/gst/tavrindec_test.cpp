@@ -1,6 +1,6 @@
 // The tavrindec element in GStreamer pipelines, against the tool's decode
-// of the same files: AVI (packed B pictures included), MP4, MOV and
-// Matroska through their demuxers, raw streams through appsrc, seeks,
+// of the same files: AVI, MP4, MOV and Matroska (packed B pictures
+// included) through their demuxers, raw streams through appsrc, seeks,
 // refused and damaged streams, and autoplugging.
 #include <gtest/gtest.h>
 
@@ -55,9 +55,14 @@ const FileCase kFiles[] = {
     {"xvid_packed.avi", "avidemux", "xvid_packed.avi", "", {}},
     {"mpeg4_ipb.mp4", "qtdemux", "mpeg4_ipb.mp4", "", {}},
     {"mpeg4_mv4.mov", "qtdemux", "mpeg4_mv4.mov", "", {}},
-    {"gst_mpeg4_ipb.mkv", "matroskademux", "mpeg4_ipb.m4v", "", {}},
+    {"mpeg4_ipb.mkv", "matroskademux", "mpeg4_ipb.mkv", "", {}},
     // Xvid's placeholders as blocks of their own, with their anchor's time.
-    {"gst_xvid_ipb.mkv", "matroskademux", "xvid_ipb.m4v", "", {}},
+    {"xvid_ipb.mkv", "matroskademux", "xvid_ipb.mkv", "", {}},
+    // Packed pictures and placeholders as in the AVI, with times.
+    {"xvid_packed.mkv", "matroskademux", "xvid_packed.mkv", "", {}},
+    // The same as Video for Windows data: the headers in the first frame.
+    {"xvid_packed_vfw.mkv", "matroskademux", "xvid_packed_vfw.mkv", "", {}},
+    {"xvid_unpacked.mkv", "matroskademux", "xvid_unpacked.mkv", "", {}},
     {"mpeg4_ipb.mp4", "qtdemux", "mpeg4_ipb.mp4", "video-quality=1 post-filter=2",
      {"--video-quality", "1", "--post-filter", "2"}},
     {"xvid_packed.avi", "avidemux", "xvid_packed.avi", "post-filter=1", {"--post-filter", "1"}},
@@ -125,9 +130,14 @@ TEST_P(SeekTest, PicturesAfterASeekEqualTheStraightDecode) {
     ++first;
   }
   ASSERT_LT(first, straight.pictures.size());
-  // Near the position (containers may shift their times by a frame or two).
-  EXPECT_LE(straight.pictures[first].pts, position + 80 * kMs);
-  EXPECT_GE(straight.pictures[first].pts + 80 * kMs, position);
+  // The first picture is the one on show at the position (counted from the
+  // stream's first time, where the container's times start), or, when that
+  // one is a B picture shown before the intra picture the demuxer went
+  // back to, that intra picture, at most three pictures later.
+  const GstClockTime at = straight.pictures[0].pts + position;
+  const GstClockTime duration = straight.pictures[first].duration;
+  EXPECT_GT(straight.pictures[first].pts + duration, at);
+  EXPECT_LE(straight.pictures[first].pts, at + 3 * duration);
   ASSERT_EQ(seeked.pictures.size(), straight.pictures.size() - first);
   for (std::size_t i = 0; i < seeked.pictures.size(); ++i) {
     const gsttest::Picture& p = straight.pictures[first + i];
@@ -143,7 +153,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(SeekCase{kFiles[0], 500 * kMs},  // to the second intra picture, behind its B pictures
                     SeekCase{kFiles[0], 620 * kMs}, SeekCase{kFiles[1], 620 * kMs}, SeekCase{kFiles[2], 500 * kMs},
                     SeekCase{kFiles[3], 300 * kMs}, SeekCase{kFiles[4], 500 * kMs},
-                    SeekCase{kFiles[5], 500 * kMs}),
+                    SeekCase{kFiles[5], 500 * kMs}, SeekCase{kFiles[6], 450 * kMs},
+                    SeekCase{kFiles[7], 620 * kMs}),
     [](const auto& info) {
       return Name(std::string(info.param.file.file) + " at " + std::to_string(info.param.position / kMs) + "ms");
     });

@@ -14,6 +14,7 @@ extern "C" int TavrinFuzzDecoder(const uint8_t* data, size_t size);
 extern "C" int TavrinFuzzHeader(const uint8_t* data, size_t size);
 extern "C" int TavrinFuzzCoefficient(const uint8_t* data, size_t size);
 extern "C" int TavrinFuzzVector(const uint8_t* data, size_t size);
+extern "C" int TavrinFuzzMatroska(const uint8_t* data, size_t size);
 
 namespace robustness {
 namespace {
@@ -36,6 +37,7 @@ TEST(FuzzRegressions, Decoder) { Replay("decoder", TavrinFuzzDecoder); }
 TEST(FuzzRegressions, Header) { Replay("header", TavrinFuzzHeader); }
 TEST(FuzzRegressions, Coefficient) { Replay("coefficient", TavrinFuzzCoefficient); }
 TEST(FuzzRegressions, Vector) { Replay("vector", TavrinFuzzVector); }
+TEST(FuzzRegressions, Matroska) { Replay("matroska", TavrinFuzzMatroska); }
 
 }  // namespace
 }  // namespace robustness

@@ -85,6 +85,15 @@ INSTANTIATE_TEST_SUITE_P(
                       "xvid_ipb_cif.m4v", "xvid_ipb_long.m4v", "sample.m4v"),
     CaseName);
 
+// Sizes off the macroblock grid with vectors past the right and bottom edges.
+INSTANTIATE_TEST_SUITE_P(
+    MotionPastTheEdges, SecondPath,
+    ::testing::Values("mpeg4_zoom_350x250_ipb_mv4.m4v", "xvid_zoom_350x250_ipb_mv4.m4v",
+                      "mpeg4_zoom_180x100_ip_packets.m4v", "mpeg4_zoom_180x100_ipb_packets.m4v",
+                      "mpeg4_zoom_180x100_ip_mv4.m4v", "xvid_zoom_180x100_ip.m4v", "xvid_zoom_180x100_ipb.m4v",
+                      "xvid_zoom_180x100_ip_mv4.m4v"),
+    CaseName);
+
 // One shown picture of a decode with a setting per picture: which call
 // (decode order) produced it, its coding type and the setting of that call.
 struct Shown {

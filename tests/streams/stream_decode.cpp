@@ -60,23 +60,27 @@ Decoded DecodeStream(const std::string& name, const DecodeSettings& settings) {
   return result;
 }
 
-Fidelity CompareWithReference(const std::string& name, const Decoded& decoded) {
+Fidelity Compare(const std::vector<testsupport::YuvPicture>& reference,
+                 const std::vector<testsupport::YuvPicture>& pictures) {
   Fidelity f;
-  const auto reference =
-      testsupport::ReferenceDecode(testsupport::DataPath(name), decoded.width, decoded.height);
-  f.ours = decoded.pictures.size();
+  f.ours = pictures.size();
   f.reference = reference.size();
   const size_t n = std::min(f.ours, f.reference);
   double sum = 0;
   f.minimum = n ? testsupport::kPsnrIdentical : 0;
   for (size_t i = 0; i < n; ++i) {
-    const double psnr = testsupport::LumaPsnr(reference[i], decoded.pictures[i]);
+    const double psnr = testsupport::LumaPsnr(reference[i], pictures[i]);
     f.perPicture.push_back(psnr);
     f.minimum = std::min(f.minimum, psnr);
     sum += psnr;
   }
   f.average = n ? sum / static_cast<double>(n) : 0;
   return f;
+}
+
+Fidelity CompareWithReference(const std::string& name, const Decoded& decoded) {
+  return Compare(testsupport::ReferenceDecode(testsupport::DataPath(name), decoded.width, decoded.height),
+                 decoded.pictures);
 }
 
 }  // namespace streamtests

@@ -21,7 +21,7 @@ struct Decoded {
 // copied out of the decoder as it returns them.
 Decoded DecodeStream(const std::string& name, const tavrin::tool::DecodeSettings& settings = {});
 
-// Every picture's luma PSNR against ffmpeg's decode of the same stream.
+// Every picture's luma PSNR against a reference decode of the same stream.
 struct Fidelity {
   size_t ours = 0;
   size_t reference = 0;
@@ -29,6 +29,9 @@ struct Fidelity {
   double average = 0;
   std::vector<double> perPicture;
 };
+Fidelity Compare(const std::vector<testsupport::YuvPicture>& reference,
+                 const std::vector<testsupport::YuvPicture>& pictures);
+// Against ffmpeg's decode.
 Fidelity CompareWithReference(const std::string& name, const Decoded& decoded);
 
 }  // namespace streamtests

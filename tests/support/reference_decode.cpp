@@ -18,7 +18,13 @@ namespace testsupport {
 
 namespace {
 
-// Quotes a path for the shell.
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+}  // namespace
+
 std::string ShellQuote(const std::string& text) {
   std::string quoted = "'";
   for (char c : text) {
@@ -30,13 +36,6 @@ std::string ShellQuote(const std::string& text) {
   }
   return quoted + "'";
 }
-
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-}  // namespace
 
 std::size_t YuvPictureBytes(int width, int height) {
   const std::size_t luma = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
@@ -77,7 +76,7 @@ bool FfmpegAvailable() {
   return available;
 }
 
-ReferenceResult TryReferenceDecode(const std::string& streamPath, int width, int height) {
+ReferenceResult CachedDecode(const std::string& streamPath, int width, int height, const ReferenceDecoder& decoder) {
   namespace fs = std::filesystem;
   ReferenceResult result;
   std::error_code ec;
@@ -94,27 +93,24 @@ ReferenceResult TryReferenceDecode(const std::string& streamPath, int width, int
   const long long stamp = std::chrono::duration_cast<std::chrono::nanoseconds>(modified.time_since_epoch()).count();
   const std::string cacheName = fs::path(streamPath).filename().string() + "-" + std::to_string(width) + "x" +
                                 std::to_string(height) + "-" + std::to_string(streamSize) + "-" +
-                                std::to_string(stamp) + ".yuv";
+                                std::to_string(stamp) + decoder.cacheTag + ".yuv";
   const std::string cachePath = CacheDir() + "/" + cacheName;
 
   std::vector<uint8_t> bytes;
   if (!fs::exists(cachePath) || !ReadFileBytes(cachePath, bytes)) {
-    if (!FfmpegAvailable()) {
-      result.error = "ffmpeg is not installed (run scripts/bootstrap.sh); it makes the reference pictures of " +
-                     streamPath;
+    if (!decoder.missing.empty()) {
+      result.error = decoder.missing + "; it makes the reference pictures of " + streamPath;
       return result;
     }
     // Written under a name of its own and renamed into place, so that tests
     // running in parallel never read a half-written file.
     const std::string temporary = cachePath + ".part" + std::to_string(::getpid());
     const std::string log = temporary + ".log";
-    const std::string command = "ffmpeg -hide_banner -loglevel error -nostdin -threads 1 -i " +
-                                ShellQuote(streamPath) +
-                                " -fps_mode passthrough -f rawvideo -pix_fmt yuv420p -y " + ShellQuote(temporary) +
-                                " 2>" + ShellQuote(log);
+    const std::string command = decoder.command(streamPath, temporary) + " 2>" + ShellQuote(log);
     const int status = std::system(command.c_str());
     if (status != 0) {
-      result.error = "ffmpeg failed (status " + std::to_string(status) + ") on " + streamPath + ": " + ReadText(log);
+      result.error = decoder.name + " failed (status " + std::to_string(status) + ") on " + streamPath + ": " +
+                     ReadText(log);
       fs::remove(temporary, ec);
       fs::remove(log, ec);
       return result;
@@ -132,11 +128,22 @@ ReferenceResult TryReferenceDecode(const std::string& streamPath, int width, int
     }
   }
   if (!SplitYuv420(bytes, width, height, result.pictures)) {
-    result.error = "ffmpeg's decode of " + streamPath + " (" + std::to_string(bytes.size()) +
+    result.error = decoder.name + "'s decode of " + streamPath + " (" + std::to_string(bytes.size()) +
                    " bytes) is not a whole number of " + std::to_string(width) + "x" + std::to_string(height) +
                    " pictures: is the size right?";
   }
   return result;
+}
+
+ReferenceResult TryReferenceDecode(const std::string& streamPath, int width, int height) {
+  ReferenceDecoder ffmpeg;
+  ffmpeg.name = "ffmpeg";
+  if (!FfmpegAvailable()) ffmpeg.missing = "ffmpeg is not installed (run scripts/bootstrap.sh)";
+  ffmpeg.command = [](const std::string& stream, const std::string& output) {
+    return "ffmpeg -hide_banner -loglevel error -nostdin -threads 1 -i " + ShellQuote(stream) +
+           " -fps_mode passthrough -f rawvideo -pix_fmt yuv420p -y " + ShellQuote(output);
+  };
+  return CachedDecode(streamPath, width, height, ffmpeg);
 }
 
 std::vector<YuvPicture> ReferenceDecode(const std::string& streamPath, int width, int height) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,23 @@ struct ReferenceResult {
 // stream's file name, the picture size, the stream's byte count and its
 // modification time, so each stream is decoded once per change.
 ReferenceResult TryReferenceDecode(const std::string& streamPath, int width, int height);
+
+// A program that decodes a stream into raw yuv420p, for CachedDecode.
+struct ReferenceDecoder {
+  std::string name;      // in messages: "ffmpeg"
+  std::string cacheTag;  // appended to the cache file's name, so decoders keep apart
+  std::string missing;   // why the program cannot run (how to get it), or empty
+  // The shell command that decodes stream into the file output.
+  std::function<std::string(const std::string& stream, const std::string& output)> command;
+};
+
+// Runs the decoder on the stream unless its output is cached, and splits
+// the output into pictures of the given size.  The cache file's name is made
+// as TryReferenceDecode's, followed by decoder.cacheTag.
+ReferenceResult CachedDecode(const std::string& streamPath, int width, int height, const ReferenceDecoder& decoder);
+
+// Quotes text as one word for the shell.
+std::string ShellQuote(const std::string& text);
 
 // As TryReferenceDecode, reporting a failure to GoogleTest (ADD_FAILURE)
 // and returning no pictures when ffmpeg is missing or fails.

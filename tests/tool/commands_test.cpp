@@ -204,6 +204,41 @@ TEST(Commands, InfoDescribesTheStream) {
   EXPECT_TRUE(Contains(ntsc.out, "number type")) << ntsc.out;
 }
 
+// Matroska through every command: info with the container's times, the
+// pictures decoded, drawn and timed, and a damaged file refused by name.
+TEST(Commands, MatroskaFiles) {
+  const Result info = Tool({"info", Data("xvid_packed_vfw.mkv"), "--pictures"});
+  ASSERT_EQ(info.status, 0) << info.err;
+  EXPECT_TRUE(Contains(info.out, "Matroska (DocType 'matroska' version 4")) << info.out;
+  EXPECT_TRUE(Contains(info.out, "codec 'V_MS/VFW/FOURCC (xvid)'; 18 units, 5 placeholders")) << info.out;
+  EXPECT_TRUE(Contains(info.out, "container times   0.000 to 0.760 s")) << info.out;
+  EXPECT_TRUE(Contains(info.out, "container ms")) << info.out;
+  // The last picture in decode order is a B picture shown at 720 ms.
+  EXPECT_TRUE(Contains(info.out, "720.000\n")) << info.out;
+
+  const Result decoded = Tool({"decode", Data("mpeg4_ipb.mkv")});
+  EXPECT_EQ(decoded.status, 0) << decoded.err;
+  EXPECT_TRUE(Contains(decoded.out, "decoded 20 pictures of 176x144")) << decoded.out;
+  const std::string sheet = Scratch("mkv.png");
+  EXPECT_EQ(Tool({"snapshot", Data("xvid_unpacked.mkv"), "-o", sheet, "--frames", "4"}).status, 0);
+  std::remove(sheet.c_str());
+  const Result bench = Tool({"bench", Data("xvid_ipb.mkv"), "--runs", "1"});
+  EXPECT_EQ(bench.status, 0) << bench.err;
+  EXPECT_TRUE(Contains(bench.out, "frames=19 ")) << bench.out;  // placeholders not counted
+
+  // Cut inside the EBML header: still Matroska, and refused as such.
+  const std::string cut = Scratch("cut.mkv");
+  std::FILE* f = std::fopen(cut.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  const unsigned char start[] = {0x1A, 0x45, 0xDF, 0xA3, 0x9F, 0x42, 0x86, 0x81, 0x01, 0, 0, 1, 0xB6};
+  std::fwrite(start, 1, sizeof start, f);
+  std::fclose(f);
+  const Result refused = Tool({"decode", cut});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_TRUE(Contains(refused.err, "the Matroska file's EBML header is damaged or cut short")) << refused.err;
+  std::remove(cut.c_str());
+}
+
 TEST(Commands, BenchEndsWithTheTotals) {
   const Result r = Tool({"bench", Data("xvid_packed.avi"), "--runs", "2"});
   ASSERT_EQ(r.status, 0) << r.err;

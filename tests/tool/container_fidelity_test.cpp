@@ -53,7 +53,10 @@ TEST_P(ContainerFidelity, MatchesTheReferenceDecode) {
 
 INSTANTIATE_TEST_SUITE_P(Samples, ContainerFidelity,
                          ::testing::Values(Case{"xvid_packed.avi", 18}, Case{"mpeg4_ipb.avi", 20},
-                                           Case{"mpeg4_ipb.mp4", 20}, Case{"mpeg4_mv4.mov", 15}),
+                                           Case{"mpeg4_ipb.mp4", 20}, Case{"mpeg4_mv4.mov", 15},
+                                           Case{"mpeg4_ipb.mkv", 20}, Case{"xvid_ipb.mkv", 19},
+                                           Case{"xvid_packed.mkv", 18}, Case{"xvid_packed_vfw.mkv", 18},
+                                           Case{"xvid_unpacked.mkv", 19}),
                          [](const auto& info) {
                            std::string name = info.param.name;
                            std::replace(name.begin(), name.end(), '.', '_');

@@ -119,7 +119,7 @@ TEST(IsoMediaReader, OtherCodecsAndMissingPartsAreNamed) {
   EXPECT_NE(ReadIsoMedia(IsoBox("mdat", Bytes(20, 0))).error.find("no movie box"), std::string::npos);
   EXPECT_NE(ReadIsoMedia(Cat({IsoBox("ftyp", Bytes(8, 'a')), IsoBox("moof", Bytes(8, 0))})).error.find("fragmented"),
             std::string::npos);
-  EXPECT_EQ(ReadIsoMedia(IsoBox("moov", Bytes(8, 0))).error, "the file has no video track");
+  EXPECT_EQ(ReadIsoMedia(IsoBox("moov", Bytes(8, 0))).error, "the QuickTime MOV file has no video track");
   // An mp4v description carrying MPEG-1 video.
   const Bytes mpeg1 = Movie(FullBox("stsd", Cat({Words({1}), SampleEntry("mp4v", 64, 48, Esds(kHeader, 0x6A))})));
   EXPECT_NE(ReadIsoMedia(mpeg1).error.find("MPEG-1 video"), std::string::npos);

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "elementary_stream.h"
 #include "support/reference_decode.h"
 #include "support/test_paths.h"
@@ -24,6 +26,9 @@ TEST(VideoSource, FormatByContentNotName) {
   EXPECT_EQ(DetectFormat(ReadData("mpeg4_ipb.mp4")), InputFormat::kIsoMedia);
   EXPECT_EQ(DetectFormat(ReadData("mpeg4_mv4.mov")), InputFormat::kIsoMedia);
   EXPECT_EQ(DetectFormat(ReadData("mpeg4_ipb.m4v")), InputFormat::kElementaryStream);
+  EXPECT_EQ(DetectFormat(ReadData("xvid_packed_vfw.mkv")), InputFormat::kMatroska);
+  // The EBML mark wins over an ISO box type at bytes 4 to 7.
+  EXPECT_EQ(DetectFormat(Bytes{0x1A, 0x45, 0xDF, 0xA3, 'f', 'r', 'e', 'e'}), InputFormat::kMatroska);
   EXPECT_EQ(DetectFormat(Bytes{'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'}), InputFormat::kElementaryStream);
   EXPECT_EQ(DetectFormat(Bytes{}), InputFormat::kElementaryStream);
 }
@@ -66,6 +71,47 @@ TEST(VideoSource, ContainerWithoutAnyHeader) {
   const SourceResult opened = OpenVideo(bytes);
   ASSERT_FALSE(opened.ok());
   EXPECT_NE(opened.error.find("no video object layer header"), std::string::npos) << opened.error;
+}
+
+// A file told as a container by its first bytes is read as that container
+// or refused with the container's reason; the start codes among its bytes
+// never make it a raw stream.
+TEST(VideoSource, ContainersAreNeverTakenForRawStreams) {
+  const struct {
+    const char* file;
+    std::string from, to;  // the first `from` in the file becomes `to`
+    InputFormat format;
+    const char* words;
+  } cases[] = {
+      {"mpeg4_ipb.avi", "hdrl", "hdrX", InputFormat::kAvi, "the AVI file has no stream header list"},
+      {"xvid_packed.avi", "vids", "auds", InputFormat::kAvi, "the AVI file has no video stream"},
+      {"mpeg4_ipb.mp4", "moov", "moox", InputFormat::kIsoMedia, "the MP4 file has no movie box"},
+      {"mpeg4_mv4.mov", "mp4v", "avc1", InputFormat::kIsoMedia, "the QuickTime MOV file's video is not MPEG-4 Visual"},
+      {"mpeg4_ipb.mkv", "\x16\x54\xAE\x6B", "\x16\x54\xAE\x6C", InputFormat::kMatroska,
+       "the Matroska file has no track list"},
+      {"xvid_packed_vfw.mkv", "matroska", "matrushka", InputFormat::kMatroska, "document type 'matrushk', not Matroska"},
+      {"xvid_ipb.mkv", "V_MPEG4/ISO/ASP", "V_MPEG4/ISO/AVC", InputFormat::kMatroska,
+       "the Matroska file's video is not MPEG-4 Visual"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file + (" " + c.to));
+    Bytes bytes = ReadData(c.file);
+    const Bytes from(c.from.begin(), c.from.end()), to(c.to.begin(), c.to.end());
+    int replaced = 0;
+    for (auto at = bytes.begin(); (at = std::search(at, bytes.end(), from.begin(), from.end())) != bytes.end();) {
+      // A longer replacement moves what follows; sizes around it no longer
+      // fit, which the reader must bear.
+      at = bytes.insert(bytes.erase(at, at + static_cast<std::ptrdiff_t>(from.size())), to.begin(), to.end()) +
+           static_cast<std::ptrdiff_t>(to.size());
+      ++replaced;
+    }
+    ASSERT_GT(replaced, 0);
+    ASSERT_FALSE(FindStartCodes(bytes).empty());
+    EXPECT_EQ(DetectFormat(bytes), c.format);
+    const SourceResult opened = OpenVideo(bytes);
+    ASSERT_FALSE(opened.ok());
+    EXPECT_NE(opened.error.find(c.words), std::string::npos) << opened.error;
+  }
 }
 
 }  // namespace

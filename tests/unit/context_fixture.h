@@ -6,8 +6,8 @@
 #include <memory>
 #include <vector>
 
-#include "api/decoder_context.h"
-#include "bitstream/frame_store.h"
+#include "decoder/decoder_context.h"
+#include "decoder/frame_store.h"
 
 namespace tavrin::testing {
 

@@ -1,6 +1,6 @@
 #include "primitives/dispatch/selection.h"
 
-#include "picture/block_routines_sse2.h"
+#include "primitives/reconstruction/second_path_block_routines_sse2.h"
 
 namespace tavrin {
 namespace {

@@ -7,9 +7,9 @@
 #include <array>
 #include <cstdint>
 
-#include "picture/block_routines.h"
 #include "platform/cpu_probe.h"
 #include "primitives/dispatch/primitive_table.h"
+#include "primitives/reconstruction/second_path_block_routines.h"
 
 namespace tavrin {
 

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "bitstream/sequence_header.h"
-#include "unit/context_fixture.h"
 #include "support/stream_builder.h"
+#include "unit/context_fixture.h"
 
 namespace tavrin {
 namespace {
@@ -25,7 +25,7 @@ class PictureHeaderTest : public ::testing::Test {
   int32_t Parse(const std::vector<uint8_t>& bytes) {
     holder.Load(bytes);
     if (!holder->reader.FindStartCode(0xB6)) return 99;
-    return ParsePictureHeader(*holder);
+    return ParsePictureHeader(holder->reader, holder->sequence, holder->picture, holder->input.sourceType);
   }
   int32_t BitsConsumed() const {
     const BitReader& r = const_cast<ContextHolder&>(holder)->reader;
@@ -146,6 +146,42 @@ TEST_F(PictureHeaderTest, FullTimesCountSecondsFromTheRightAnchor) {
   EXPECT_EQ(holder->picture.vopTime, 24);
   ASSERT_EQ(Parse(MakePictureHeader({.codingType = 2, .moduloTimeBase = 1, .timeIncrement = 2})), 0);
   EXPECT_EQ(holder->picture.vopTime, 27);
+}
+
+// A group-of-pictures header sets the seconds the pictures after it count
+// from, whether it comes in front of the picture or after the one before:
+// ffmpeg's encoder restarts the count there, and the B pictures that follow
+// the intra picture in the data count from it too.
+TEST_F(PictureHeaderTest, GroupOfPicturesTimeCodeSetsTheSecondsCountedFrom) {
+  auto group = [](int hours, int minutes, int seconds) {
+    BitWriter w;
+    w.Put(0x000001B3, 32).Put(hours, 5).Put(minutes, 6).Bit(1).Put(seconds, 6).Bit(0).Bit(0);
+    return w.Take();
+  };
+  auto decodeCall = [&](std::vector<uint8_t> bytes) {
+    holder.Load(bytes);
+    BitReader& r = holder->reader;
+    ASSERT_TRUE(FindPictureStartCode(r, holder->picture));
+    ASSERT_EQ(ParsePictureHeader(r, holder->sequence, holder->picture, 0), 0);
+    ReadTrailingGroupOfPictures(r, holder->picture);
+  };
+  auto join = [](std::vector<uint8_t> a, const std::vector<uint8_t>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+  };
+  // Pictures at 0.96 s (P), then a group at 1 s, an I picture at 1.08 s
+  // and a B picture at 1.00 s, both with modulo_time_base 0.
+  decodeCall(MakePictureHeader({.codingType = 1, .timeIncrement = 24}));
+  decodeCall(join(group(0, 0, 1), MakePictureHeader({.codingType = 0, .timeIncrement = 2})));
+  EXPECT_EQ(holder->picture.vopTime, 27);
+  decodeCall(MakePictureHeader({.codingType = 2, .timeIncrement = 0}));
+  EXPECT_EQ(holder->picture.vopTime, 25);
+  // A group after the picture in the same call (1 h 2 min 3 s) applies to
+  // the next picture.
+  decodeCall(join(MakePictureHeader({.codingType = 1, .timeIncrement = 5}), group(1, 2, 3)));
+  EXPECT_EQ(holder->picture.vopTime, 30);
+  decodeCall(MakePictureHeader({.codingType = 0, .timeIncrement = 1}));
+  EXPECT_EQ(holder->picture.vopTime, 3723 * 25 + 1);
 }
 
 }  // namespace

@@ -1,10 +1,11 @@
 #include "bitstream/sequence_header.h"
+#include "decoder/stream_setup.h"
 
 #include <gtest/gtest.h>
 
-#include "unit/context_fixture.h"
 #include "primitives/scan_tables.h"
 #include "support/stream_builder.h"
+#include "unit/context_fixture.h"
 
 namespace tavrin {
 namespace {
@@ -120,7 +121,7 @@ TEST_P(LayerRefusal, IsRefused) {
   ContextHolder holder;
   holder.Load(MakeLayerHeader(GetParam().spec));
   ASSERT_EQ(holder->reader.FindStartCode(0x00), 1);
-  EXPECT_EQ(ParseVideoObjectLayer(*holder), kUnsupportedHeader) << GetParam().what;
+  EXPECT_EQ(ParseVideoObjectLayer(holder->reader, holder->sequence), kUnsupportedHeader) << GetParam().what;
 }
 
 INSTANTIATE_TEST_SUITE_P(

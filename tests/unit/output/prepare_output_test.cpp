@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "bitstream/sequence_header.h"
+#include "decoder/stream_setup.h"
 #include "support/stream_builder.h"
 #include "support/test_paths.h"
 #include "tavrin.h"

@@ -6,8 +6,9 @@
 #include <climits>
 
 #include "bitstream/sequence_header.h"
-#include "picture/inter_block.h"
+#include "decoder/stream_setup.h"
 #include "picture/intra_macroblock.h"
+#include "picture/motion_compensation.h"
 #include "support/stream_builder.h"
 #include "unit/context_fixture.h"
 

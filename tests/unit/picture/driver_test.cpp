@@ -6,8 +6,9 @@
 
 #include "bitstream/picture_header.h"
 #include "bitstream/sequence_header.h"
-#include "unit/context_fixture.h"
+#include "decoder/stream_setup.h"
 #include "support/stream_builder.h"
+#include "unit/context_fixture.h"
 
 namespace tavrin {
 namespace {

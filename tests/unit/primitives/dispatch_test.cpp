@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "picture/block_routines_sse2.h"
 #include "primitives/memory/memory.h"
+#include "primitives/reconstruction/second_path_block_routines_sse2.h"
 
 namespace tavrin {
 namespace {

@@ -1,0 +1,15 @@
+// Setting a stream up from the host's header bytes.
+#pragma once
+
+#include <cstdint>
+
+#include "decoder/decoder_context.h"
+
+namespace tavrin {
+
+// Finds the video object start code in the copied header bytes, parses the
+// layer header that follows, puts the host's size in place of the header's
+// and allocates the frame store.  True when the stream can be decoded.
+bool OpenStream(DecoderContext& context, int32_t width, int32_t height);
+
+}  // namespace tavrin
