@@ -145,6 +145,17 @@ void StreamDecoder::Skip(SlotSink& sink) {
   sink.Skip();
 }
 
+void StreamDecoder::SkipInPlace(bool bidirectional, SlotSink& sink) {
+  if (bidirectional) {
+    Skip(sink);
+    return;
+  }
+  // An anchor is shown after the B pictures that follow it: its empty slot
+  // waits in the anchor's place, so that slots keep display order.
+  ReleaseHeld(sink);
+  held_ = Held::kEmptySlot;
+}
+
 void StreamDecoder::ReleaseHeld(SlotSink& sink) {
   if (held_ == Held::kPicture) {
     ++counts_.shown;
@@ -176,7 +187,7 @@ void StreamDecoder::Decode(std::span<const uint8_t> picture, SlotSink& sink) {
   const bool bidirectional = header.vopCodingType == CodingType::kBidirectional;
   if (waitingForIntra_) {
     if (!header.vopCoded || header.vopCodingType != CodingType::kIntra) {
-      Skip(sink);
+      SkipInPlace(bidirectional, sink);
       return;
     }
     waitingForIntra_ = false;
@@ -197,24 +208,20 @@ void StreamDecoder::Decode(std::span<const uint8_t> picture, SlotSink& sink) {
   }
   // S pictures (only in streams the decoder refuses) are not shown either.
   const bool shown = header.vopCoded && returned && header.vopCodingType != CodingType::kSprite;
+  if (!shown) {
+    SkipInPlace(bidirectional, sink);
+    return;
+  }
+  const PlanarPicture decoded{output.planeY, output.planeCb, output.planeCr, output.strideY, output.strideCb,
+                              output.strideCr, width(), height()};
   if (bidirectional) {
-    if (!shown) {
-      Skip(sink);
-      return;
-    }
     ++counts_.shown;
-    sink.Show(PlanarPicture{output.planeY, output.planeCb, output.planeCr, output.strideY, output.strideCb,
-                            output.strideCr, width(), height()});
+    sink.Show(decoded);
     return;
   }
   // An anchor's slot: the one held before goes out first.
   ReleaseHeld(sink);
-  if (!shown) {
-    held_ = Held::kEmptySlot;
-    return;
-  }
-  sink.Hold(PlanarPicture{output.planeY, output.planeCb, output.planeCr, output.strideY, output.strideCb,
-                          output.strideCr, width(), height()});
+  sink.Hold(decoded);
   held_ = Held::kPicture;
 }
 

@@ -16,7 +16,8 @@
 // shown after the B pictures that follow it in the stream: such an anchor
 // is held (the host copies it) until the next anchor comes or the stream
 // ends.  A picture that is not coded keeps its display slot empty: at once
-// for a B picture, in the anchor's place for the others.
+// for a B picture, in the anchor's place for the others; so do pictures
+// skipped while the decoder waits for an intra picture.
 //
 // After Open and Reset nothing is handed on until an intra picture; the B
 // pictures that follow that intra picture before the next anchor refer to
@@ -132,6 +133,8 @@ class StreamDecoder {
   void Decode(std::span<const uint8_t> picture, SlotSink& sink);
   void ReleaseHeld(SlotSink& sink);
   void Skip(SlotSink& sink);
+  // The slot of a picture not shown, in display order.
+  void SkipInPlace(bool bidirectional, SlotSink& sink);
 
   TavrinHandle handle_ = 0;
   std::vector<uint8_t> header_;
