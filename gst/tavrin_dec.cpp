@@ -168,6 +168,16 @@ GstFlowReturn FinishStream(GstTavrinDec* self, bool atEnd) {
   return slots.flow();
 }
 
+// Lets a frame go without a slot, with its time, unless a slot took it
+// already (a stream end or new header before the unit's own pictures).
+void LetGo(GstTavrinDec* self, GstVideoCodecFrame* frame) {
+  GstVideoDecoder* decoder = GST_VIDEO_DECODER(self);
+  if (GstVideoCodecFrame* pending = gst_video_decoder_get_frame(decoder, frame->system_frame_number)) {
+    self->state->times.Forget(pending);
+    gst_video_decoder_release_frame(decoder, pending);
+  }
+}
+
 gboolean Start(GstVideoDecoder* decoder) {
   GstTavrinDec* self = Self(decoder);
   delete self->state;
@@ -215,6 +225,8 @@ GstFlowReturn HandleFrame(GstVideoDecoder* decoder, GstVideoCodecFrame* frame) {
     return GST_FLOW_ERROR;
   }
   const std::span<const uint8_t> unit(map.data, map.size);
+  // The frame's time waits with the others from here on: slots may take it.
+  s.times.Add(frame);
   GstFlowReturn result = GST_FLOW_OK;
   if (!s.decoder.isOpen()) {
     // Without codec_data the header bytes lead the first buffer that has
@@ -222,11 +234,10 @@ GstFlowReturn HandleFrame(GstVideoDecoder* decoder, GstVideoCodecFrame* frame) {
     const std::vector<uint8_t> header = tavrin::tool::ExtractHeader(unit);
     if (header.empty()) {
       GST_DEBUG_OBJECT(self, "no stream header yet: buffer of %zu bytes dropped", unit.size());
-      gst_buffer_unmap(frame->input_buffer, &map);
-      gst_video_decoder_release_frame(decoder, frame);
-      return GST_FLOW_OK;
+      result = GST_FLOW_CUSTOM_SUCCESS;
+    } else {
+      result = OpenDecoder(self, header);
     }
-    result = OpenDecoder(self, header);
   } else if (const std::vector<uint8_t> changed = s.decoder.ChangedHeader(unit); !changed.empty()) {
     GST_INFO_OBJECT(self, "the stream header changes: a new decoder");
     FinishStream(self, false);
@@ -234,12 +245,12 @@ GstFlowReturn HandleFrame(GstVideoDecoder* decoder, GstVideoCodecFrame* frame) {
   }
   if (result != GST_FLOW_OK) {
     gst_buffer_unmap(frame->input_buffer, &map);
-    gst_video_decoder_release_frame(decoder, frame);
-    return result;
+    LetGo(self, frame);
+    gst_video_codec_frame_unref(frame);
+    return result == GST_FLOW_CUSTOM_SUCCESS ? GST_FLOW_OK : result;
   }
   ApplySettings(self);
 
-  s.times.Add(frame);
   OutputSlots slots = SlotsOf(self);
   const GstBuffer* input = frame->input_buffer;
   if (GST_BUFFER_FLAG_IS_SET(input, GST_BUFFER_FLAG_CORRUPTED)) {
@@ -253,12 +264,8 @@ GstFlowReturn HandleFrame(GstVideoDecoder* decoder, GstVideoCodecFrame* frame) {
   }
   const UnitKind kind = s.decoder.Unit(unit, slots);
   gst_buffer_unmap(frame->input_buffer, &map);
-  if (kind == UnitKind::kEmpty) {
-    s.times.Forget(frame);
-    gst_video_decoder_release_frame(decoder, frame);
-  } else {
-    gst_video_codec_frame_unref(frame);
-  }
+  if (kind == UnitKind::kEmpty) LetGo(self, frame);
+  gst_video_codec_frame_unref(frame);
   return slots.flow();
 }
 
