@@ -1,0 +1,308 @@
+// Quarter-sample prediction with SSE2.  The eight-tap filter runs on eight
+// 16-bit lanes: a line's samples are widened, and the windows the taps read
+// (the line shifted by -3 to 4 samples) are formed in registers, the
+// mirrored samples at the block's edges moved in with word shuffles, so
+// that no load reaches past the block's reference area.  Each pass hands
+// its rows, in bytes, to the next step: the rows of the horizontal pass go
+// to a local block that the vertical pass reads (or, without a vertical
+// fraction, to the destination); a vector without a horizontal fraction
+// lets the vertical pass read the reference itself.
+#if defined(__SSE2__)
+
+#include <emmintrin.h>
+
+#include <cstddef>
+
+#include "primitives/blockcopy/quarter_sample.h"
+#include "primitives/blockcopy/sse2_rows.h"
+
+namespace tavrin::sse2 {
+namespace {
+
+using namespace blockcopy_sse2;
+
+// The constants of one prediction: the filter taps, its rounding term
+// 16 - rc and rc in every byte for the averages.
+struct Constants {
+  __m128i twenty = _mm_set1_epi16(20);
+  __m128i six = _mm_set1_epi16(6);
+  __m128i three = _mm_set1_epi16(3);
+  __m128i round;
+  __m128i rcOnes;
+  explicit Constants(int rc)
+      : round(_mm_set1_epi16(static_cast<int16_t>(16 - rc))),
+        rcOnes(_mm_set1_epi8(static_cast<char>(rc))) {}
+};
+
+// (20 p0 - 6 p1 + 3 p2 - p3 + 16 - rc) >> 5 of the symmetric tap pairs,
+// before clamping (the packing to bytes clamps).  Every term fits 16 bits.
+[[gnu::always_inline]] inline __m128i Filter(__m128i p0, __m128i p1, __m128i p2, __m128i p3,
+                                             const Constants& k) {
+  __m128i s = _mm_mullo_epi16(p0, k.twenty);
+  s = _mm_sub_epi16(s, _mm_mullo_epi16(p1, k.six));
+  s = _mm_add_epi16(s, _mm_mullo_epi16(p2, k.three));
+  s = _mm_sub_epi16(s, _mm_sub_epi16(p3, k.round));
+  return _mm_srai_epi16(s, 5);
+}
+
+// The low four 16-bit lanes of lo with the high four of hi.
+[[gnu::always_inline]] inline __m128i LowHigh(__m128i lo, __m128i hi) {
+  return _mm_castpd_si128(_mm_move_sd(_mm_castsi128_pd(hi), _mm_castsi128_pd(lo)));
+}
+
+// Eight outputs whose taps meet the line's start: s holds samples 0..7 and
+// the taps left of sample 0 read samples 0, 1, 2 mirrored.  ahead(k) is the
+// window k = 2..4 samples on (formed by the caller).
+template <typename Ahead>
+[[gnu::always_inline]] inline __m128i LeftEdgeOutputs(__m128i s, __m128i next, const Ahead& ahead,
+                                                      const Constants& k) {
+  const __m128i back1 = LowHigh(_mm_shufflelo_epi16(s, _MM_SHUFFLE(2, 1, 0, 0)), _mm_slli_si128(s, 2));
+  const __m128i back2 = LowHigh(_mm_shufflelo_epi16(s, _MM_SHUFFLE(1, 0, 0, 1)), _mm_slli_si128(s, 4));
+  const __m128i back3 = LowHigh(_mm_shufflelo_epi16(s, _MM_SHUFFLE(0, 0, 1, 2)), _mm_slli_si128(s, 6));
+  return Filter(_mm_add_epi16(s, next), _mm_add_epi16(back1, ahead(2)),
+                _mm_add_epi16(back2, ahead(3)), _mm_add_epi16(back3, ahead(4)), k);
+}
+
+// The windows 2..4 samples on of eight outputs whose taps meet the line's
+// end: t holds the samples one on (its lane 7 the line's last sample), and
+// the taps past the end read the last three samples mirrored.
+[[gnu::always_inline]] inline __m128i EndWindow2(__m128i t) {
+  return LowHigh(_mm_srli_si128(t, 2), _mm_shufflehi_epi16(t, _MM_SHUFFLE(3, 3, 2, 1)));
+}
+[[gnu::always_inline]] inline __m128i EndWindow3(__m128i t) {
+  return LowHigh(_mm_srli_si128(t, 4), _mm_shufflehi_epi16(t, _MM_SHUFFLE(2, 3, 3, 2)));
+}
+[[gnu::always_inline]] inline __m128i EndWindow4(__m128i t) {
+  return LowHigh(_mm_srli_si128(t, 6), _mm_shufflehi_epi16(t, _MM_SHUFFLE(1, 2, 3, 3)));
+}
+
+// The windows of lanes a (samples i..i+7) continued by b (i+8..i+15),
+// moved by n samples (n = 1..3): forward, or backward with a holding i-8..i-1.
+template <int kN>
+[[gnu::always_inline]] inline __m128i Forward(__m128i a, __m128i b) {
+  return _mm_or_si128(_mm_srli_si128(a, 2 * kN), _mm_slli_si128(b, 16 - 2 * kN));
+}
+template <int kN>
+[[gnu::always_inline]] inline __m128i Backward(__m128i before, __m128i a) {
+  return _mm_or_si128(_mm_slli_si128(a, 2 * kN), _mm_srli_si128(before, 16 - 2 * kN));
+}
+
+// The half samples of a line of 9 samples from p, in the low 8 bytes; full0
+// and full1 get the bytes from p and from p + 1.
+[[gnu::always_inline]] inline __m128i HalfLine8(const uint8_t* p, const Constants& k,
+                                                __m128i& full0, __m128i& full1) {
+  full0 = Load8(p);
+  full1 = Load8(p + 1);
+  const __m128i s = Widen8(full0);
+  const __m128i t = Widen8(full1);
+  const __m128i h = LeftEdgeOutputs(
+      s, t,
+      [&](int n) { return n == 2 ? EndWindow2(t) : n == 3 ? EndWindow3(t) : EndWindow4(t); }, k);
+  return _mm_packus_epi16(h, h);
+}
+
+// The half samples of a line of 17 samples from p; full0 and full1 get the
+// bytes from p and from p + 1.
+[[gnu::always_inline]] inline __m128i HalfLine16(const uint8_t* p, const Constants& k,
+                                                 __m128i& full0, __m128i& full1) {
+  full0 = Load16(p);
+  full1 = Load16(p + 1);
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i s0 = _mm_unpacklo_epi8(full0, zero);  // samples 0..7
+  const __m128i s8 = _mm_unpackhi_epi8(full0, zero);  // 8..15
+  const __m128i t1 = _mm_unpacklo_epi8(full1, zero);  // 1..8
+  const __m128i t9 = _mm_unpackhi_epi8(full1, zero);  // 9..16
+  const __m128i low = LeftEdgeOutputs(
+      s0, t1,
+      [&](int n) {
+        return n == 2 ? Forward<1>(t1, t9) : n == 3 ? Forward<2>(t1, t9) : Forward<3>(t1, t9);
+      },
+      k);
+  const __m128i high =
+      Filter(_mm_add_epi16(s8, t9), _mm_add_epi16(Backward<1>(s0, s8), EndWindow2(t9)),
+             _mm_add_epi16(Backward<2>(s0, s8), EndWindow3(t9)),
+             _mm_add_epi16(Backward<3>(s0, s8), EndWindow4(t9)), k);
+  return _mm_packus_epi16(low, high);
+}
+
+template <int kSize>
+[[gnu::always_inline]] inline __m128i LoadRow(const uint8_t* p) {
+  if constexpr (kSize == 16) {
+    return Load16(p);
+  } else {
+    return Load8(p);
+  }
+}
+template <int kSize>
+[[gnu::always_inline]] inline void StoreRow(uint8_t* p, __m128i v) {
+  if constexpr (kSize == 16) {
+    Store16(p, v);
+  } else {
+    Store8(p, v);
+  }
+}
+
+// The horizontal pass at fraction kFx over `rows` rows from p, each row's
+// bytes handed to emit(row, bytes).
+template <int kSize, int kFx, typename Emit>
+[[gnu::always_inline]] inline void HorizontalRows(const uint8_t* p, ptrdiff_t rs, int rows,
+                                                  const Constants& k, Emit&& emit) {
+  for (int y = 0; y < rows; ++y, p += rs) {
+    if constexpr (kFx == 0) {
+      emit(y, LoadRow<kSize>(p));
+    } else {
+      __m128i full0, full1;
+      const __m128i half =
+          kSize == 16 ? HalfLine16(p, k, full0, full1) : HalfLine8(p, k, full0, full1);
+      if constexpr (kFx == 2) {
+        emit(y, half);
+      } else {
+        emit(y, AverageTwo(half, kFx == 1 ? full0 : full1, k.rcOnes));
+      }
+    }
+  }
+}
+
+template <int kSize, typename Emit>
+void Horizontal(const uint8_t* p, ptrdiff_t rs, int rows, int fx, const Constants& k,
+                Emit&& emit) {
+  switch (fx) {
+    case 0:
+      HorizontalRows<kSize, 0>(p, rs, rows, k, emit);
+      break;
+    case 1:
+      HorizontalRows<kSize, 1>(p, rs, rows, k, emit);
+      break;
+    case 2:
+      HorizontalRows<kSize, 2>(p, rs, rows, k, emit);
+      break;
+    default:
+      HorizontalRows<kSize, 3>(p, rs, rows, k, emit);
+      break;
+  }
+}
+
+// Row i of a column of kSize + 1 rows, mirrored at both ends.
+template <int kSize>
+constexpr int MirroredRow(int i) {
+  return i < 0 ? -1 - i : i > kSize ? 2 * kSize + 1 - i : i;
+}
+
+// The half samples between row y and y + 1 of eight columns, lines[i]
+// holding row i (0..kSize) widened; before clamping.
+template <int kSize>
+[[gnu::always_inline]] inline __m128i HalfBelow(const __m128i* lines, int y, const Constants& k) {
+  auto pair = [&](int j) {
+    return _mm_add_epi16(lines[MirroredRow<kSize>(y - j)], lines[MirroredRow<kSize>(y + 1 + j)]);
+  };
+  return Filter(pair(0), pair(1), pair(2), pair(3), k);
+}
+
+// The vertical pass at fraction kFy (1..3) over the kSize + 1 rows from p,
+// each output row's bytes handed to emit(row, bytes).
+template <int kSize, int kFy, typename Emit>
+[[gnu::always_inline]] inline void VerticalRows(const uint8_t* p, ptrdiff_t rs,
+                                                const Constants& k, Emit&& emit) {
+  const __m128i zero = _mm_setzero_si128();
+  __m128i low[kSize + 1];
+  __m128i high[kSize == 16 ? kSize + 1 : 1];
+  for (int i = 0; i <= kSize; ++i) {
+    const __m128i bytes = LoadRow<kSize>(p + rs * i);
+    low[i] = _mm_unpacklo_epi8(bytes, zero);
+    if constexpr (kSize == 16) high[i] = _mm_unpackhi_epi8(bytes, zero);
+  }
+#pragma GCC unroll 16
+  for (int y = 0; y < kSize; ++y) {
+    const __m128i h = HalfBelow<kSize>(low, y, k);
+    __m128i half;
+    if constexpr (kSize == 16) {
+      half = _mm_packus_epi16(h, HalfBelow<kSize>(high, y, k));
+    } else {
+      half = _mm_packus_epi16(h, h);
+    }
+    if constexpr (kFy == 2) {
+      emit(y, half);
+    } else {
+      emit(y, AverageTwo(half, LoadRow<kSize>(p + rs * (kFy == 1 ? y : y + 1)), k.rcOnes));
+    }
+  }
+}
+
+template <int kSize, typename Emit>
+void Vertical(const uint8_t* p, ptrdiff_t rs, int fy, const Constants& k, Emit&& emit) {
+  switch (fy) {
+    case 1:
+      VerticalRows<kSize, 1>(p, rs, k, emit);
+      break;
+    case 2:
+      VerticalRows<kSize, 2>(p, rs, k, emit);
+      break;
+    default:
+      VerticalRows<kSize, 3>(p, rs, k, emit);
+      break;
+  }
+}
+
+template <int kSize, bool kAverage>
+PrimitiveStatus Predict(const uint8_t* reference, int32_t referenceStride, uint8_t* destination,
+                        int32_t destinationStride, const MotionVector* vector, int32_t rounding) {
+  if (reference == nullptr || destination == nullptr || vector == nullptr) return NullPointer;
+  const ptrdiff_t rs = referenceStride;
+  const ptrdiff_t ds = destinationStride;
+  const MotionVector v = *vector;
+  const uint8_t* origin = reference + (v.x >> 2) + rs * (v.y >> 2);
+  const Constants k(rounding != 0 ? 1 : 0);
+  auto emit = [&](int y, __m128i row) {
+    uint8_t* to = destination + ds * y;
+    if constexpr (kAverage) row = _mm_avg_epu8(row, LoadRow<kSize>(to));
+    StoreRow<kSize>(to, row);
+  };
+  const int fx = v.x & 3;
+  const int fy = v.y & 3;
+  if (fy == 0) {
+    Horizontal<kSize>(origin, rs, kSize, fx, k, emit);
+  } else if (fx == 0) {
+    Vertical<kSize>(origin, rs, fy, k, emit);
+  } else {
+    alignas(16) uint8_t rows[kSize + 1][16];
+    Horizontal<kSize>(origin, rs, kSize + 1, fx, k,
+                      [&](int y, __m128i row) { StoreRow<kSize>(rows[y], row); });
+    Vertical<kSize>(rows[0], 16, fy, k, emit);
+  }
+  return Ok;
+}
+
+}  // namespace
+
+PrimitiveStatus PredictQuarterSample8x8(const uint8_t* reference, int32_t referenceStride,
+                                        uint8_t* destination, int32_t destinationStride,
+                                        const MotionVector* vector, int32_t rounding) {
+  return Predict<8, false>(reference, referenceStride, destination, destinationStride, vector,
+                           rounding);
+}
+
+PrimitiveStatus PredictQuarterSample16x16(const uint8_t* reference, int32_t referenceStride,
+                                          uint8_t* destination, int32_t destinationStride,
+                                          const MotionVector* vector, int32_t rounding) {
+  return Predict<16, false>(reference, referenceStride, destination, destinationStride, vector,
+                            rounding);
+}
+
+PrimitiveStatus PredictQuarterSampleAverage8x8(const uint8_t* reference, int32_t referenceStride,
+                                               uint8_t* destination, int32_t destinationStride,
+                                               const MotionVector* vector, int32_t rounding) {
+  return Predict<8, true>(reference, referenceStride, destination, destinationStride, vector,
+                          rounding);
+}
+
+PrimitiveStatus PredictQuarterSampleAverage16x16(const uint8_t* reference,
+                                                 int32_t referenceStride, uint8_t* destination,
+                                                 int32_t destinationStride,
+                                                 const MotionVector* vector, int32_t rounding) {
+  return Predict<16, true>(reference, referenceStride, destination, destinationStride, vector,
+                           rounding);
+}
+
+}  // namespace tavrin::sse2
+
+#endif  // __SSE2__
