@@ -45,46 +45,51 @@ struct Constants {
   return _mm_srai_epi16(s, 5);
 }
 
-// The low four 16-bit lanes of lo with the high four of hi.
-[[gnu::always_inline]] inline __m128i LowHigh(__m128i lo, __m128i hi) {
-  return _mm_castpd_si128(_mm_move_sd(_mm_castsi128_pd(hi), _mm_castsi128_pd(lo)));
+// A window of eight taps is a line's samples from some position on, in
+// 16-bit lanes.  Windows that stay inside the line are loaded (loads are
+// cheap; shuffles compete for few execution ports).  The windows that run
+// off either end are the line's own samples shifted, with the mirrored
+// samples put in the lanes that ran off, from one shuffle per end.
+struct Windows {
+  __m128i back1, back2, back3;  // the outputs' samples moved 1..3 back
+  __m128i ahead2, ahead3, ahead4;  // and 2..4 on
+};
+
+// Eight 16-bit lanes with the given lanes all ones.
+[[gnu::always_inline]] inline __m128i Lanes(int first, int last) {
+  alignas(16) int16_t lanes[8];
+  for (int i = 0; i < 8; ++i) lanes[i] = static_cast<int16_t>(i >= first && i <= last ? -1 : 0);
+  return _mm_load_si128(reinterpret_cast<const __m128i*>(lanes));
 }
 
-// Eight outputs whose taps meet the line's start: s holds samples 0..7 and
-// the taps left of sample 0 read samples 0, 1, 2 mirrored.  ahead(k) is the
-// window k = 2..4 samples on (formed by the caller).
-template <typename Ahead>
-[[gnu::always_inline]] inline __m128i LeftEdgeOutputs(__m128i s, __m128i next, const Ahead& ahead,
-                                                      const Constants& k) {
-  const __m128i back1 = LowHigh(_mm_shufflelo_epi16(s, _MM_SHUFFLE(2, 1, 0, 0)), _mm_slli_si128(s, 2));
-  const __m128i back2 = LowHigh(_mm_shufflelo_epi16(s, _MM_SHUFFLE(1, 0, 0, 1)), _mm_slli_si128(s, 4));
-  const __m128i back3 = LowHigh(_mm_shufflelo_epi16(s, _MM_SHUFFLE(0, 0, 1, 2)), _mm_slli_si128(s, 6));
-  return Filter(_mm_add_epi16(s, next), _mm_add_epi16(back1, ahead(2)),
-                _mm_add_epi16(back2, ahead(3)), _mm_add_epi16(back3, ahead(4)), k);
+// Windows moved back from the line's start: s holds samples 0..7; the
+// taps left of sample 0 read samples 0, 1, 2.
+[[gnu::always_inline]] inline void StartWindows(__m128i s, Windows& w) {
+  const __m128i mirror = _mm_shufflelo_epi16(s, _MM_SHUFFLE(3, 0, 1, 2));  // s2 s1 s0 s3 ...
+  w.back1 = _mm_or_si128(_mm_slli_si128(s, 2), _mm_and_si128(s, Lanes(0, 0)));
+  w.back2 = _mm_or_si128(_mm_slli_si128(s, 4), _mm_and_si128(_mm_srli_si128(mirror, 2), Lanes(0, 1)));
+  w.back3 = _mm_or_si128(_mm_slli_si128(s, 6), _mm_and_si128(mirror, Lanes(0, 2)));
 }
 
-// The windows 2..4 samples on of eight outputs whose taps meet the line's
-// end: t holds the samples one on (its lane 7 the line's last sample), and
-// the taps past the end read the last three samples mirrored.
-[[gnu::always_inline]] inline __m128i EndWindow2(__m128i t) {
-  return LowHigh(_mm_srli_si128(t, 2), _mm_shufflehi_epi16(t, _MM_SHUFFLE(3, 3, 2, 1)));
-}
-[[gnu::always_inline]] inline __m128i EndWindow3(__m128i t) {
-  return LowHigh(_mm_srli_si128(t, 4), _mm_shufflehi_epi16(t, _MM_SHUFFLE(2, 3, 3, 2)));
-}
-[[gnu::always_inline]] inline __m128i EndWindow4(__m128i t) {
-  return LowHigh(_mm_srli_si128(t, 6), _mm_shufflehi_epi16(t, _MM_SHUFFLE(1, 2, 3, 3)));
+// Windows moved on to the line's end: t holds the samples one on from the
+// outputs' (its lane 7 the line's last sample); the taps past the end read
+// the last three samples back.
+[[gnu::always_inline]] inline void EndWindows(__m128i t, Windows& w) {
+  const __m128i mirror = _mm_shufflehi_epi16(t, _MM_SHUFFLE(1, 2, 3, 0));  // ... t4 t7 t6 t5
+  w.ahead2 = _mm_or_si128(_mm_srli_si128(t, 2), _mm_and_si128(t, Lanes(7, 7)));
+  w.ahead3 = _mm_or_si128(_mm_srli_si128(t, 4), _mm_and_si128(_mm_slli_si128(mirror, 2), Lanes(6, 7)));
+  w.ahead4 = _mm_or_si128(_mm_srli_si128(t, 6), _mm_and_si128(mirror, Lanes(5, 7)));
 }
 
-// The windows of lanes a (samples i..i+7) continued by b (i+8..i+15),
-// moved by n samples (n = 1..3): forward, or backward with a holding i-8..i-1.
-template <int kN>
-[[gnu::always_inline]] inline __m128i Forward(__m128i a, __m128i b) {
-  return _mm_or_si128(_mm_srli_si128(a, 2 * kN), _mm_slli_si128(b, 16 - 2 * kN));
-}
-template <int kN>
-[[gnu::always_inline]] inline __m128i Backward(__m128i before, __m128i a) {
-  return _mm_or_si128(_mm_slli_si128(a, 2 * kN), _mm_srli_si128(before, 16 - 2 * kN));
+// Eight bytes from p in 16-bit lanes.
+[[gnu::always_inline]] inline __m128i Words(const uint8_t* p) { return Widen8(Load8(p)); }
+
+// The half samples of eight outputs: s their own samples, t the samples one
+// on, w the other windows.
+[[gnu::always_inline]] inline __m128i HalfSamples(__m128i s, __m128i t, const Windows& w,
+                                                  const Constants& k) {
+  return Filter(_mm_add_epi16(s, t), _mm_add_epi16(w.back1, w.ahead2),
+                _mm_add_epi16(w.back2, w.ahead3), _mm_add_epi16(w.back3, w.ahead4), k);
 }
 
 // The half samples of a line of 9 samples from p, in the low 8 bytes; full0
@@ -95,34 +100,35 @@ template <int kN>
   full1 = Load8(p + 1);
   const __m128i s = Widen8(full0);
   const __m128i t = Widen8(full1);
-  const __m128i h = LeftEdgeOutputs(
-      s, t,
-      [&](int n) { return n == 2 ? EndWindow2(t) : n == 3 ? EndWindow3(t) : EndWindow4(t); }, k);
+  Windows w;
+  StartWindows(s, w);
+  EndWindows(t, w);
+  const __m128i h = HalfSamples(s, t, w, k);
   return _mm_packus_epi16(h, h);
 }
 
 // The half samples of a line of 17 samples from p; full0 and full1 get the
-// bytes from p and from p + 1.
+// bytes from p and from p + 1.  Every load stays within p .. p + 16.
 [[gnu::always_inline]] inline __m128i HalfLine16(const uint8_t* p, const Constants& k,
                                                  __m128i& full0, __m128i& full1) {
   full0 = Load16(p);
   full1 = Load16(p + 1);
   const __m128i zero = _mm_setzero_si128();
-  const __m128i s0 = _mm_unpacklo_epi8(full0, zero);  // samples 0..7
-  const __m128i s8 = _mm_unpackhi_epi8(full0, zero);  // 8..15
-  const __m128i t1 = _mm_unpacklo_epi8(full1, zero);  // 1..8
-  const __m128i t9 = _mm_unpackhi_epi8(full1, zero);  // 9..16
-  const __m128i low = LeftEdgeOutputs(
-      s0, t1,
-      [&](int n) {
-        return n == 2 ? Forward<1>(t1, t9) : n == 3 ? Forward<2>(t1, t9) : Forward<3>(t1, t9);
-      },
-      k);
-  const __m128i high =
-      Filter(_mm_add_epi16(s8, t9), _mm_add_epi16(Backward<1>(s0, s8), EndWindow2(t9)),
-             _mm_add_epi16(Backward<2>(s0, s8), EndWindow3(t9)),
-             _mm_add_epi16(Backward<3>(s0, s8), EndWindow4(t9)), k);
-  return _mm_packus_epi16(low, high);
+  Windows low;  // outputs 0..7
+  const __m128i s0 = _mm_unpacklo_epi8(full0, zero);
+  const __m128i t1 = _mm_unpacklo_epi8(full1, zero);
+  StartWindows(s0, low);
+  low.ahead2 = Words(p + 2);
+  low.ahead3 = Words(p + 3);
+  low.ahead4 = Words(p + 4);
+  Windows high;  // outputs 8..15
+  const __m128i s8 = _mm_unpackhi_epi8(full0, zero);
+  const __m128i t9 = _mm_unpackhi_epi8(full1, zero);
+  high.back1 = Words(p + 7);
+  high.back2 = Words(p + 6);
+  high.back3 = Words(p + 5);
+  EndWindows(t9, high);
+  return _mm_packus_epi16(HalfSamples(s0, t1, low, k), HalfSamples(s8, t9, high, k));
 }
 
 template <int kSize>
