@@ -1,8 +1,9 @@
 // Quarter-sample prediction with SSE2.  The eight-tap filter runs on eight
-// 16-bit lanes: a line's samples are widened, and the windows the taps read
-// (the line shifted by -3 to 4 samples) are formed in registers, the
-// mirrored samples at the block's edges moved in with word shuffles, so
-// that no load reaches past the block's reference area.  Each pass hands
+// 16-bit lanes: the windows the taps read (the line shifted by -3 to 4
+// samples) are loaded and widened where they stay inside the line, and
+// formed in registers where they run off its ends, the mirrored samples
+// moved in with word shuffles, so that no load reaches past the block's
+// reference area.  Each pass hands
 // its rows, in bytes, to the next step: the rows of the horizontal pass go
 // to a local block that the vertical pass reads (or, without a vertical
 // fraction, to the destination); a vector without a horizontal fraction
