@@ -215,7 +215,6 @@ LayerHeaderResult ParseVideoObjectLayer(std::span<const uint8_t> bytes) {
     }
     if (v.videoObjectLayerVerid != 1) {
       v.quarterSample = r.Flag("quarter_sample");
-      if (v.quarterSample) refuse("quarter-sample motion");
     }
     v.complexityEstimationDisable = r.Flag("complexity_estimation_disable");
     if (!v.complexityEstimationDisable) ReadComplexityEstimation(r, v.complexityEstimation);

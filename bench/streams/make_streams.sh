@@ -9,3 +9,9 @@ ffmpeg -v error -y -f lavfi -i "mandelbrot=s=768x576:r=25,trim=end_frame=1,loop=
 ffmpeg -v error -y -f lavfi -i "mandelbrot=s=720x528:r=25,noise=alls=3:allf=t" -frames:v 100 -c:v libxvid -bf 2 -g 250 -b:v 1200k x528_ipb.m4v
 ffmpeg -v error -y -f lavfi -i "testsrc2=s=1280x720:r=25,noise=alls=4:allf=t" -frames:v 60 -c:v mpeg4 -bf 2 -g 250 -b:v 3000k hd720_ipb.m4v
 ffmpeg -v error -y -f lavfi -i "mandelbrot=s=1920x1080:r=25,noise=alls=3:allf=t" -frames:v 40 -c:v mpeg4 -bf 2 -g 250 -b:v 6000k hd1080_ipb.m4v
+# Quarter-sample motion with four vectors and B pictures, from both encoders
+# (not committed: the README's quarter-sample speed lines come from these)
+ffmpeg -v error -y -f lavfi -i "mandelbrot=s=720x528:r=25,noise=alls=3:allf=t" -frames:v 100 -c:v mpeg4 -flags +qpel+mv4 -bf 2 -g 250 -b:v 1200k qpel_x528_mpeg4.m4v
+ffmpeg -v error -y -f lavfi -i "mandelbrot=s=720x528:r=25,noise=alls=3:allf=t" -frames:v 100 -c:v libxvid -flags +qpel+mv4 -bf 2 -g 250 -b:v 1200k qpel_x528_xvid.m4v
+ffmpeg -v error -y -f lavfi -i "testsrc2=s=1280x720:r=25,noise=alls=4:allf=t" -frames:v 60 -c:v mpeg4 -flags +qpel+mv4 -bf 2 -g 250 -b:v 3000k qpel_hd720_mpeg4.m4v
+ffmpeg -v error -y -f lavfi -i "testsrc2=s=1280x720:r=25,noise=alls=4:allf=t" -frames:v 60 -c:v libxvid -flags +qpel+mv4 -bf 2 -g 250 -b:v 3000k qpel_hd720_xvid.m4v

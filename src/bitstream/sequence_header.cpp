@@ -164,8 +164,7 @@ int32_t ParseVideoObjectLayer(BitReader& r, SequenceHeader& s) {
     }
   }
   if (s.videoObjectLayerVerid != 1) {
-    s.quarterSample = bits(1);
-    if (s.quarterSample) return kUnsupportedHeader;
+    s.quarterSample = bits(1);  // vectors in quarter samples
   }
   s.complexityEstimationDisable = bits(1);
   if (!s.complexityEstimationDisable && !ReadComplexityEstimationHeader(r, s))

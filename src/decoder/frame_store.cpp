@@ -9,7 +9,9 @@ namespace {
 // compensation may end a little past a border (one sample for an odd vector
 // at the clipping bound; up to three chroma samples for a chroma vector
 // averaged from four separately clipped luma vectors), and the planes must
-// hold those reads.
+// hold those reads.  Quarter-sample prediction reads no further: its
+// vectors are clipped in quarter samples, and its filter reads the block
+// and one column and row more, as half-sample interpolation does.
 constexpr int32_t kGuardRows = 4;
 constexpr int32_t kGuardBytes = 64;
 

@@ -4,10 +4,12 @@
 #include <algorithm>
 
 #include "picture/band_prefetch.h"
+#include "picture/half_sample_motion.h"
 #include "picture/intra_macroblock.h"
 #include "picture/macroblock_walk.h"
 #include "picture/motion_compensation.h"
 #include "picture/picture_decoders.h"
+#include "picture/quarter_sample_motion.h"
 #include "picture/vector_storage.h"
 #include "primitives/blockcopy/motion_routines.h"
 #include "primitives/dispatch/primitive_table.h"
@@ -28,6 +30,8 @@ int32_t ToInt32(int64_t v) {
   return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
 }
 
+// Motion: the motion policy of the stream (half_sample_motion.h).
+template <typename Motion>
 struct BidirectionalPicture {
   DecoderContext& c;
   FrameStore& f;
@@ -69,8 +73,8 @@ struct BidirectionalPicture {
   // One-directional macroblock from ref with one vector.
   int32_t OneDirection(int32_t x, int32_t y, const PictureBuffer& ref, const MotionVector& v,
                        int32_t cbpb) {
-    const MotionVector chroma = vectors::ChromaVectorOf(v);
-    PredictLuma(ref, cur, x, y, v, kRounding);
+    const MotionVector chroma = Motion::ChromaOf(v);
+    Motion::PredictLuma(ref, cur, x, y, v, kRounding);
     PredictChroma(ref, cur, x, y, chroma, kRounding);
     return AddResiduals(x, y, cbpb);
   }
@@ -80,7 +84,7 @@ struct BidirectionalPicture {
   int32_t Averaged(int32_t x, int32_t y, const MotionVector& forward, const MotionVector& backward,
                    const MotionVector& chromaForward, const MotionVector& chromaBackward,
                    int32_t cbpb) {
-    PredictLumaFromBoth(past, future, cur, x, y, forward, backward, kRounding);
+    Motion::PredictLumaFromBoth(past, future, cur, x, y, forward, backward, kRounding);
     PredictChromaFromBoth(past, future, cur, x, y, chromaForward, chromaBackward, kRounding);
     return AddResiduals(x, y, cbpb);
   }
@@ -90,25 +94,26 @@ struct BidirectionalPicture {
         &reader.bytePos, &reader.bitPos, &forwardPredictor, &backwardPredictor,
         c.picture.vopFcodeForward, c.picture.vopFcodeBackward);
     if (status != 0) return status;
-    ClipBlockVector(forwardPredictor, clip, BlockX(x, -1), BlockY(y, -1), 16);
-    ClipBlockVector(backwardPredictor, clip, BlockX(x, -1), BlockY(y, -1), 16);
-    return Averaged(x, y, forwardPredictor, backwardPredictor,
-                    vectors::ChromaVectorOf(forwardPredictor),
-                    vectors::ChromaVectorOf(backwardPredictor), cbpb);
+    Motion::Clip(forwardPredictor, clip, BlockX(x, -1), BlockY(y, -1), 16);
+    Motion::Clip(backwardPredictor, clip, BlockX(x, -1), BlockY(y, -1), 16);
+    return Averaged(x, y, forwardPredictor, backwardPredictor, Motion::ChromaOf(forwardPredictor),
+                    Motion::ChromaOf(backwardPredictor), cbpb);
   }
 
   int32_t Direct(int32_t x, int32_t y, int32_t index, bool withDelta, int32_t cbpb) {
     const MotionVector* colocated = MvStoreEntry(f, index);
     // The common case inline: no delta and a co-located macroblock with one
     // vector give one vector each way, and when both keep the macroblock
-    // inside, the derivation and clipping below would leave them so.
-    if (!withDelta && trb > 0 && trd > 0 && vectors::FourAreOne(colocated)) {
+    // inside, the derivation and clipping below would leave them so.  (Not
+    // for a policy whose 8x8 predictions differ from a 16x16 one.)
+    if (Motion::kSeparableBlocks && !withDelta && trb > 0 && trd > 0 &&
+        vectors::FourAreOne(colocated)) {
       MotionVector forward, backward;
       vectors::DirectPair(colocated[0], MotionVector{0, 0}, trb, trd, forward, backward);
-      if (KeepsBlockInside(forward, clip, BlockX(x, -1), BlockY(y, -1), 16) &&
-          KeepsBlockInside(backward, clip, BlockX(x, -1), BlockY(y, -1), 16)) {
-        return Averaged(x, y, forward, backward, vectors::ChromaVectorOf(forward),
-                        vectors::ChromaVectorOf(backward), cbpb);
+      if (Motion::KeepsInside(forward, clip, BlockX(x, -1), BlockY(y, -1), 16) &&
+          Motion::KeepsInside(backward, clip, BlockX(x, -1), BlockY(y, -1), 16)) {
+        return Averaged(x, y, forward, backward, Motion::ChromaOf(forward),
+                        Motion::ChromaOf(backward), cbpb);
       }
     }
     MotionVector forward[4], backward[4];
@@ -118,27 +123,22 @@ struct BidirectionalPicture {
                   : primitives.DeriveDirectVectors(colocated, forward, backward,
                                                    kAllBlocksPresent, trb, trd);
     if (status != 0) return status;
-    ClipFourVectors(forward, clip, x, y);
-    ClipFourVectors(backward, clip, x, y);
+    Motion::ClipFour(forward, clip, x, y);
+    Motion::ClipFour(backward, clip, x, y);
     // Four equal vectors each way (a co-located macroblock with one vector,
-    // unless clipping parted them) predict the luma as one 16x16 block, and
-    // the chroma vector of four equal vectors is that of one of them.
-    if (SameFour(forward) && SameFour(backward)) {
-      return Averaged(x, y, forward[0], backward[0], vectors::ChromaVectorOf(forward[0]),
-                      vectors::ChromaVectorOf(backward[0]), cbpb);
+    // unless clipping parted them) predict the luma as one 16x16 block where
+    // the policy allows, and the chroma vector of four equal vectors is that
+    // of one of them.
+    if (Motion::kSeparableBlocks && SameFour(forward) && SameFour(backward)) {
+      return Averaged(x, y, forward[0], backward[0], Motion::ChromaOf(forward[0]),
+                      Motion::ChromaOf(backward[0]), cbpb);
     }
     for (int32_t b = 0; b < 4; ++b) {
-      const int32_t stride = cur.strideY;
-      uint8_t* to = BlockOrigin(cur, x, y, b);
-      primitives.PredictHalfSample8x8(BlockOrigin(past, x, y, b), stride, to, stride, &forward[b],
-                                      kRounding);
-      motionRoutines.predictAverage8x8(BlockOrigin(future, x, y, b), stride, to, stride,
-                                       &backward[b], kRounding);
+      Motion::PredictLumaBlock(past, cur, x, y, b, forward[b], kRounding);
+      Motion::AverageLumaBlock(future, cur, x, y, b, backward[b], kRounding);
     }
-    MotionVector chromaForward, chromaBackward;
-    primitives.DeriveChromaVector4(forward, &chromaForward, kAllBlocksPresent);
-    primitives.DeriveChromaVector4(backward, &chromaBackward, kAllBlocksPresent);
-    PredictChromaFromBoth(past, future, cur, x, y, chromaForward, chromaBackward, kRounding);
+    PredictChromaFromBoth(past, future, cur, x, y, Motion::ChromaOfFour(forward),
+                          Motion::ChromaOfFour(backward), kRounding);
     return AddResiduals(x, y, cbpb);
   }
 
@@ -186,34 +186,39 @@ struct BidirectionalPicture {
         status = primitives.DecodeBackwardVector(&reader.bytePos, &reader.bitPos,
                                                  &backwardPredictor, c.picture.vopFcodeBackward);
         if (status != 0) return status;
-        ClipBlockVector(backwardPredictor, clip, BlockX(x, -1), BlockY(y, -1), 16);
+        Motion::Clip(backwardPredictor, clip, BlockX(x, -1), BlockY(y, -1), 16);
         return OneDirection(x, y, future, backwardPredictor, cbpb);
       default:
         status = primitives.DecodeForwardVector(&reader.bytePos, &reader.bitPos,
                                                 &forwardPredictor, c.picture.vopFcodeForward);
         if (status != 0) return status;
-        ClipBlockVector(forwardPredictor, clip, BlockX(x, -1), BlockY(y, -1), 16);
+        Motion::Clip(forwardPredictor, clip, BlockX(x, -1), BlockY(y, -1), 16);
         return OneDirection(x, y, past, forwardPredictor, cbpb);
     }
   }
 };
 
+template <typename Motion>
+int32_t Decode(DecoderContext& c) {
+  FrameStore& f = c.store;
+  BidirectionalPicture<Motion> p{c,
+                                 f,
+                                 c.reader,
+                                 f.forwardReference,
+                                 f.backwardReference,
+                                 f.currentPicture,
+                                 c.sequence.quantType ? c.sequence.nonintraQuantMat : nullptr,
+                                 PictureClipRect(c),
+                                 ToInt32(c.picture.vopTime - f.pastAnchorTime),
+                                 ToInt32(f.futureAnchorTime - f.pastAnchorTime),
+                                 c.picture.vopQuant};
+  return WalkMacroblocks(c, p);
+}
+
 }  // namespace
 
 int32_t DecodeBidirectionalPicture(DecoderContext& c) {
-  FrameStore& f = c.store;
-  BidirectionalPicture p{c,
-                         f,
-                         c.reader,
-                         f.forwardReference,
-                         f.backwardReference,
-                         f.currentPicture,
-                         c.sequence.quantType ? c.sequence.nonintraQuantMat : nullptr,
-                         PictureClipRect(c),
-                         ToInt32(c.picture.vopTime - f.pastAnchorTime),
-                         ToInt32(f.futureAnchorTime - f.pastAnchorTime),
-                         c.picture.vopQuant};
-  return WalkMacroblocks(c, p);
+  return c.sequence.quarterSample ? Decode<QuarterSampleMotion>(c) : Decode<HalfSampleMotion>(c);
 }
 
 }  // namespace tavrin

@@ -2,16 +2,21 @@
 // vectors, optional residual) and intra macroblocks.  Leaves the skip flags
 // and vectors the following B pictures read in mbStateMap and mvStore.
 #include "picture/diagnostics.h"
+#include "picture/half_sample_motion.h"
 #include "picture/picture_decoders.h"
 #include "picture/predicted_picture_walk.h"
+#include "picture/quarter_sample_motion.h"
 
 namespace tavrin {
 namespace {
 
 constexpr const char* kInterBlockMessage = "Error when decode coefficents of Inter block\n";
 
-// Blocks rebuilt by the fused reconstruction primitives.
+// Blocks rebuilt by the fused reconstruction primitives, predicted with
+// the motion policy of the stream.
+template <typename MotionPolicy>
 struct FirstPathTexture {
+  using Motion = MotionPolicy;
   DecoderContext& c;
   const PictureBuffer& ref;
   const PictureBuffer& cur;
@@ -25,9 +30,10 @@ struct FirstPathTexture {
     if (mb.mbType != MbInter4v) {
       // One vector: the luma predicted as one 16x16 block, which costs half
       // the work of four 8x8 ones.
-      PredictLuma(ref, cur, mb.x, mb.y, mb.luma[0], rounding);
+      Motion::PredictLuma(ref, cur, mb.x, mb.y, mb.luma[0], rounding);
     } else {
-      for (int32_t b = 0; b < 4; ++b) PredictLumaBlock(ref, cur, mb.x, mb.y, b, mb.luma[b], rounding);
+      for (int32_t b = 0; b < 4; ++b)
+        Motion::PredictLumaBlock(ref, cur, mb.x, mb.y, b, mb.luma[b], rounding);
     }
     PredictChroma(ref, cur, mb.x, mb.y, mb.chroma, rounding);
     // The coded blocks' residuals go onto the prediction.
@@ -38,17 +44,22 @@ struct FirstPathTexture {
   }
 };
 
+template <typename Motion>
+int32_t Decode(DecoderContext& c) {
+  const bool matrices = c.sequence.quantType != 0;
+  FirstPathTexture<Motion> texture{c,
+                                   c.store.forwardReference,
+                                   c.store.currentPicture,
+                                   matrices ? c.sequence.intraQuantMat : nullptr,
+                                   matrices ? c.sequence.nonintraQuantMat : nullptr,
+                                   c.picture.vopRoundingType};
+  return WalkPredictedPicture(c, texture);
+}
+
 }  // namespace
 
 int32_t DecodePredictedPicture(DecoderContext& c) {
-  const bool matrices = c.sequence.quantType != 0;
-  FirstPathTexture texture{c,
-                           c.store.forwardReference,
-                           c.store.currentPicture,
-                           matrices ? c.sequence.intraQuantMat : nullptr,
-                           matrices ? c.sequence.nonintraQuantMat : nullptr,
-                           c.picture.vopRoundingType};
-  return WalkPredictedPicture(c, texture);
+  return c.sequence.quarterSample ? Decode<QuarterSampleMotion>(c) : Decode<HalfSampleMotion>(c);
 }
 
 }  // namespace tavrin

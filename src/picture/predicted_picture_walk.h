@@ -6,7 +6,9 @@
 // Texture:
 //   int32_t Intra(const IntraMacroblock&)
 //   int32_t Inter(const InterMacroblock&)
-// each returning 0 or a status that ends the picture.
+// each returning 0 or a status that ends the picture, and the motion policy
+// the texture predicts with (Texture::Motion, half_sample_motion.h), which
+// clips the vectors and derives the chroma vector.
 #pragma once
 
 #include <cstdint>
@@ -45,6 +47,7 @@ struct PredictedPictureWalk {
   const ClipRect clip;
   int32_t quant;
   Texture& texture;
+  using Motion = typename Texture::Motion;
   BandPrefetch referenceBand{f.forwardReference, 1};
   BandPrefetch currentBand{f.currentPicture};
 
@@ -146,12 +149,12 @@ struct PredictedPictureWalk {
     if (status != 0) return status;
     if (four) {
       for (int32_t b = 0; b < 4; ++b)
-        ClipBlockVector(v[b], clip, BlockX(x, b), BlockY(y, b), 8);
-      mb.chroma = vectors::ChromaVectorOfFour(v);
+        Motion::Clip(v[b], clip, BlockX(x, b), BlockY(y, b), 8);
+      mb.chroma = Motion::ChromaOfFour(v);
     } else {
-      ClipBlockVector(v[0], clip, BlockX(x, -1), BlockY(y, -1), 16);
+      Motion::Clip(v[0], clip, BlockX(x, -1), BlockY(y, -1), 16);
       v[1] = v[2] = v[3] = v[0];
-      mb.chroma = vectors::ChromaVectorOf(v[0]);
+      mb.chroma = Motion::ChromaOf(v[0]);
     }
     if ((status = texture.Inter(mb)) != 0) return status;
     StoreVectors(x, index, v);

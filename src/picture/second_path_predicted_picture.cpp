@@ -2,16 +2,21 @@
 // prediction of the first path; residuals decoded, dequantised and
 // inverse-transformed in separate steps with the second path's transform, intra
 // macroblocks rebuilt as in intra pictures of this path.
+#include "picture/half_sample_motion.h"
 #include "picture/picture_decoders.h"
 #include "picture/predicted_picture_walk.h"
+#include "picture/quarter_sample_motion.h"
 #include "picture/second_path_intra_block.h"
 #include "primitives/reconstruction/second_path_block_routines.h"
 
 namespace tavrin {
 namespace {
 
-// Residuals decoded, dequantised and transformed in separate steps.
+// Residuals decoded, dequantised and transformed in separate steps;
+// predicted with the motion policy of the stream.
+template <typename MotionPolicy>
 struct SecondPathTexture {
+  using Motion = MotionPolicy;
   DecoderContext& c;
   const PictureBuffer& ref;
   const PictureBuffer& cur;
@@ -56,16 +61,32 @@ struct SecondPathTexture {
       if (const int32_t status = ReadResidual(residual[b], mb.quant); status != 0) return status;
     }
     if (mb.cbpy == 0 && mb.mbType != MbInter4v) {
-      primitives.PredictHalfSample16x16(BlockOrigin(ref, mb.x, mb.y, 0), cur.strideY,
-                                        BlockOrigin(cur, mb.x, mb.y, 0), cur.strideY, &mb.luma[0],
-                                        rounding);
+      Motion::PredictLuma(ref, cur, mb.x, mb.y, mb.luma[0], rounding);
       return 0;
     }
+    if constexpr (!Motion::kSeparableBlocks) return PredictThenAdd(mb);
     for (int32_t b = 0; b < 4; ++b) {
       if ((mb.cbpy >> (3 - b)) & 1)
         PredictWithResidual(mb.x, mb.y, b, mb.luma[b], residual[b]);
       else
         PredictOnly(mb.x, mb.y, b, mb.luma[b]);
+    }
+    return 0;
+  }
+
+  // A prediction that cannot be formed block by block: the whole luma
+  // first, then each coded block's residual added onto it.
+  int32_t PredictThenAdd(const InterMacroblock& mb) {
+    if (mb.mbType != MbInter4v) {
+      Motion::PredictLuma(ref, cur, mb.x, mb.y, mb.luma[0], rounding);
+    } else {
+      for (int32_t b = 0; b < 4; ++b)
+        Motion::PredictLumaBlock(ref, cur, mb.x, mb.y, b, mb.luma[b], rounding);
+    }
+    for (int32_t b = 0; b < 4; ++b) {
+      if (!((mb.cbpy >> (3 - b)) & 1)) continue;
+      blockRoutines.inverseTransform(residual[b]);
+      primitives.AddResidual8x8(BlockOrigin(cur, mb.x, mb.y, b), residual[b], cur.strideY);
     }
     return 0;
   }
@@ -87,18 +108,23 @@ struct SecondPathTexture {
   }
 };
 
+template <typename Motion>
+int32_t Decode(DecoderContext& c) {
+  const bool matrices = c.sequence.quantType != 0;
+  SecondPathTexture<Motion> texture{c,
+                                    c.store.forwardReference,
+                                    c.store.currentPicture,
+                                    matrices ? c.sequence.intraQuantMat : nullptr,
+                                    matrices ? c.sequence.nonintraQuantMat : nullptr,
+                                    c.picture.vopRoundingType,
+                                    {}};
+  return WalkPredictedPicture(c, texture);
+}
+
 }  // namespace
 
 int32_t DecodePredictedPictureSecondPath(DecoderContext& c) {
-  const bool matrices = c.sequence.quantType != 0;
-  SecondPathTexture texture{c,
-                            c.store.forwardReference,
-                            c.store.currentPicture,
-                            matrices ? c.sequence.intraQuantMat : nullptr,
-                            matrices ? c.sequence.nonintraQuantMat : nullptr,
-                            c.picture.vopRoundingType,
-                            {}};
-  return WalkPredictedPicture(c, texture);
+  return c.sequence.quarterSample ? Decode<QuarterSampleMotion>(c) : Decode<HalfSampleMotion>(c);
 }
 
 }  // namespace tavrin

@@ -265,4 +265,23 @@ mkvmerge_fixed=(mkvmerge -q --deterministic 1 --no-date --disable-track-statisti
 run xvid_packed_vfw.mkv "${mkvmerge_fixed[@]}" -o "$out/xvid_packed_vfw.mkv" "$out/xvid_packed.avi"
 run xvid_unpacked.mkv "${mkvmerge_fixed[@]}" --engage native_mpeg4 -o "$out/xvid_unpacked.mkv" "$out/xvid_packed.avi"
 
+# --- Quarter-sample motion ---------------------------------------------------
+# (mpeg4_qpel.m4v and xvid_qpel.m4v above, I and P pictures with one vector,
+# are decoded too now.)  testsrc2 zooming out while the window pans, so that
+# vectors fall on every quarter position; -cpuflags 0 keeps the scaling on
+# plain C.  B pictures (forward, backward, interpolated and direct), with
+# and without four vectors, from both encoders; the 180x100 zoom of the
+# edge tests for a size off the macroblock grid with motion past the edges;
+# and video packets (one vector: ffmpeg's own decoder zeroes a stored vector
+# at a packet that starts inside a row with a four-vector macroblock, which
+# direct mode then reads, so packets and four vectors are kept apart).
+zoomq="testsrc2=size=352x288:rate=25,scale=w=352-3*n:h=288-2*n:eval=frame,crop=176:144:x=n:y=n"
+enc qpel_mpeg4_ipb.m4v "$zoomq" "+qpel" -cpuflags 0 -c:v mpeg4 -bf 2 -qscale:v 6 -frames:v 15
+enc qpel_mpeg4_ipb_mv4.m4v "$zoomq" "+qpel+mv4" -cpuflags 0 -c:v mpeg4 -bf 2 -qscale:v 6 -frames:v 15
+enc qpel_xvid_ipb.m4v "$zoomq" "+qpel" -cpuflags 0 -c:v libxvid -bf 2 -qscale:v 6 -frames:v 15
+enc qpel_xvid_ipb_mv4.m4v "$zoomq" "+qpel+mv4" -cpuflags 0 -c:v libxvid -bf 2 -qscale:v 6 -frames:v 15
+enc qpel_mpeg4_zoom_180x100_ipb_mv4.m4v "$zoom180" "+qpel+mv4" -cpuflags 0 -c:v mpeg4 -bf 2 -qscale:v 8 -frames:v 24
+enc qpel_xvid_zoom_180x100_ipb_mv4.m4v "$zoom180" "+qpel+mv4" -cpuflags 0 -c:v libxvid -bf 2 -qscale:v 8 -frames:v 24
+enc qpel_mpeg4_zoom_180x100_ipb_packets.m4v "$zoom180" "+qpel" -cpuflags 0 -c:v mpeg4 -bf 2 -qscale:v 8 -ps 300 -frames:v 24
+
 echo "make_streams: wrote $(ls "$out"/*.m4v | wc -l) streams and $(ls "$out"/*.avi "$out"/*.mp4 "$out"/*.mov "$out"/*.mkv | wc -l) container files to $out"

@@ -28,6 +28,9 @@ const StreamInfo kStreams[] = {
     {"xvid_150x98.m4v", 150, 98},         {"mpeg4_ipb_aq.m4v", 176, 144},
     {"mpeg4_ip_fastpan.m4v", 176, 144},   {"mpeg4_ipb_cif.m4v", 352, 288},
     {"robustness/packets_ipb.m4v", 176, 144}, {"mpeg4_ipb_long.m4v", 64, 48},
+    {"qpel_mpeg4_ipb_mv4.m4v", 176, 144}, {"qpel_xvid_ipb_mv4.m4v", 176, 144},
+    {"qpel_mpeg4_zoom_180x100_ipb_mv4.m4v", 180, 100},
+    {"qpel_mpeg4_zoom_180x100_ipb_packets.m4v", 180, 100},
 };
 
 // Variants per stream and kind of damage; each decodes in the mode

@@ -127,4 +127,18 @@ INSTANTIATE_TEST_SUITE_P(
                       StreamCase{"xvid_zoom_180x100_ip_mv4.m4v", kFfmpegAndXvid}),
     CaseName);
 
+// Vectors in quarter samples: one and four vectors, B pictures with every
+// macroblock type, a size off the macroblock grid, video packets.
+INSTANTIATE_TEST_SUITE_P(
+    QuarterSample, Fidelity,
+    ::testing::Values(StreamCase{"mpeg4_qpel.m4v", kFfmpeg}, StreamCase{"xvid_qpel.m4v", kFfmpegAndXvid},
+                      StreamCase{"qpel_mpeg4_ipb.m4v", kFfmpeg},
+                      StreamCase{"qpel_xvid_ipb.m4v", kFfmpegAndXvid},
+                      StreamCase{"qpel_mpeg4_ipb_mv4.m4v", kFfmpeg},
+                      StreamCase{"qpel_xvid_ipb_mv4.m4v", kFfmpegAndXvid},
+                      StreamCase{"qpel_mpeg4_zoom_180x100_ipb_mv4.m4v", kFfmpeg},
+                      StreamCase{"qpel_xvid_zoom_180x100_ipb_mv4.m4v", kFfmpegAndXvid},
+                      StreamCase{"qpel_mpeg4_zoom_180x100_ipb_packets.m4v", kFfmpeg}),
+    CaseName);
+
 }  // namespace

@@ -94,6 +94,15 @@ INSTANTIATE_TEST_SUITE_P(
                       "xvid_zoom_180x100_ip_mv4.m4v"),
     CaseName);
 
+// Vectors in quarter samples: the luma of a macroblock with one vector is
+// predicted whole before the residuals go on.
+INSTANTIATE_TEST_SUITE_P(
+    QuarterSample, SecondPath,
+    ::testing::Values("mpeg4_qpel.m4v", "xvid_qpel.m4v", "qpel_mpeg4_ipb_mv4.m4v",
+                      "qpel_xvid_ipb_mv4.m4v", "qpel_mpeg4_zoom_180x100_ipb_mv4.m4v",
+                      "qpel_mpeg4_zoom_180x100_ipb_packets.m4v"),
+    CaseName);
+
 // One shown picture of a decode with a setting per picture: which call
 // (decode order) produced it, its coding type and the setting of that call.
 struct Shown {

@@ -362,12 +362,6 @@ TEST(LayerHeader, RefusalsInPlainWords) {
   }
   {
     LayerRecipe s;
-    s.verid = 2;
-    s.quarterSample = true;
-    cases.push_back({"qpel", s, "quarter-sample motion"});
-  }
-  {
-    LayerRecipe s;
     s.dataPartitioned = true;
     cases.push_back({"data partitioned", s, "data partitioning"});
   }
@@ -414,7 +408,8 @@ TEST(LayerHeader, SeveralRefusalsJoin) {
   s.dataPartitioned = true;
   const auto r = Parse(s);
   ASSERT_TRUE(r.ok()) << r.error;
-  EXPECT_EQ(r.RefusalReason(), "interlaced video, quarter-sample motion and data partitioning");
+  EXPECT_TRUE(r.layer.quarterSample);
+  EXPECT_EQ(r.RefusalReason(), "interlaced video and data partitioning");
   EXPECT_TRUE(r.layer.reversibleVlc);
 }
 
@@ -885,8 +880,6 @@ TEST(CommittedStreams, RefusedStreams) {
     const char* reason;
   } cases[] = {
       {"mpeg4_interlaced.m4v", "interlaced video"},
-      {"mpeg4_qpel.m4v", "quarter-sample motion"},
-      {"xvid_qpel.m4v", "quarter-sample motion"},
       {"mpeg4_data_partitioned.m4v", "data partitioning"},
       {"xvid_gmc.m4v", "sprites or global motion compensation"},
       {"mpeg4_obmc_header.m4v", "overlapped block motion compensation"},
@@ -914,7 +907,7 @@ TEST(CommittedStreams, RefusedStreams) {
 TEST(CommittedStreams, EveryStreamTheDecoderTakes) {
   for (const StreamFacts& facts : kFacts) {
     const std::string name = facts.name;
-    const bool refused = name.find("interlaced") != std::string::npos || name.find("qpel") != std::string::npos ||
+    const bool refused = name.find("interlaced") != std::string::npos ||
                          name.find("partitioned") != std::string::npos || name.find("gmc") != std::string::npos ||
                          name.find("obmc") != std::string::npos;
     const Stream s = Load(name);

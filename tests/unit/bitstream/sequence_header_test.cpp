@@ -135,7 +135,6 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"sprites", {.spriteEnable = 1}},
         Refusal{"sprites, version 2", {.objectLayerIdentifier = true, .verid = 2, .spriteEnable = 2}},
         Refusal{"not 8 bit", {.not8Bit = 1}},
-        Refusal{"quarter sample", {.objectLayerIdentifier = true, .verid = 2, .quarterSample = 1}},
         Refusal{"data partitioning", {.dataPartitioned = 1}},
         Refusal{"newpred", {.objectLayerIdentifier = true, .verid = 2, .newpred = 1}},
         Refusal{"scalability", {.scalability = 1}},
@@ -153,6 +152,16 @@ TEST(LayerHeader, QuarterSampleBitIsAbsentInVersionOneLayers) {
   // complexity_estimation_disable, not quarter_sample.
   Opened o(MakeLayerHeader({.quarterSample = 1}));
   EXPECT_TRUE(o.ok);
+  EXPECT_EQ(o.holder->sequence.quarterSample, 0);
+}
+
+TEST(LayerHeader, QuarterSampleIsTaken) {
+  Opened o(MakeLayerHeader({.objectLayerIdentifier = true, .verid = 2, .quarterSample = 1}));
+  ASSERT_TRUE(o.ok);
+  EXPECT_EQ(o.holder->sequence.quarterSample, 1);
+  // The fields after it are read in their places.
+  EXPECT_EQ(o.holder->sequence.complexityEstimationDisable, 1);
+  EXPECT_EQ(o.holder->sequence.resyncMarkerDisable, 1);
 }
 
 TEST(QuantMatrix, ZeroEndsTheListAndTheLastValueFillsTheRest) {
