@@ -6,13 +6,18 @@
 // Texture:
 //   int32_t Intra(const IntraMacroblock&)
 //   int32_t Inter(const InterMacroblock&)
-// each returning 0 or a status that ends the picture.
+//   int32_t Global(const InterMacroblock&, const GlobalMotion&)
+// each returning 0 or a status that ends the picture.  S pictures with
+// global motion walk with kGlobal: their skipped macroblocks and those
+// whose mcsel is 1 are predicted through the warp (global_motion.h), the
+// others exactly as in P pictures.
 #pragma once
 
 #include <cstdint>
 
 #include "decoder/decoder_context.h"
 #include "picture/band_prefetch.h"
+#include "picture/global_motion.h"
 #include "picture/intra_macroblock.h"
 #include "picture/intra_neighbours.h"
 #include "picture/macroblock_header.h"
@@ -37,7 +42,7 @@ struct InterMacroblock {
   MotionVector chroma;
 };
 
-template <typename Texture>
+template <typename Texture, bool kGlobal = false>
 struct PredictedPictureWalk {
   DecoderContext& c;
   FrameStore& f;
@@ -45,6 +50,7 @@ struct PredictedPictureWalk {
   const ClipRect clip;
   int32_t quant;
   Texture& texture;
+  const GlobalMotion* global;  // S pictures only
   BandPrefetch referenceBand{f.forwardReference, 1};
   BandPrefetch currentBand{f.currentPicture};
 
@@ -159,14 +165,34 @@ struct PredictedPictureWalk {
     return 0;
   }
 
+  // A macroblock predicted through the global motion, with the residual
+  // of a coded one: its vector is the warp's average over it.  B pictures
+  // do not skip along with a skipped one.
+  int32_t Global(int32_t x, int32_t y, int32_t index, const PredictedMacroblockHeader* header) {
+    if (header == nullptr) {
+      MarkMacroblockWritten(f, index);
+      PredictGlobalMotion(*global, f.forwardReference, f.currentPicture, x, y);
+    } else {
+      const InterMacroblock mb{x, y, header->mcbpc.mbType, header->cbpy, header->mcbpc.cbpc,
+                               quant, {}, {}};
+      if (const int32_t status = texture.Global(mb, *global); status != 0) return status;
+    }
+    const MotionVector v = GlobalVector(*global, x, y);
+    const MotionVector four[4] = {v, v, v, v};
+    StoreVectors(x, index, four);
+    MarkNotIntra(f, x);
+    return 0;
+  }
+
   int32_t MacroblockData(int32_t x, int32_t y) {
     const int32_t index = y * f.mbWidth + x;
     referenceBand.Ahead(x, y);
     currentBand.Ahead(x, y);
     const int32_t notCoded = reader.GetBit();
-    f.mbStateMap[index] = static_cast<uint8_t>(notCoded);
+    f.mbStateMap[index] = static_cast<uint8_t>(kGlobal ? 0 : notCoded);
     const MotionVector zero[4] = {};
     if (notCoded) {
+      if constexpr (kGlobal) return Global(x, y, index, nullptr);
       CopyMacroblock(f.forwardReference, f.currentPicture, x, y, index);
       StoreVectors(x, index, zero);
       MarkNotIntra(f, x);
@@ -174,9 +200,10 @@ struct PredictedPictureWalk {
     }
     MarkMacroblockWritten(f, index);
     PredictedMacroblockHeader header;
-    int32_t status =
-        ReadPredictedMacroblockHeader(reader, c.sequence.shortVideoHeader != 0, quant, header);
+    int32_t status = ReadPredictedMacroblockHeader(reader, c.sequence.shortVideoHeader != 0, quant,
+                                                   header, kGlobal);
     if (status != 0) return status;
+    if (kGlobal && header.mcsel) return Global(x, y, index, &header);
     if (!header.intra) return Inter(x, y, index, header);
     const IntraMacroblock mb{x, y, header.cbpy, header.mcbpc.cbpc, header.acPred, quant,
                              UseIntraDcVlc(quant, c.picture.intraDcVlcThr) ? 1 : 0};
@@ -189,10 +216,17 @@ struct PredictedPictureWalk {
 template <typename Texture>
 int32_t WalkPredictedPicture(DecoderContext& c, Texture& texture) {
   FrameStore& f = c.store;
-  PredictedPictureWalk<Texture> walk{c, f, c.reader, PictureClipRect(c), c.picture.vopQuant,
-                                     texture};
   ResetPredictionRows(f);
   primitives.ZeroBytes(f.blockFlagRow, 4 * f.mbWidth + 8);
+  if (c.picture.vopCodingType == 3) {
+    GlobalMotion global;
+    if (!SetUpGlobalMotion(c, global)) return kInvalidMacroblockCode;
+    PredictedPictureWalk<Texture, true> walk{
+        c, f, c.reader, PictureClipRect(c), c.picture.vopQuant, texture, &global};
+    return WalkMacroblocks(c, walk);
+  }
+  PredictedPictureWalk<Texture> walk{c,       f, c.reader, PictureClipRect(c), c.picture.vopQuant,
+                                     texture, nullptr};
   return WalkMacroblocks(c, walk);
 }
 
