@@ -330,7 +330,9 @@ PictureHeaderResult ParsePictureHeader(std::span<const uint8_t> bytes, const Vid
     if (layer.videoObjectLayerShape != LayerShape::kRectangular) return result;
     const bool globalMotion =
         h.vopCodingType == CodingType::kSprite && layer.spriteEnable == SpriteMode::kGlobalMotionCompensation;
-    if (h.vopCodingType == CodingType::kSprite && !globalMotion) return result;
+    if (h.vopCodingType == CodingType::kSprite && layer.spriteEnable != SpriteMode::kNone && !globalMotion) {
+      return result;
+    }
     if (globalMotion && layer.noOfSpriteWarpingPoints > 3) return result;
     if (layer.newpredEnable) {
       const int idBits = std::min(layer.codedTimeIncrementBits + 3, 15);

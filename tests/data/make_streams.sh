@@ -228,4 +228,19 @@ mux mpeg4_ipb.mp4 mp4 "" -c:v mpeg4 -bf 2 -qscale:v 5 -frames:v 20
 # ffmpeg's mpeg4 in QuickTime MOV: four vectors, an I picture at 12.
 mux mpeg4_mv4.mov mov "+mv4" -c:v mpeg4 -qscale:v 5 -frames:v 15
 
+# --- Global motion compensation (Xvid, -gmc 1): S pictures ---------------
+# Xvid writes three warping points at 1/16 sample and chooses per picture
+# between an S picture (the warp plus local vectors where they do better)
+# and a P picture.  zoom: a window zooming in on a 640x480 testsrc2 while
+# it drifts right; turn: a window on a turning testsrc2.
+zoom() { echo "testsrc2=size=640x480:rate=25,zoompan=z='1+0.004*on':x='iw/2-iw/zoom/2+on':y='ih/2-ih/zoom/2':d=1:s=$1"; }
+enc gmc_zoom_ip.m4v "$(zoom 176x144)" "" -c:v libxvid -gmc 1 -qscale:v 6 -frames:v 16
+enc gmc_zoom_ipb.m4v "$(zoom 176x144)" "" -c:v libxvid -gmc 1 -bf 2 -qscale:v 6 -frames:v 16
+enc gmc_zoom_150x98_ipb.m4v "$(zoom 150x98)" "" -c:v libxvid -gmc 1 -bf 1 -qscale:v 6 -frames:v 16
+enc gmc_turn_ip_mv4_aq.m4v "testsrc2=size=640x480:rate=25,rotate=a='0.008*n',crop=176:144" "+mv4" \
+  -c:v libxvid -gmc 1 -lumi_aq 1 -qscale:v 6 -frames:v 12
+# With quarter-sample motion as well (refused until quarter samples are
+# decoded).
+enc gmc_qpel_ipb.m4v "$(zoom 176x144)" "+qpel" -c:v libxvid -gmc 1 -bf 1 -qscale:v 6 -frames:v 12
+
 echo "make_streams: wrote $(ls "$out"/*.m4v | wc -l) streams and $(ls "$out"/*.avi "$out"/*.mp4 "$out"/*.mov | wc -l) container files to $out"

@@ -127,4 +127,27 @@ INSTANTIATE_TEST_SUITE_P(
                       StreamCase{"xvid_zoom_180x100_ip_mv4.m4v", kFfmpegAndXvid}),
     CaseName);
 
+// S pictures with global motion from Xvid (three warping points): warps
+// that scale and turn, global and local macroblocks, B pictures around S
+// pictures, a size off the macroblock grid.
+INSTANTIATE_TEST_SUITE_P(
+    GlobalMotion, Fidelity,
+    ::testing::Values(StreamCase{"xvid_gmc.m4v", kFfmpegAndXvid}, StreamCase{"gmc_zoom_ip.m4v", kFfmpegAndXvid},
+                      StreamCase{"gmc_zoom_ipb.m4v", kFfmpegAndXvid},
+                      StreamCase{"gmc_zoom_150x98_ipb.m4v", kFfmpegAndXvid},
+                      StreamCase{"gmc_turn_ip_mv4_aq.m4v", kFfmpegAndXvid}),
+    CaseName);
+
+// Global motion with quarter-sample motion.  Until quarter samples are
+// decoded the stream is refused and the check skips.
+TEST(GlobalMotionWithQuarterSamples, MatchesTheReferenceDecodes) {
+  const auto decoded = DecodeStream("gmc_qpel_ipb.m4v");
+  if (!decoded.error.empty()) GTEST_SKIP() << "refused: " << decoded.error;
+  const std::string path = testsupport::DataPath("gmc_qpel_ipb.m4v");
+  ExpectCloseTo("ffmpeg", Compare(testsupport::ReferenceDecode(path, decoded.width, decoded.height),
+                                  decoded.pictures));
+  ExpectCloseTo("Xvid", Compare(testsupport::XvidDecode(path, decoded.width, decoded.height),
+                                decoded.pictures));
+}
+
 }  // namespace
