@@ -239,6 +239,13 @@ enc gmc_zoom_ipb.m4v "$(zoom 176x144)" "" -c:v libxvid -gmc 1 -bf 2 -qscale:v 6 
 enc gmc_zoom_150x98_ipb.m4v "$(zoom 150x98)" "" -c:v libxvid -gmc 1 -bf 1 -qscale:v 6 -frames:v 16
 enc gmc_turn_ip_mv4_aq.m4v "testsrc2=size=640x480:rate=25,rotate=a='0.008*n',crop=176:144" "+mv4" \
   -c:v libxvid -gmc 1 -lumi_aq 1 -qscale:v 6 -frames:v 12
+# Fewer warping points: Xvid's streams rewritten by fewer_warping_points.py
+# (the layer's count and each S picture's trajectory cut; the macroblocks
+# kept), so that the translation (one point), the turn and zoom (two) and
+# the identity (none) are decoded as every decoder must.
+python3 "$here/fewer_warping_points.py" "$out/gmc_turn_ip_mv4_aq.m4v" "$out/gmc_turn_ip_1point.m4v" 1
+python3 "$here/fewer_warping_points.py" "$out/gmc_zoom_150x98_ipb.m4v" "$out/gmc_zoom_150x98_ipb_2points.m4v" 2
+python3 "$here/fewer_warping_points.py" "$out/gmc_zoom_ipb.m4v" "$out/gmc_zoom_ipb_0points.m4v" 0
 # With quarter-sample motion as well (refused until quarter samples are
 # decoded).
 enc gmc_qpel_ipb.m4v "$(zoom 176x144)" "+qpel" -c:v libxvid -gmc 1 -bf 1 -qscale:v 6 -frames:v 12

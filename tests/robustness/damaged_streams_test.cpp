@@ -29,7 +29,7 @@ const StreamInfo kStreams[] = {
     {"mpeg4_ip_fastpan.m4v", 176, 144},   {"mpeg4_ipb_cif.m4v", 352, 288},
     {"robustness/packets_ipb.m4v", 176, 144}, {"mpeg4_ipb_long.m4v", 64, 48},
     {"gmc_zoom_ipb.m4v", 176, 144},       {"gmc_turn_ip_mv4_aq.m4v", 176, 144},
-    {"gmc_zoom_150x98_ipb.m4v", 150, 98},
+    {"gmc_zoom_150x98_ipb.m4v", 150, 98}, {"gmc_turn_ip_1point.m4v", 176, 144},
 };
 
 // Variants per stream and kind of damage; each decodes in the mode

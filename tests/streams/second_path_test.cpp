@@ -98,7 +98,8 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(
     GlobalMotion, SecondPath,
     ::testing::Values("xvid_gmc.m4v", "gmc_zoom_ip.m4v", "gmc_zoom_ipb.m4v", "gmc_zoom_150x98_ipb.m4v",
-                      "gmc_turn_ip_mv4_aq.m4v"),
+                      "gmc_turn_ip_mv4_aq.m4v", "gmc_turn_ip_1point.m4v", "gmc_zoom_150x98_ipb_2points.m4v",
+                      "gmc_zoom_ipb_0points.m4v"),
     CaseName);
 
 // One shown picture of a decode with a setting per picture: which call

@@ -703,6 +703,9 @@ const StreamFacts kFacts[] = {
     {"gmc_zoom_150x98_ipb.m4v", "IBPBPBPBSBSBIBP"},
     {"gmc_turn_ip_mv4_aq.m4v", "IPPPSSSSSPSS"},
     {"gmc_qpel_ipb.m4v", "IBPBSBSBSBP"},
+    {"gmc_turn_ip_1point.m4v", "IPPPSSSSSPSS"},
+    {"gmc_zoom_150x98_ipb_2points.m4v", "IBPBPBPBSBSBIBP"},
+    {"gmc_zoom_ipb_0points.m4v", "IBBSBBSBBSBBIBP"},
 };
 
 TEST(CommittedStreams, PictureTypesInDisplayOrderMatchFfprobe) {
