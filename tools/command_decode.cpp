@@ -30,7 +30,7 @@ constexpr const char* kDecodeHelp =
     "  -q, --quiet          no progress line (it is shown only on a terminal)\n"
     "\n"
     "A stream the decoder does not support (interlaced video, quarter-sample\n"
-    "motion, global motion compensation, data partitioning, ...) is refused\n"
+    "motion, static sprites, data partitioning, ...) is refused\n"
     "with the reason; 'tavrin info INPUT' shows it too.\n"
     "\n"
     "examples:\n"

@@ -90,9 +90,20 @@ int32_t AverageComponent(const GlobalMotion& g, const WarpAxis& a, int32_t bx, i
   const int32_t di = static_cast<int32_t>(a.di);
   const int32_t dj = static_cast<int32_t>(a.dj);
   int64_t sum = 0;
-  for (int32_t j = 0; j < 16; ++j) {
-    const int32_t t = rem + dj * j;
-    for (int32_t i = 0; i < 16; ++i) sum += (t + di * i) >> a.shift;
+  if (a.shift >= 8) {
+    // Each term below 2^23: 256 of them sum in 32 bits, which the compiler
+    // takes four or eight at a time.
+    int32_t narrow = 0;
+    for (int32_t j = 0; j < 16; ++j) {
+      const int32_t t = rem + dj * j;
+      for (int32_t i = 0; i < 16; ++i) narrow += (t + di * i) >> a.shift;
+    }
+    sum = narrow;
+  } else {
+    for (int32_t j = 0; j < 16; ++j) {
+      const int32_t t = rem + dj * j;
+      for (int32_t i = 0; i < 16; ++i) sum += (t + di * i) >> a.shift;
+    }
   }
   const int64_t s = Pow2(g.accuracyBits);
   // The displacement is the position less the sample's own place, own + 0..15.
