@@ -91,19 +91,6 @@ TEST(WarpingTrajectory, MarkerBitZeroOrMissingCodeFails) {
   }
 }
 
-TEST(WarpingTrajectory, TheLayerFieldsAndTheirLimits) {
-  for (const auto& [points, brightness, ok] :
-       {std::tuple{0, 0, true}, {3, 0, true}, {4, 0, false}, {63, 0, false}, {2, 1, false}}) {
-    BitWriter w;
-    w.Put(static_cast<uint32_t>(points), 6).Put(3, 2).Bit(brightness).Put(0, 8);
-    Bits b(w.Take());
-    GlobalMotionLayer layer{};
-    EXPECT_EQ(ReadGlobalMotionLayer(b.reader, layer), ok) << points << " " << brightness;
-    EXPECT_EQ(layer.warpingPoints, points);
-    EXPECT_EQ(layer.warpingAccuracy, 3);
-  }
-}
-
 // An S picture of a global-motion layer: the rounding bit, then the
 // trajectory after intra_dc_vlc_thr, then the quantiser and range code.
 TEST(WarpingTrajectory, PictureHeaderOfAnSPicture) {

@@ -1,5 +1,5 @@
-// Global motion of S pictures: the warp the warping points give (identity,
-// translation, and an affine warp against its real-valued form), the
+// Global motion of S pictures: the warp the warping points give
+// (translation, and an affine warp against its real-valued form), the
 // vectors of globally predicted macroblocks, and a whole S picture through
 // the driver.
 #include "picture/global_motion.h"
@@ -11,7 +11,6 @@
 #include "decoder/stream_setup.h"
 #include "picture/driver.h"
 #include "picture/vector_storage.h"
-#include "primitives/warp/warp.h"
 #include "support/stream_builder.h"
 #include "unit/context_fixture.h"
 
@@ -19,25 +18,6 @@ namespace tavrin {
 namespace {
 
 int64_t At(const WarpAxis& a, int64_t i, int64_t j) { return (a.base + a.di * i + a.dj * j) >> a.shift; }
-
-TEST(GlobalMotionWarp, NoDisplacementIsTheIdentity) {
-  const int32_t zero[3] = {};
-  for (int32_t points = 0; points <= 3; ++points) {
-    for (int32_t accuracy = 0; accuracy <= 3; ++accuracy) {
-      SCOPED_TRACE("points " + std::to_string(points) + " accuracy " + std::to_string(accuracy));
-      const WarpAxes w = DeriveWarp(points, zero, zero, accuracy, 176, 144);
-      const int64_t s = 2 << accuracy;
-      for (int64_t i : {0, 1, 15, 100, 175, 190}) {
-        for (int64_t j : {0, 7, 143, 160}) {
-          EXPECT_EQ(At(w.lumaX, i, j), s * i);
-          EXPECT_EQ(At(w.lumaY, i, j), s * j);
-          EXPECT_EQ(At(w.chromaX, i / 2, j / 2), s * (i / 2));
-          EXPECT_EQ(At(w.chromaY, i / 2, j / 2), s * (j / 2));
-        }
-      }
-    }
-  }
-}
 
 // Every point moved alike: the whole picture moves.  The chroma moves half
 // as far; one point takes the odd value between, more points round up.
@@ -82,31 +62,6 @@ TEST(GlobalMotionWarp, AffineWarpFollowsItsCorners) {
         EXPECT_NEAR(At(w.chromaX, ic, jc) / 16.0, (x(2 * ic + 0.5, 2 * jc + 0.5) - 0.5) / 2, 0.13);
         EXPECT_NEAR(At(w.chromaY, ic, jc) / 16.0, (y(2 * ic + 0.5, 2 * jc + 0.5) - 0.5) / 2, 0.13);
       }
-    }
-  }
-}
-
-// A translating warp block predicts what the translation does.
-TEST(GlobalMotionWarp, TranslationAndWarpAgree) {
-  std::vector<uint8_t> plane(96 * 96);
-  for (size_t k = 0; k < plane.size(); ++k) plane[k] = static_cast<uint8_t>(k * 37 + (k >> 5));
-  const uint8_t* origin = plane.data() + 24 * 96 + 24;
-  for (int32_t a = 1; a <= 4; ++a) {
-    for (int32_t d : {0, 1, 7, 21, -13}) {
-      const int32_t s = 1 << a;
-      WarpBlock b{};
-      b.accuracyBits = a;
-      b.rounding = d & 1;
-      b.xi = b.yj = s;
-      b.baseX = 16 * s + d;
-      b.baseY = 8 * s - 2 * d;
-      b.minX = b.minY = -24;
-      b.maxX = b.maxY = 71;
-      uint8_t warped[16 * 16], moved[16 * 16];
-      reference::Warp(origin, 96, warped, 16, 16, &b);
-      const uint8_t* from = origin + (b.baseY >> a) * 96 + (b.baseX >> a);
-      reference::Translate(from, 96, moved, 16, 16, b.baseX & (s - 1), b.baseY & (s - 1), a, b.rounding);
-      EXPECT_EQ(0, std::memcmp(warped, moved, sizeof warped)) << a << " " << d;
     }
   }
 }
