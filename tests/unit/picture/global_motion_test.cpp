@@ -10,6 +10,7 @@
 
 #include "decoder/stream_setup.h"
 #include "picture/driver.h"
+#include "picture/video_packet.h"
 #include "picture/vector_storage.h"
 #include "support/stream_builder.h"
 #include "unit/context_fixture.h"
@@ -178,6 +179,38 @@ TEST(GlobalMotionPicture, SkippedMacroblocksTakeTheWarp) {
     EXPECT_EQ(f.mbStateMap[i], 0);
     EXPECT_EQ(MvStoreEntry(f, i)[3], (MotionVector{2, 0}));
   }
+}
+
+// A video packet of an S picture whose header repeats the picture's fields:
+// its marker is as long as a P picture's, and the repeated warping points
+// are read past.
+TEST(GlobalMotionPicture, PacketHeaderRepeatsTheTrajectory) {
+  testing::ContextHolder holder;
+  holder.Load(testsupport::MakeLayerHeader({.objectLayerIdentifier = true,
+                                            .verid = 2,
+                                            .spriteEnable = 2,
+                                            .warpingPoints = 2,
+                                            .resyncMarkerDisable = 0}));
+  ASSERT_TRUE(OpenStream(*holder, 64, 48));
+  holder->picture.vopCodingType = 3;
+  holder->picture.vopFcodeForward = 1;
+  holder->picture.vopFcodeBackward = 3;  // a B picture's, left over: not the S picture's
+  testsupport::BitWriter w;
+  w.Put(0x7F, 8);                   // stuffing on a byte boundary
+  w.Put(1, 17);                     // 16 zeros and a 1: range code 1
+  w.Put(5, 4).Put(7, 5).Bit(1);     // macroblock 5, quantiser 7, extension
+  w.Bit(0).Bit(1).Put(3, 5).Bit(1); // time: no second, increment 3
+  w.Put(3, 2).Put(2, 3);            // S, intra_dc_vlc_thr
+  for (int d : {4, -9, 300, 0}) testsupport::PutWarpingDifference(w, d);
+  w.Put(1, 3).Put(0xA5, 8).Put(0, 32);  // vop_fcode_forward, then the macroblock
+  holder.Load(w.Take());
+  const VideoPackets packets(*holder);
+  ASSERT_TRUE(packets.MarkerFollows(holder->reader));
+  VideoPacketHeader header{};
+  ASSERT_EQ(packets.ReadHeader(*holder, 1, header), 0);
+  EXPECT_EQ(header.macroblockNumber, 5);
+  EXPECT_EQ(header.quant, 7);
+  EXPECT_EQ(holder->reader.GetBits(8), 0xA5u);
 }
 
 // Without global motion in the layer an S picture is counted and nothing
