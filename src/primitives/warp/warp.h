@@ -51,9 +51,10 @@ void Translate(const uint8_t* source, int32_t stride, uint8_t* destination,
 }  // namespace reference
 
 namespace sse2 {
-// Takes 8x8 parts whose whole-sample offset from the block grid is the
-// same for every sample and that read inside the bounds with row loads and
-// per-sample weights; other parts sample by sample as the reference does.
+// Takes a 16x16 block, else its 8x8 parts, whose whole-sample offset from
+// the block grid is the same for every sample and that read inside the
+// bounds with row loads and per-sample weights; other parts sample by
+// sample as the reference does.
 void Warp(const uint8_t* origin, int32_t stride, uint8_t* destination, int32_t destinationStride,
           int32_t size, const WarpBlock* block);
 void Translate(const uint8_t* source, int32_t stride, uint8_t* destination,
