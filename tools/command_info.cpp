@@ -95,7 +95,12 @@ std::string ToolsText(const VideoObjectLayer& v, const StreamSurvey& s, const Ma
   if (v.interlaced) tools.push_back("interlaced video");
   if (!v.obmcDisable) tools.push_back("overlapped block motion compensation");
   if (v.spriteEnable == SpriteMode::kStatic) tools.push_back("static sprites");
-  if (v.spriteEnable == SpriteMode::kGlobalMotionCompensation) tools.push_back("global motion compensation");
+  if (v.spriteEnable == SpriteMode::kGlobalMotionCompensation) {
+    static const char* const kAccuracy[4] = {"1/2", "1/4", "1/8", "1/16"};
+    const int points = v.noOfSpriteWarpingPoints;
+    tools.push_back("global motion compensation (" + std::to_string(points) + " warping point" +
+                    (points == 1 ? "" : "s") + " at " + kAccuracy[v.spriteWarpingAccuracy & 3] + " sample)");
+  }
   if (v.quarterSample) tools.push_back("quarter-sample motion");
   if (v.dataPartitioned) tools.push_back(v.reversibleVlc ? "data partitioning with reversible codes" : "data partitioning");
   if (v.newpredEnable) tools.push_back("newpred");
@@ -135,6 +140,11 @@ void ListPictures(std::FILE* out, const VideoSource& source, const VideoObjectLa
     std::fprintf(out, "%6zu %4s %7zu %10lld", i, type.c_str(), source.pictures[i].size(), time);
     if (h.detailsKnown || timed) std::fprintf(out, " %5s", h.detailsKnown ? std::to_string(h.vopQuant).c_str() : "");
     if (timed) std::fprintf(out, " %14s", MillisecondsText(source, i).c_str());
+    // An S picture's warping points: each one's differences in half samples.
+    for (int k = 0; h.detailsKnown && k < h.warpingPoints; ++k) {
+      std::fprintf(out, "%s%d,%d", k == 0 ? "  warp " : " ", h.du[static_cast<std::size_t>(k)],
+                   h.dv[static_cast<std::size_t>(k)]);
+    }
     std::fputc('\n', out);
   }
 }

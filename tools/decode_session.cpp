@@ -76,6 +76,11 @@ void DecodeSession::Feed(std::span<const uint8_t> bytes, const Sink& sink) {
   const PlanarPicture picture{output.planeY, output.planeCb, output.planeCr, output.strideY,
                               output.strideCb, output.strideCr, width(), height()};
   switch (header.header.vopCodingType) {
+    case CodingType::kSprite:
+      // S pictures with global motion are anchors as P pictures; others
+      // (static sprites) are never decoded.
+      if (layer_.spriteEnable != SpriteMode::kGlobalMotionCompensation) break;
+      [[fallthrough]];
     case CodingType::kIntra:
     case CodingType::kPredicted:
       if (holding_) Show(heldPicture_, heldType_, sink);
@@ -83,8 +88,6 @@ void DecodeSession::Feed(std::span<const uint8_t> bytes, const Sink& sink) {
       break;
     case CodingType::kBidirectional:
       Show(picture, CodingType::kBidirectional, sink);
-      break;
-    case CodingType::kSprite:
       break;
   }
 }

@@ -60,6 +60,34 @@ std::string Join(const std::vector<std::string>& parts) {
   return text;
 }
 
+// One difference of an S picture's warping-point trajectory: a length code
+// (00 for 0, 010 to 110 for 1 to 5, then 1110, 11110, ... up to twelve bits
+// for 6 to 14), that many bits whose leading 0 marks a negative value, and a
+// marker bit.
+int ReadWarpingDifference(HeaderBits& r) {
+  int length = 0;
+  const uint32_t first = r.Read(2, "a warping point's length");
+  if (first != 0) {
+    const uint32_t code = (first << 1) | r.Read(1, "a warping point's length");
+    if (code < 7) {
+      length = static_cast<int>(code) - 1;
+    } else {
+      int ones = 3;
+      while (r.Flag("a warping point's length")) {
+        if (++ones == 12) throw HeaderError{"a warping point's length code does not exist"};
+      }
+      length = ones + 3;
+    }
+  }
+  int value = 0;
+  if (length > 0) {
+    const int code = static_cast<int>(r.Read(length, "a warping point"));
+    value = (code >> (length - 1)) ? code : code - (1 << length) + 1;
+  }
+  r.Marker("a warping point");
+  return value;
+}
+
 }  // namespace
 
 int TimeIncrementBits(int resolution) {
@@ -176,8 +204,12 @@ LayerHeaderResult ParseVideoObjectLayer(std::span<const uint8_t> bytes) {
     if (!v.obmcDisable) refuse("overlapped block motion compensation");
     v.spriteEnable = static_cast<SpriteMode>(r.Read(v.videoObjectLayerVerid == 1 ? 1 : 2, "sprite_enable"));
     if (v.spriteEnable != SpriteMode::kNone) {
-      refuse("sprites or global motion compensation");
-      if (v.spriteEnable == SpriteMode::kReserved) return result;
+      // Global motion compensation is decoded; static sprites are not.
+      if (v.spriteEnable == SpriteMode::kStatic) refuse("static sprites");
+      if (v.spriteEnable == SpriteMode::kReserved) {
+        refuse("a reserved sprite mode");
+        return result;
+      }
       if (v.spriteEnable == SpriteMode::kStatic) {
         r.Read(13, "sprite_width");
         r.Marker("sprite_width");
@@ -192,6 +224,10 @@ LayerHeaderResult ParseVideoObjectLayer(std::span<const uint8_t> bytes) {
       v.spriteWarpingAccuracy = static_cast<int>(r.Read(2, "sprite_warping_accuracy"));
       v.spriteBrightnessChange = r.Flag("sprite_brightness_change");
       if (v.spriteEnable == SpriteMode::kStatic) r.Read(1, "low_latency_sprite_enable");
+      if (v.spriteEnable == SpriteMode::kGlobalMotionCompensation) {
+        if (v.noOfSpriteWarpingPoints > 3) refuse("global motion with more than three warping points");
+        if (v.spriteBrightnessChange) refuse("sprite brightness change");
+      }
     }
     v.not8Bit = r.Flag("not_8_bit");
     if (v.not8Bit) {
@@ -297,10 +333,15 @@ PictureHeaderResult ParsePictureHeader(std::span<const uint8_t> bytes, const Vid
     h.vopCoded = r.Flag("vop_coded");
     if (!h.vopCoded) return result;
 
-    // The rest is read for rectangular layers only; sprite pictures carry a
-    // trajectory first that this reading does not follow.
+    // The rest is read for rectangular layers only, and of sprite pictures
+    // only those with global motion (static sprites carry more).
     if (layer.videoObjectLayerShape != LayerShape::kRectangular) return result;
-    if (h.vopCodingType == CodingType::kSprite && layer.spriteEnable != SpriteMode::kNone) return result;
+    const bool globalMotion =
+        h.vopCodingType == CodingType::kSprite && layer.spriteEnable == SpriteMode::kGlobalMotionCompensation;
+    if (h.vopCodingType == CodingType::kSprite && layer.spriteEnable != SpriteMode::kNone && !globalMotion) {
+      return result;
+    }
+    if (globalMotion && layer.noOfSpriteWarpingPoints > 3) return result;
     if (layer.newpredEnable) {
       const int idBits = std::min(layer.codedTimeIncrementBits + 3, 15);
       r.Read(idBits, "vop_id");
@@ -320,6 +361,13 @@ PictureHeaderResult ParsePictureHeader(std::span<const uint8_t> bytes, const Vid
     if (layer.interlaced) {
       h.topFieldFirst = r.Flag("top_field_first");
       h.alternateVerticalScanFlag = r.Flag("alternate_vertical_scan_flag");
+    }
+    if (globalMotion) {
+      h.warpingPoints = layer.noOfSpriteWarpingPoints;
+      for (int i = 0; i < h.warpingPoints; ++i) {
+        h.du[static_cast<std::size_t>(i)] = ReadWarpingDifference(r);
+        h.dv[static_cast<std::size_t>(i)] = ReadWarpingDifference(r);
+      }
     }
     h.vopQuant = static_cast<int>(r.Read(layer.quantPrecision, "vop_quant"));
     if (h.vopCodingType != CodingType::kIntra) h.vopFcodeForward = static_cast<int>(r.Read(3, "vop_fcode_forward"));

@@ -173,6 +173,10 @@ struct PictureHeader {
   int vopQuant = 0;
   int vopFcodeForward = 0;   // P, B and S pictures
   int vopFcodeBackward = 0;  // B pictures
+  // S pictures with global motion: the warping points' differences in half
+  // samples (du, dv of each point, the first one's displacement first).
+  int warpingPoints = 0;
+  std::array<int, 3> du{}, dv{};
   // With detailsKnown: where the macroblock data starts, in bits from the
   // start of the bytes given to ParsePictureHeader.
   std::size_t macroblockBit = 0;

@@ -52,13 +52,15 @@ StreamSurvey SurveyPictures(const std::vector<std::span<const uint8_t>>& picture
       ++s.notCoded;
       continue;
     }
-    if (h.vopCodingType != CodingType::kSprite) ++s.shown;
+    if (h.vopCodingType != CodingType::kSprite || layer.spriteEnable == SpriteMode::kGlobalMotionCompensation) {
+      ++s.shown;
+    }
     if (!h.detailsKnown) continue;
     s.minQuant = quantSeen ? std::min(s.minQuant, h.vopQuant) : h.vopQuant;
     s.maxQuant = quantSeen ? std::max(s.maxQuant, h.vopQuant) : h.vopQuant;
     quantSeen = true;
     s.maxFcode = std::max({s.maxFcode, h.vopFcodeForward, h.vopFcodeBackward});
-    if (h.vopCodingType == CodingType::kPredicted) {
+    if (h.vopCodingType == CodingType::kPredicted || h.vopCodingType == CodingType::kSprite) {
       if (lastRounding >= 0 && lastRounding != h.vopRoundingType) ++s.roundingChanges;
       lastRounding = h.vopRoundingType;
     }

@@ -101,7 +101,8 @@ int32_t ParsePictureHeader(BitReader& r, SequenceHeader& s, PictureHeader& p, in
   UpdatePictureTime(p, s.vopTimeIncrementResolution);
   p.vopCoded = r.GetBit();
   if (!p.vopCoded) return 0;
-  if (p.vopCodingType == 1) p.vopRoundingType = r.GetBit();
+  const bool globalMotion = p.vopCodingType == 3 && s.spriteEnable == kSpriteGlobalMotion;
+  if (p.vopCodingType == 1 || globalMotion) p.vopRoundingType = r.GetBit();
   if (sourceType == kSourceTypeUnpadded) p.vopRoundingType = 0;
   // The reduced-resolution flag follows the rounding type in I and P
   // pictures of layers that enable it.
@@ -111,6 +112,9 @@ int32_t ParsePictureHeader(BitReader& r, SequenceHeader& s, PictureHeader& p, in
   if (!s.complexityEstimationDisable && (s.estimationMethod == 0 || s.estimationMethod == 1))
     ReadEstimationCounts(r, s, p.vopCodingType);
   p.intraDcVlcThr = static_cast<int32_t>(r.GetBits(3));
+  p.trajectory.points = 0;
+  if (globalMotion && !ReadWarpingTrajectory(r, s.globalMotion.warpingPoints, p.trajectory))
+    return kUnsupportedHeader;
   p.vopQuant = static_cast<int32_t>(r.GetBits(s.quantPrecision));
   if (p.vopCodingType != 0) p.vopFcodeForward = static_cast<int32_t>(r.GetBits(3));
   if (p.vopCodingType == 2) p.vopFcodeBackward = static_cast<int32_t>(r.GetBits(3));

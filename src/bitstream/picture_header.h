@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "bitstream/bit_reader.h"
+#include "bitstream/global_motion_syntax.h"
 #include "bitstream/sequence_header.h"
 
 namespace tavrin {
@@ -21,6 +22,7 @@ struct PictureHeader {
   int32_t vopFcodeForward;
   int32_t vopFcodeBackward;
   int32_t spatialRefX;
+  WarpingTrajectory trajectory;  // of an S picture with global motion
   int32_t spatialRefY;
   // Picture times in clock ticks since the stream's start: whole seconds
   // counted by modulo_time_base plus vop_time_increment.  An I or P picture

@@ -139,7 +139,11 @@ int32_t ParseVideoObjectLayer(BitReader& r, SequenceHeader& s) {
   // inter macroblocks would come out wrong, so such streams are refused.
   if (!s.obmcDisable) return kUnsupportedHeader;
   s.spriteEnable = bits(s.videoObjectLayerVerid == 1 ? 1 : 2);
-  if (s.spriteEnable) return kUnsupportedHeader;
+  // Global motion compensation is decoded; static sprites are not.
+  if (s.spriteEnable != kSpriteNone && s.spriteEnable != kSpriteGlobalMotion)
+    return kUnsupportedHeader;
+  if (s.spriteEnable == kSpriteGlobalMotion && !ReadGlobalMotionLayer(r, s.globalMotion))
+    return kUnsupportedHeader;
   s.not8Bit = bits(1);
   if (s.not8Bit) return kUnsupportedHeader;
   s.quantPrecision = 5;

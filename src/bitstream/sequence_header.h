@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "bitstream/bit_reader.h"
+#include "bitstream/global_motion_syntax.h"
 
 namespace tavrin {
 
@@ -69,6 +70,7 @@ struct SequenceHeader {
   int32_t interlaced;
   int32_t obmcDisable;
   int32_t spriteEnable;
+  GlobalMotionLayer globalMotion;  // with sprite_enable 2
   int32_t not8Bit;
   int32_t quantPrecision;  // always 5
   int32_t bitsPerPixel;    // always 8

@@ -57,8 +57,13 @@ void DecodeByType(DecoderContext& context, int32_t videoQuality) {
   PictureState& state = context.state;
   const PictureHeader& header = context.picture;
   const bool pad = context.input.sourceType != kSourceTypeUnpadded;
+  // S pictures are decoded when they carry global motion (the only kind of
+  // sprite the layer header lets through); they are anchors as P pictures.
+  const bool globalMotion =
+      header.vopCodingType == 3 && context.sequence.spriteEnable == kSpriteGlobalMotion;
 
-  if (header.vopCoded && !header.vopReducedResolution && header.vopCodingType <= 2) {
+  if (header.vopCoded && !header.vopReducedResolution &&
+      (header.vopCodingType <= 2 || globalMotion)) {
     if (header.vopCodingType == 2) ArrangeForBidirectional(context);
     StartPictureContent(f);
   }
@@ -82,6 +87,11 @@ void DecodeByType(DecoderContext& context, int32_t videoQuality) {
         RotateAnchors(context);
         break;
       case 1:
+      case 3:
+        if (header.vopCodingType == 3 && !globalMotion) {
+          ++state.sPictures;
+          break;
+        }
         RestoreAnchorOrder(context);
         if (videoQuality == 1) {
           DecodePredictedPictureSecondPath(context);
@@ -89,7 +99,7 @@ void DecodeByType(DecoderContext& context, int32_t videoQuality) {
         } else {
           DecodePredictedPicture(context);
         }
-        ++state.pPictures;
+        ++(header.vopCodingType == 1 ? state.pPictures : state.sPictures);
         if (pad) PadChangedBorders(f);
         RotateAnchors(context);
         break;
@@ -97,9 +107,6 @@ void DecodeByType(DecoderContext& context, int32_t videoQuality) {
         DecodeBidirectionalPicture(context);
         ++state.bPictures;
         state.outputPicture = &f.currentPicture;
-        break;
-      default:
-        ++state.sPictures;
         break;
     }
   }

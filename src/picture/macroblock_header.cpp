@@ -148,12 +148,13 @@ void ApplyDquant(BitReader& reader, int32_t& quant) {
 }
 
 int32_t ReadPredictedMacroblockHeader(BitReader& reader, bool shortVideoHeader, int32_t& quant,
-                                      PredictedMacroblockHeader& out) {
+                                      PredictedMacroblockHeader& out, bool globalMotion) {
   int32_t status = ReadPredictedMcbpc(reader, out.mcbpc);
   if (status != 0) return status;
   const int32_t type = out.mcbpc.mbType;
   out.intra = type == MbIntra || type == MbIntraQuant;
   out.acPred = out.intra && !shortVideoHeader ? reader.GetBit() : 0;
+  out.mcsel = globalMotion && (type == MbInter || type == MbInterQuant) ? reader.GetBit() : 0;
   if ((status = ReadCbpy(reader, out.cbpy)) != 0) return status;
   if (!out.intra) out.cbpy = 15 - out.cbpy;
   if (type == MbInterQuant || type == MbIntraQuant) ApplyDquant(reader, quant);

@@ -39,16 +39,18 @@ int32_t ReadCbpy(BitReader& reader, int32_t& cbpy);
 void ApplyDquant(BitReader& reader, int32_t& quant);
 
 // The header of a coded macroblock of a predicted picture (after its
-// not_coded bit): mcbpc, ac_pred_flag for intra types, cbpy (inverted for
-// inter types) and dquant, applied to the running quantiser.
+// not_coded bit): mcbpc, ac_pred_flag for intra types, mcsel for the
+// one-vector inter types of S pictures with global motion, cbpy (inverted
+// for inter types) and dquant, applied to the running quantiser.
 struct PredictedMacroblockHeader {
   Mcbpc mcbpc;
   bool intra;
   int32_t acPred;
+  int32_t mcsel;  // 1: predicted through the global motion, no vector
   int32_t cbpy;
 };
 int32_t ReadPredictedMacroblockHeader(BitReader& reader, bool shortVideoHeader, int32_t& quant,
-                                      PredictedMacroblockHeader& out);
+                                      PredictedMacroblockHeader& out, bool globalMotion = false);
 
 // Asks for every line of the code tables the macroblocks of a picture look
 // up (header, vector and coefficient codes, about 25 KB), so that a picture

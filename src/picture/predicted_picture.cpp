@@ -1,5 +1,6 @@
 // Predicted pictures on the first path: skipped, inter (one or four
-// vectors, optional residual) and intra macroblocks.  Leaves the skip flags
+// vectors, optional residual) and intra macroblocks; S pictures' globally
+// predicted ones.  Leaves the skip flags
 // and vectors the following B pictures read in mbStateMap and mvStore.
 #include "picture/diagnostics.h"
 #include "picture/half_sample_motion.h"
@@ -37,6 +38,15 @@ struct FirstPathTexture {
     }
     PredictChroma(ref, cur, mb.x, mb.y, mb.chroma, rounding);
     // The coded blocks' residuals go onto the prediction.
+    const InterBlockCoding coding{c.reader, mb.quant, interMatrix};
+    const int32_t status = AddCodedResiduals(coding, cur, mb.x, mb.y, (mb.cbpy << 2) | mb.cbpc);
+    if (status != 0) diagnosticSink(kInterBlockMessage);
+    return status;
+  }
+
+  // Predicted through the global motion, then the coded blocks' residuals.
+  int32_t Global(const InterMacroblock& mb, const GlobalMotion& global) {
+    PredictGlobalMotion(global, ref, cur, mb.x, mb.y);
     const InterBlockCoding coding{c.reader, mb.quant, interMatrix};
     const int32_t status = AddCodedResiduals(coding, cur, mb.x, mb.y, (mb.cbpy << 2) | mb.cbpc);
     if (status != 0) diagnosticSink(kInterBlockMessage);

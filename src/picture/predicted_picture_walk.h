@@ -6,15 +6,20 @@
 // Texture:
 //   int32_t Intra(const IntraMacroblock&)
 //   int32_t Inter(const InterMacroblock&)
+//   int32_t Global(const InterMacroblock&, const GlobalMotion&)
 // each returning 0 or a status that ends the picture, and the motion policy
 // the texture predicts with (Texture::Motion, half_sample_motion.h), which
-// clips the vectors and derives the chroma vector.
+// clips the vectors and derives the chroma vector.  S pictures with global
+// motion walk with kGlobal: their skipped macroblocks and those whose mcsel
+// is 1 are predicted through the warp (global_motion.h), the others exactly
+// as in P pictures.
 #pragma once
 
 #include <cstdint>
 
 #include "decoder/decoder_context.h"
 #include "picture/band_prefetch.h"
+#include "picture/global_motion.h"
 #include "picture/intra_macroblock.h"
 #include "picture/intra_neighbours.h"
 #include "picture/macroblock_header.h"
@@ -39,7 +44,7 @@ struct InterMacroblock {
   MotionVector chroma;
 };
 
-template <typename Texture>
+template <typename Texture, bool kGlobal = false>
 struct PredictedPictureWalk {
   DecoderContext& c;
   FrameStore& f;
@@ -48,6 +53,7 @@ struct PredictedPictureWalk {
   int32_t quant;
   Texture& texture;
   using Motion = typename Texture::Motion;
+  const GlobalMotion* global;  // S pictures only
   BandPrefetch referenceBand{f.forwardReference, 1};
   BandPrefetch currentBand{f.currentPicture};
 
@@ -162,14 +168,34 @@ struct PredictedPictureWalk {
     return 0;
   }
 
+  // A macroblock predicted through the global motion, with the residual
+  // of a coded one: its vector is the warp's average over it.  B pictures
+  // do not skip along with a skipped one.
+  int32_t Global(int32_t x, int32_t y, int32_t index, const PredictedMacroblockHeader* header) {
+    if (header == nullptr) {
+      MarkMacroblockWritten(f, index);
+      PredictGlobalMotion(*global, f.forwardReference, f.currentPicture, x, y);
+    } else {
+      const InterMacroblock mb{x, y, header->mcbpc.mbType, header->cbpy, header->mcbpc.cbpc,
+                               quant, {}, {}};
+      if (const int32_t status = texture.Global(mb, *global); status != 0) return status;
+    }
+    const MotionVector v = GlobalVector(*global, x, y);
+    const MotionVector four[4] = {v, v, v, v};
+    StoreVectors(x, index, four);
+    MarkNotIntra(f, x);
+    return 0;
+  }
+
   int32_t MacroblockData(int32_t x, int32_t y) {
     const int32_t index = y * f.mbWidth + x;
     referenceBand.Ahead(x, y);
     currentBand.Ahead(x, y);
     const int32_t notCoded = reader.GetBit();
-    f.mbStateMap[index] = static_cast<uint8_t>(notCoded);
+    f.mbStateMap[index] = static_cast<uint8_t>(kGlobal ? 0 : notCoded);
     const MotionVector zero[4] = {};
     if (notCoded) {
+      if constexpr (kGlobal) return Global(x, y, index, nullptr);
       CopyMacroblock(f.forwardReference, f.currentPicture, x, y, index);
       StoreVectors(x, index, zero);
       MarkNotIntra(f, x);
@@ -177,9 +203,10 @@ struct PredictedPictureWalk {
     }
     MarkMacroblockWritten(f, index);
     PredictedMacroblockHeader header;
-    int32_t status =
-        ReadPredictedMacroblockHeader(reader, c.sequence.shortVideoHeader != 0, quant, header);
+    int32_t status = ReadPredictedMacroblockHeader(reader, c.sequence.shortVideoHeader != 0, quant,
+                                                   header, kGlobal);
     if (status != 0) return status;
+    if (kGlobal && header.mcsel) return Global(x, y, index, &header);
     if (!header.intra) return Inter(x, y, index, header);
     const IntraMacroblock mb{x, y, header.cbpy, header.mcbpc.cbpc, header.acPred, quant,
                              UseIntraDcVlc(quant, c.picture.intraDcVlcThr) ? 1 : 0};
@@ -192,10 +219,17 @@ struct PredictedPictureWalk {
 template <typename Texture>
 int32_t WalkPredictedPicture(DecoderContext& c, Texture& texture) {
   FrameStore& f = c.store;
-  PredictedPictureWalk<Texture> walk{c, f, c.reader, PictureClipRect(c), c.picture.vopQuant,
-                                     texture};
   ResetPredictionRows(f);
   primitives.ZeroBytes(f.blockFlagRow, 4 * f.mbWidth + 8);
+  if (c.picture.vopCodingType == 3) {
+    GlobalMotion global;
+    if (!SetUpGlobalMotion(c, global)) return kInvalidMacroblockCode;
+    PredictedPictureWalk<Texture, true> walk{
+        c, f, c.reader, PictureClipRect(c), c.picture.vopQuant, texture, &global};
+    return WalkMacroblocks(c, walk);
+  }
+  PredictedPictureWalk<Texture> walk{c,       f, c.reader, PictureClipRect(c), c.picture.vopQuant,
+                                     texture, nullptr};
   return WalkMacroblocks(c, walk);
 }
 

@@ -106,6 +106,21 @@ struct SecondPathTexture {
     }
     return 0;
   }
+
+  // Predicted through the global motion; each coded block's residual is
+  // transformed and added onto the prediction.
+  int32_t Global(const InterMacroblock& mb, const GlobalMotion& global) {
+    PredictGlobalMotion(global, ref, cur, mb.x, mb.y);
+    const int32_t cbp = (mb.cbpy << 2) | mb.cbpc;
+    for (int32_t block = 0; block < 6; ++block) {
+      if (!((cbp >> (5 - block)) & 1)) continue;
+      if (const int32_t status = ReadResidual(residual[0], mb.quant); status != 0) return status;
+      blockRoutines.inverseTransform(residual[0]);
+      primitives.AddResidual8x8(BlockOrigin(cur, mb.x, mb.y, block), residual[0],
+                                BlockStride(cur, block));
+    }
+    return 0;
+  }
 };
 
 template <typename Motion>

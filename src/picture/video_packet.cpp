@@ -11,7 +11,8 @@ VideoPackets::VideoPackets(const DecoderContext& c) {
   const PictureHeader& p = c.picture;
   switch (p.vopCodingType) {
     case 0: markerLength_ = 17; break;
-    case 1: markerLength_ = 16 + std::max(p.vopFcodeForward, 1); break;
+    case 1:
+    case 3: markerLength_ = 16 + std::max(p.vopFcodeForward, 1); break;
     // In B pictures the marker is never shorter than 18 bits.
     default: markerLength_ = 16 + std::max({p.vopFcodeForward, p.vopFcodeBackward, 2}); break;
   }
@@ -35,6 +36,11 @@ int32_t VideoPackets::ReadHeader(DecoderContext& c, int32_t next, VideoPacketHea
     r.SkipBits(1 + c.sequence.vopTimeIncrementBits + 1);
     const int32_t codingType = static_cast<int32_t>(r.GetBits(2));
     r.SkipBits(3);  // intra_dc_vlc_thr
+    // An S picture repeats its warping points; the picture header's stand.
+    if (codingType == 3 && c.sequence.spriteEnable == kSpriteGlobalMotion) {
+      WarpingTrajectory repeated;
+      ReadWarpingTrajectory(r, c.sequence.globalMotion.warpingPoints, repeated);
+    }
     if (codingType != 0) r.SkipBits(3);
     if (codingType == 2) r.SkipBits(3);
   }

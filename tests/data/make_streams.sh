@@ -284,4 +284,25 @@ enc qpel_mpeg4_zoom_180x100_ipb_mv4.m4v "$zoom180" "+qpel+mv4" -cpuflags 0 -c:v 
 enc qpel_xvid_zoom_180x100_ipb_mv4.m4v "$zoom180" "+qpel+mv4" -cpuflags 0 -c:v libxvid -bf 2 -qscale:v 8 -frames:v 24
 enc qpel_mpeg4_zoom_180x100_ipb_packets.m4v "$zoom180" "+qpel" -cpuflags 0 -c:v mpeg4 -bf 2 -qscale:v 8 -ps 300 -frames:v 24
 
+# --- Global motion compensation (Xvid, -gmc 1): S pictures ---------------
+# Xvid writes three warping points at 1/16 sample and chooses per picture
+# between an S picture (the warp plus local vectors where they do better)
+# and a P picture.  zoom: a window zooming in on a 640x480 testsrc2 while
+# it drifts right; turn: a window on a turning testsrc2.
+zoom() { echo "testsrc2=size=640x480:rate=25,zoompan=z='1+0.004*on':x='iw/2-iw/zoom/2+on':y='ih/2-ih/zoom/2':d=1:s=$1"; }
+enc gmc_zoom_ip.m4v "$(zoom 176x144)" "" -c:v libxvid -gmc 1 -qscale:v 6 -frames:v 16
+enc gmc_zoom_ipb.m4v "$(zoom 176x144)" "" -c:v libxvid -gmc 1 -bf 2 -qscale:v 6 -frames:v 16
+enc gmc_zoom_150x98_ipb.m4v "$(zoom 150x98)" "" -c:v libxvid -gmc 1 -bf 1 -qscale:v 6 -frames:v 16
+enc gmc_turn_ip_mv4_aq.m4v "testsrc2=size=640x480:rate=25,rotate=a='0.008*n',crop=176:144" "+mv4" \
+  -c:v libxvid -gmc 1 -lumi_aq 1 -qscale:v 6 -frames:v 12
+# Fewer warping points: Xvid's streams rewritten by fewer_warping_points.py
+# (the layer's count and each S picture's trajectory cut; the macroblocks
+# kept), so that the translation (one point), the turn and zoom (two) and
+# the identity (none) are decoded as every decoder must.
+python3 "$here/fewer_warping_points.py" "$out/gmc_turn_ip_mv4_aq.m4v" "$out/gmc_turn_ip_1point.m4v" 1
+python3 "$here/fewer_warping_points.py" "$out/gmc_zoom_150x98_ipb.m4v" "$out/gmc_zoom_150x98_ipb_2points.m4v" 2
+python3 "$here/fewer_warping_points.py" "$out/gmc_zoom_ipb.m4v" "$out/gmc_zoom_ipb_0points.m4v" 0
+# With quarter-sample motion as well.
+enc gmc_qpel_ipb.m4v "$(zoom 176x144)" "+qpel" -c:v libxvid -gmc 1 -bf 1 -qscale:v 6 -frames:v 12
+
 echo "make_streams: wrote $(ls "$out"/*.m4v | wc -l) streams and $(ls "$out"/*.avi "$out"/*.mp4 "$out"/*.mov "$out"/*.mkv | wc -l) container files to $out"

@@ -31,6 +31,8 @@ const StreamInfo kStreams[] = {
     {"qpel_mpeg4_ipb_mv4.m4v", 176, 144}, {"qpel_xvid_ipb_mv4.m4v", 176, 144},
     {"qpel_mpeg4_zoom_180x100_ipb_mv4.m4v", 180, 100},
     {"qpel_mpeg4_zoom_180x100_ipb_packets.m4v", 180, 100},
+    {"gmc_zoom_ipb.m4v", 176, 144},       {"gmc_turn_ip_mv4_aq.m4v", 176, 144},
+    {"gmc_zoom_150x98_ipb.m4v", 150, 98}, {"gmc_turn_ip_1point.m4v", 176, 144},
 };
 
 // Variants per stream and kind of damage; each decodes in the mode

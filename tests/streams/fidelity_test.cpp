@@ -141,4 +141,20 @@ INSTANTIATE_TEST_SUITE_P(
                       StreamCase{"qpel_mpeg4_zoom_180x100_ipb_packets.m4v", kFfmpeg}),
     CaseName);
 
+// S pictures with global motion from Xvid (three warping points): warps
+// that scale and turn, global and local macroblocks, B pictures around S
+// pictures, a size off the macroblock grid; and the same streams cut to
+// one, two and no warping points; global motion with quarter samples.
+INSTANTIATE_TEST_SUITE_P(
+    GlobalMotion, Fidelity,
+    ::testing::Values(StreamCase{"xvid_gmc.m4v", kFfmpegAndXvid}, StreamCase{"gmc_zoom_ip.m4v", kFfmpegAndXvid},
+                      StreamCase{"gmc_zoom_ipb.m4v", kFfmpegAndXvid},
+                      StreamCase{"gmc_zoom_150x98_ipb.m4v", kFfmpegAndXvid},
+                      StreamCase{"gmc_turn_ip_mv4_aq.m4v", kFfmpegAndXvid},
+                      StreamCase{"gmc_turn_ip_1point.m4v", kFfmpegAndXvid},
+                      StreamCase{"gmc_zoom_150x98_ipb_2points.m4v", kFfmpegAndXvid},
+                      StreamCase{"gmc_zoom_ipb_0points.m4v", kFfmpegAndXvid},
+                      StreamCase{"gmc_qpel_ipb.m4v", kFfmpegAndXvid}),
+    CaseName);
+
 }  // namespace

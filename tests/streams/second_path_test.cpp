@@ -103,6 +103,14 @@ INSTANTIATE_TEST_SUITE_P(
                       "qpel_mpeg4_zoom_180x100_ipb_packets.m4v"),
     CaseName);
 
+// S pictures with global motion.
+INSTANTIATE_TEST_SUITE_P(
+    GlobalMotion, SecondPath,
+    ::testing::Values("xvid_gmc.m4v", "gmc_zoom_ip.m4v", "gmc_zoom_ipb.m4v", "gmc_zoom_150x98_ipb.m4v",
+                      "gmc_turn_ip_mv4_aq.m4v", "gmc_turn_ip_1point.m4v", "gmc_zoom_150x98_ipb_2points.m4v",
+                      "gmc_zoom_ipb_0points.m4v", "gmc_qpel_ipb.m4v"),
+    CaseName);
+
 // One shown picture of a decode with a setting per picture: which call
 // (decode order) produced it, its coding type and the setting of that call.
 struct Shown {

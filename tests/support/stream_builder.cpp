@@ -1,5 +1,7 @@
 #include "support/stream_builder.h"
 
+#include <cstdlib>
+
 namespace testsupport {
 
 BitWriter& BitWriter::Put(uint32_t value, int n) {
@@ -89,6 +91,11 @@ std::vector<uint8_t> MakeLayerHeader(const LayerSpec& s) {
   w.Bit(s.interlaced);
   w.Bit(s.obmcDisable);
   w.Put(static_cast<uint32_t>(s.spriteEnable), verid == 1 ? 1 : 2);
+  if (s.spriteEnable == 2) {
+    w.Put(static_cast<uint32_t>(s.warpingPoints), 6);
+    w.Put(static_cast<uint32_t>(s.warpingAccuracy), 2);
+    w.Bit(s.brightnessChange);
+  }
   w.Bit(s.not8Bit);
   w.Bit(s.quantType);
   if (s.quantType) {
@@ -124,6 +131,22 @@ std::vector<uint8_t> MakeLayerHeader(const LayerSpec& s) {
   return w.Take();
 }
 
+void PutWarpingDifference(BitWriter& w, int d) {
+  // The length code: 00 for 0, 010 to 110 for lengths 1 to 5, then 1110
+  // with one more leading 1 per length up to 14.
+  int length = 0;
+  while ((1 << length) <= std::abs(d)) ++length;
+  if (length == 0) {
+    w.Put(0, 2);
+  } else if (length <= 5) {
+    w.Put(static_cast<uint32_t>(length + 1), 3);
+  } else {
+    w.Put((1u << (length - 2)) - 2, length - 2);  // length - 3 ones, then a 0
+  }
+  if (length > 0) w.Put(static_cast<uint32_t>(d > 0 ? d : d + (1 << length) - 1), length);
+  w.Bit(1);  // marker
+}
+
 std::vector<uint8_t> MakePictureHeader(const PictureSpec& s) {
   BitWriter w;
   w.Put(0x000001B6, 32);
@@ -135,14 +158,19 @@ std::vector<uint8_t> MakePictureHeader(const PictureSpec& s) {
   w.Bit(1);
   w.Bit(s.coded);
   if (s.coded) {
-    if (s.codingType == 1) w.Bit(s.roundingType);
+    if (s.codingType == 1 || (s.codingType == 3 && s.globalMotion)) w.Bit(s.roundingType);
     if (s.reducedResolution >= 0) w.Bit(s.reducedResolution);
     for (int i = 0; i < s.estimationBits; ++i) w.Bit(i & 1);
     w.Put(static_cast<uint32_t>(s.intraDcVlcThr), 3);
+    for (size_t i = 0; i < s.du.size(); ++i) {
+      PutWarpingDifference(w, s.du[i]);
+      PutWarpingDifference(w, i < s.dv.size() ? s.dv[i] : 0);
+    }
     w.Put(static_cast<uint32_t>(s.quant), 5);
     if (s.codingType != 0) w.Put(static_cast<uint32_t>(s.fcodeForward), 3);
     if (s.codingType == 2) w.Put(static_cast<uint32_t>(s.fcodeBackward), 3);
   }
+  for (int i = 0; i < s.skippedMacroblocks; ++i) w.Bit(1);
   // Zero macroblock data: the first macroblock code is invalid, so the
   // picture decoders stop before writing anything.
   w.ZeroPad();

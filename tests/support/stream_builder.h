@@ -45,6 +45,10 @@ struct LayerSpec {
   int interlaced = 0;
   int obmcDisable = 1;
   int spriteEnable = 0;
+  // With spriteEnable 2 (global motion): the sprite fields that follow.
+  int warpingPoints = 0;
+  int warpingAccuracy = 0;
+  int brightnessChange = 0;
   int not8Bit = 0;
   int quantType = 0;
   std::vector<int> intraMatrix = {};   // zigzag order values to load (empty: default)
@@ -78,10 +82,21 @@ struct PictureSpec {
   int fcodeBackward = 1;
   int reducedResolution = -1;  // -1: not written
   int estimationBits = 0;      // count bits to write before intra_dc_vlc_thr
+  // S pictures of a layer with global motion: the rounding bit is written
+  // and the warping points' differences (half samples) after
+  // intra_dc_vlc_thr, each with its marker bit.
+  bool globalMotion = false;
+  std::vector<int> du = {}, dv = {};
+  // not_coded macroblocks (a 1 bit each) before the zero data.
+  int skippedMacroblocks = 0;
 };
 
 // 00 00 01 B6 and the picture header, followed by zero bytes: macroblock
 // data that ends the picture at its first macroblock.
 std::vector<uint8_t> MakePictureHeader(const PictureSpec& spec);
+
+// One difference of a warping-point trajectory (|d| < 16384): its length
+// code, its bits and the marker bit.
+void PutWarpingDifference(BitWriter& w, int d);
 
 }  // namespace testsupport

@@ -62,7 +62,6 @@ TEST(Commands, RefusedStreamsNameTheCodingToolInWords) {
   } cases[] = {
       {"mpeg4_interlaced.m4v", "interlaced video"},
       {"mpeg4_data_partitioned.m4v", "data partitioning"},
-      {"xvid_gmc.m4v", "global motion compensation"},
       {"mpeg4_obmc_header.m4v", "overlapped block motion compensation"},
   };
   for (const auto& c : cases) {
@@ -169,6 +168,25 @@ TEST(Commands, DecodeWithoutOutputSaysSo) {
   EXPECT_EQ(r.status, 0);
   EXPECT_TRUE(Contains(r.out, "decoded 15 pictures of 176x144")) << r.out;
   EXPECT_TRUE(Contains(r.out, "nothing written")) << r.out;
+}
+
+// Global motion: the tool names it with its warping points, takes the
+// stream, lists each S picture's points and decodes every picture.
+TEST(Commands, InfoAndDecodeOfGlobalMotion) {
+  const Result info = Tool({"info", Data("xvid_gmc.m4v"), "--pictures"});
+  ASSERT_EQ(info.status, 0) << info.err;
+  EXPECT_TRUE(Contains(info.out, "global motion compensation (3 warping points at 1/16 sample)")) << info.out;
+  EXPECT_TRUE(Contains(info.out, "1 S; 5 to show")) << info.out;
+  EXPECT_TRUE(Contains(info.out, "supports the stream")) << info.out;
+  EXPECT_TRUE(Contains(info.out, "  warp 29,-8 -1,-1 0,1")) << info.out;
+  const std::string output = Scratch("gmc.yuv");
+  const Result decode = Tool({"decode", Data("gmc_zoom_ipb.m4v"), "-o", output});
+  ASSERT_EQ(decode.status, 0) << decode.err;
+  std::FILE* f = std::fopen(output.c_str(), "rb");
+  ASSERT_NE(f, nullptr);
+  std::fseek(f, 0, SEEK_END);
+  EXPECT_EQ(std::ftell(f), 15L * 176 * 144 * 3 / 2);  // every picture, S pictures among them
+  std::fclose(f);
 }
 
 TEST(Commands, InfoDescribesTheStream) {

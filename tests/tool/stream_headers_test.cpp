@@ -346,13 +346,7 @@ TEST(LayerHeader, RefusalsInPlainWords) {
   {
     LayerRecipe s;
     s.sprite = 1;  // one bit in a version 1 layer: static sprites
-    cases.push_back({"sprite v1", s, "sprites or global motion compensation"});
-  }
-  {
-    LayerRecipe s;
-    s.verid = 2;
-    s.sprite = 2;
-    cases.push_back({"gmc", s, "sprites or global motion compensation"});
+    cases.push_back({"sprite v1", s, "static sprites"});
   }
   {
     LayerRecipe s;
@@ -423,6 +417,22 @@ TEST(LayerHeader, VersionTwoFields) {
   EXPECT_EQ(r.layer.videoObjectLayerVerid, 2);
   EXPECT_TRUE(r.layer.reducedResolutionVopEnable);
   EXPECT_TRUE(r.layer.complete);
+}
+
+TEST(LayerHeader, GlobalMotionIsTakenStaticSpritesAreNot) {
+  LayerRecipe s;
+  s.verid = 2;
+  s.sprite = 2;
+  const auto r = Parse(s);
+  ASSERT_TRUE(r.ok()) << r.error;
+  EXPECT_TRUE(r.supported()) << r.RefusalReason();
+  EXPECT_EQ(r.layer.spriteEnable, SpriteMode::kGlobalMotionCompensation);
+  EXPECT_EQ(r.layer.noOfSpriteWarpingPoints, 2);
+  EXPECT_EQ(r.layer.spriteWarpingAccuracy, 1);
+  EXPECT_TRUE(r.layer.complete);
+  s.verid = 1;
+  s.sprite = 1;
+  EXPECT_EQ(Parse(s).RefusalReason(), "static sprites");
 }
 
 // Complexity estimation, method 0, with only the opaque flag set.
@@ -683,6 +693,14 @@ const StreamFacts kFacts[] = {
     {"xvid_qpel.m4v", "IPPPP"},
     {"xvid_tb16.m4v", "IPPPPPPPPP"},
     {"xvid_tb30000.m4v", "IPPPPPPPPP"},
+    {"gmc_zoom_ip.m4v", "IPPPPSPPPPSSIPSS"},
+    {"gmc_zoom_ipb.m4v", "IBBSBBSBBSBBIBP"},
+    {"gmc_zoom_150x98_ipb.m4v", "IBPBPBPBSBSBIBP"},
+    {"gmc_turn_ip_mv4_aq.m4v", "IPPPSSSSSPSS"},
+    {"gmc_qpel_ipb.m4v", "IBPBSBSBSBP"},
+    {"gmc_turn_ip_1point.m4v", "IPPPSSSSSPSS"},
+    {"gmc_zoom_150x98_ipb_2points.m4v", "IBPBPBPBSBSBIBP"},
+    {"gmc_zoom_ipb_0points.m4v", "IBBSBBSBBSBBIBP"},
 };
 
 TEST(CommittedStreams, PictureTypesInDisplayOrderMatchFfprobe) {
@@ -881,7 +899,6 @@ TEST(CommittedStreams, RefusedStreams) {
   } cases[] = {
       {"mpeg4_interlaced.m4v", "interlaced video"},
       {"mpeg4_data_partitioned.m4v", "data partitioning"},
-      {"xvid_gmc.m4v", "sprites or global motion compensation"},
       {"mpeg4_obmc_header.m4v", "overlapped block motion compensation"},
   };
   for (const auto& c : cases) {
@@ -892,23 +909,44 @@ TEST(CommittedStreams, RefusedStreams) {
     EXPECT_EQ(s.layer.RefusalReason(), c.reason);
     EXPECT_TRUE(s.layer.layer.complete);
   }
-  const Stream gmc = Load("xvid_gmc.m4v");
-  EXPECT_EQ(gmc.layer.layer.videoObjectLayerVerid, 2);
-  EXPECT_EQ(gmc.layer.layer.spriteEnable, SpriteMode::kGlobalMotionCompensation);
-  ASSERT_EQ(gmc.pictures.size(), 5u);
-  EXPECT_EQ(gmc.pictures[3].vopCodingType, CodingType::kSprite);
-  EXPECT_FALSE(gmc.pictures[3].detailsKnown);
   const Stream interlaced = Load("mpeg4_interlaced.m4v");
   EXPECT_TRUE(interlaced.layer.layer.interlaced);
   EXPECT_TRUE(interlaced.pictures[0].detailsKnown);
   EXPECT_EQ(interlaced.pictures[0].vopQuant, 4);
 }
 
+// Xvid's S pictures: three warping points at 1/16 sample, the trajectory
+// read and the header read to its end.
+TEST(CommittedStreams, GlobalMotionPictures) {
+  const Stream gmc = Load("xvid_gmc.m4v");
+  ASSERT_TRUE(gmc.layer.supported()) << gmc.layer.RefusalReason();
+  const VideoObjectLayer& v = gmc.layer.layer;
+  EXPECT_EQ(v.videoObjectLayerVerid, 2);
+  EXPECT_EQ(v.spriteEnable, SpriteMode::kGlobalMotionCompensation);
+  EXPECT_EQ(v.noOfSpriteWarpingPoints, 3);
+  EXPECT_EQ(v.spriteWarpingAccuracy, 3);
+  EXPECT_FALSE(v.spriteBrightnessChange);
+  ASSERT_EQ(gmc.pictures.size(), 5u);
+  const PictureHeader& sprite = gmc.pictures[3];
+  EXPECT_EQ(sprite.vopCodingType, CodingType::kSprite);
+  ASSERT_TRUE(sprite.detailsKnown);
+  EXPECT_EQ(sprite.warpingPoints, 3);
+  // The differences Xvid wrote (in half samples; the decoder reads the same,
+  // tests/unit/bitstream), positive and negative codes of several lengths.
+  EXPECT_EQ(sprite.du[0], 29);
+  EXPECT_EQ(sprite.dv[0], -8);
+  EXPECT_EQ(sprite.du[1], -1);
+  EXPECT_EQ(sprite.dv[1], -1);
+  EXPECT_EQ(sprite.du[2], 0);
+  EXPECT_EQ(sprite.dv[2], 1);
+  EXPECT_GT(sprite.vopQuant, 0);
+}
+
 TEST(CommittedStreams, EveryStreamTheDecoderTakes) {
   for (const StreamFacts& facts : kFacts) {
     const std::string name = facts.name;
     const bool refused = name.find("interlaced") != std::string::npos ||
-                         name.find("partitioned") != std::string::npos || name.find("gmc") != std::string::npos ||
+                         name.find("partitioned") != std::string::npos ||
                          name.find("obmc") != std::string::npos;
     const Stream s = Load(name);
     EXPECT_EQ(s.layer.supported(), !refused) << name << ": " << s.layer.RefusalReason();

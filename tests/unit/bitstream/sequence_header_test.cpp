@@ -132,8 +132,13 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"resolution 0", {.resolution = 0}},
         Refusal{"interlaced", {.interlaced = 1}},
         Refusal{"overlapped motion compensation", {.obmcDisable = 0}},
-        Refusal{"sprites", {.spriteEnable = 1}},
-        Refusal{"sprites, version 2", {.objectLayerIdentifier = true, .verid = 2, .spriteEnable = 2}},
+        Refusal{"static sprites", {.spriteEnable = 1}},
+        Refusal{"static sprites, version 2", {.objectLayerIdentifier = true, .verid = 2, .spriteEnable = 1}},
+        Refusal{"reserved sprite mode", {.objectLayerIdentifier = true, .verid = 2, .spriteEnable = 3}},
+        Refusal{"four warping points",
+                {.objectLayerIdentifier = true, .verid = 2, .spriteEnable = 2, .warpingPoints = 4}},
+        Refusal{"brightness change",
+                {.objectLayerIdentifier = true, .verid = 2, .spriteEnable = 2, .brightnessChange = 1}},
         Refusal{"not 8 bit", {.not8Bit = 1}},
         Refusal{"data partitioning", {.dataPartitioned = 1}},
         Refusal{"newpred", {.objectLayerIdentifier = true, .verid = 2, .newpred = 1}},
@@ -146,6 +151,22 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"marker after height", {.badMarker = 4}},
         Refusal{"VBV marker", {.volControl = true, .vbv = true, .badMarker = 2}},
         Refusal{"estimation marker", {.complexityEstimation = true, .badMarker = 5}}));
+
+TEST(LayerHeader, GlobalMotionIsTaken) {
+  Opened o(MakeLayerHeader({.objectLayerIdentifier = true,
+                            .verid = 2,
+                            .spriteEnable = 2,
+                            .warpingPoints = 3,
+                            .warpingAccuracy = 2,
+                            .quantType = 1}));
+  ASSERT_TRUE(o.ok);
+  const SequenceHeader& s = o.holder->sequence;
+  EXPECT_EQ(s.spriteEnable, kSpriteGlobalMotion);
+  EXPECT_EQ(s.globalMotion.warpingPoints, 3);
+  EXPECT_EQ(s.globalMotion.warpingAccuracy, 2);
+  EXPECT_EQ(s.globalMotion.brightnessChange, 0);
+  EXPECT_EQ(s.quantType, 1);  // the fields after the sprite ones are read in place
+}
 
 TEST(LayerHeader, QuarterSampleBitIsAbsentInVersionOneLayers) {
   // In a version 1 layer the bit after the quantisation type is
