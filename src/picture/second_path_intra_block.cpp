@@ -124,7 +124,18 @@ int32_t reconstructIntraBlock(BitReader& reader, FrameStore& f, int32_t x,
                                                      coefficients, scan);
     if (status != 0) return kInvalidMacroblockCode;
   }
-  primitives.PredictIntraDcAc(coefficients, groups.above, groups.left, job.quant, job.quant,
+  // AC values predicted from a neighbouring macroblock are rescaled from
+  // its quantiser to the block's, as encoders predict them: qpRow holds
+  // the quantiser of the macroblock to the left (x) and above (x + 1).
+  // Within the macroblock the quantiser is the block's own.
+  int32_t predictorQuant = job.quant;
+  if (acPrediction != 0) {
+    if (direction == 2 && job.block != 2 && job.block != 3) predictorQuant = f.qpRow[x + 1];
+    if (direction == 1 && job.block != 1 && job.block != 3) predictorQuant = f.qpRow[x];
+    // A neighbour of a damaged picture may have left no quantiser.
+    if (predictorQuant < 1 || predictorQuant > 31) predictorQuant = job.quant;
+  }
+  primitives.PredictIntraDcAc(coefficients, groups.above, groups.left, job.quant, predictorQuant,
                               direction, acPrediction, selector);
   primitives.DequantIntra(coefficients, job.quant, job.matrix, selector);
   RecordIntraDc(f, x, job.block, coefficients[0]);

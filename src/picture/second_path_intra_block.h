@@ -5,8 +5,8 @@
 // the second path's inverse transform with a clamped store.  Used by the intra and
 // predicted pictures of the second path.
 //
-// AC prediction never rescales a neighbour's coefficients to the block's
-// quantiser: the block's quantiser stands for the neighbour's as well.
+// AC values predicted from a neighbouring macroblock are rescaled from its
+// quantiser to the block's, as on the first path.
 #pragma once
 
 #include <cstdint>

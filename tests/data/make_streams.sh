@@ -102,6 +102,9 @@ enc mpeg4_ip_static.m4v "smptebars=size=176x144:rate=25" "" -c:v mpeg4 -qscale:v
 enc xvid_ip_static.m4v "smptebars=size=176x144:rate=25" "" -c:v libxvid -qscale:v 4 -frames:v 10
 enc mpeg4_ip_aq.m4v "$(src2 176x144)" "+mv4" -c:v mpeg4 "${aq_mpeg4[@]}" -frames:v 12
 enc xvid_ip_aq.m4v "$(src2 176x144)" "+mv4" -c:v libxvid "${aq_xvid[@]}" -frames:v 12
+# A turning picture with luminance masking: intra macroblocks in P pictures
+# whose neighbours were coded at other quantisers (AC prediction rescales).
+enc xvid_turn_ip_mv4_aq.m4v "testsrc2=size=640x480:rate=25,rotate=a='0.008*n',crop=176:144" "+mv4" -c:v libxvid -lumi_aq 1 -qscale:v 6 -frames:v 20
 enc mpeg4_ip_life.m4v "life=size=128x96:rate=25:seed=7:mold=10:life_color=#00ff00:death_color=#aa0000" "" \
   -c:v mpeg4 -qscale:v 8 -frames:v 10
 enc mpeg4_ip_long.m4v "$(src2 64x48)" "" -c:v mpeg4 -qscale:v 5 -g 300 -frames:v 100

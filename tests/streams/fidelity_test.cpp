@@ -89,6 +89,7 @@ INSTANTIATE_TEST_SUITE_P(
                       StreamCase{"xvid_ip_fastpan.m4v", kFfmpegAndXvid},
                       StreamCase{"mpeg4_ip_static.m4v", kFfmpeg}, StreamCase{"xvid_ip_static.m4v", kFfmpegAndXvid},
                       StreamCase{"mpeg4_ip_aq.m4v", kFfmpeg}, StreamCase{"xvid_ip_aq.m4v", kFfmpegAndXvid},
+                      StreamCase{"xvid_turn_ip_mv4_aq.m4v", kFfmpegAndXvid},
                       StreamCase{"mpeg4_150x98.m4v", kFfmpeg}, StreamCase{"xvid_150x98.m4v", kFfmpegAndXvid},
                       StreamCase{"mpeg4_mpegquant.m4v", kFfmpeg}, StreamCase{"xvid_mpegquant.m4v", kFfmpegAndXvid},
                       StreamCase{"mpeg4_custom_matrix.m4v", kFfmpeg},

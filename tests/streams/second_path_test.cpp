@@ -72,7 +72,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 INSTANTIATE_TEST_SUITE_P(
     PredictedPictures, SecondPath,
-    ::testing::Values("mpeg4_ip_mv4.m4v", "xvid_ip_mv4.m4v", "mpeg4_ip_scroll.m4v",
+    ::testing::Values("xvid_turn_ip_mv4_aq.m4v", "mpeg4_ip_mv4.m4v", "xvid_ip_mv4.m4v", "mpeg4_ip_scroll.m4v",
                       "mpeg4_ip_fastpan.m4v", "xvid_ip_fastpan.m4v", "mpeg4_ip_static.m4v",
                       "xvid_ip_static.m4v", "mpeg4_150x98.m4v", "xvid_150x98.m4v",
                       "mpeg4_custom_matrix.m4v", "xvid_mpegquant.m4v", "mpeg4_ip_long.m4v"),

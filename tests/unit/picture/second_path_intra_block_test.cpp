@@ -97,6 +97,7 @@ TEST_F(SecondPathIntraBlockTest, FirstBlockOfALowerRowPredictsFromAboveAndAddsTh
   above[0] = 800;
   above[1] = 3;
   above[2] = -2;
+  Store().qpRow[1] = 4;  // the above macroblock's quantiser, the block's own
   coeftest::BitWriter w;
   PutDcDifferential(w, 0, false);
   PutEvent(w, kIntra, Event{1, 0, 4}, Form::kEscape3);
@@ -150,9 +151,11 @@ TEST_F(SecondPathIntraBlockTest, AMissingChosenNeighbourGivesNoAcValuesButKeepsT
   EXPECT_EQ(Store().predColY[8 + 1], 2);
 }
 
-TEST_F(SecondPathIntraBlockTest, NeighbourAcValuesAreAddedUnscaled) {
-  // The above block was coded at another quantiser; its first row is still
-  // added as it is, whatever the neighbour quantisers say.
+TEST_F(SecondPathIntraBlockTest, NeighbourAcValuesAreRescaledToTheBlocksQuantiser) {
+  // The above macroblock was coded at quantiser 2, this one at 20: its
+  // first row is brought to this block's quantiser before it is added
+  // ((10 * 2 + 10) / 20 = 1), as encoders with adaptive quantisation
+  // predict it.  The quantiser of a block inside the macroblock is its own.
   int16_t* above = Store().predRowY + 16;
   above[0] = 800;
   above[3] = 10;
@@ -163,7 +166,7 @@ TEST_F(SecondPathIntraBlockTest, NeighbourAcValuesAreAddedUnscaled) {
   SecondPathIntraBlock job = LumaJob(0, 0, 1);
   job.quant = 20;
   ASSERT_EQ(Reconstruct(w, 0, job), 0);
-  EXPECT_EQ(above[3], 10);
+  EXPECT_EQ(above[3], 1);
 }
 
 TEST_F(SecondPathIntraBlockTest, WithTheDcCodeAndNoCodedBitOnlyTheDcIsRead) {
