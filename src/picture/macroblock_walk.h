@@ -15,10 +15,12 @@ namespace tavrin {
 // Picture supplies StartRow(y), EndRow(), StartPacket(quant),
 // ReadsBits(index) (false for a macroblock that takes nothing from the
 // stream) and Macroblock(x, y) (0 or a status that ends the picture).
-template <typename Picture>
+// Packets finds the packets: video packets, or the groups of blocks of
+// short-header pictures (short_header_groups.h).
+template <typename Packets = VideoPackets, typename Picture>
 int32_t WalkMacroblocks(DecoderContext& c, Picture& picture) {
   PrefetchMacroblockTables();
-  const VideoPackets packets(c);
+  const Packets packets(c);
   const int32_t mbWidth = c.store.mbWidth;
   const int32_t total = mbWidth * c.store.mbHeight;
   auto decode = [&](int32_t i) {

@@ -186,14 +186,14 @@ struct PredictedPictureWalk {
   }
 };
 
-template <typename Texture>
+template <typename Packets = VideoPackets, typename Texture>
 int32_t WalkPredictedPicture(DecoderContext& c, Texture& texture) {
   FrameStore& f = c.store;
   PredictedPictureWalk<Texture> walk{c, f, c.reader, PictureClipRect(c), c.picture.vopQuant,
                                      texture};
   ResetPredictionRows(f);
   primitives.ZeroBytes(f.blockFlagRow, 4 * f.mbWidth + 8);
-  return WalkMacroblocks(c, walk);
+  return WalkMacroblocks<Packets>(c, walk);
 }
 
 }  // namespace tavrin
