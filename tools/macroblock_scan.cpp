@@ -126,7 +126,9 @@ bool ReadPacketHeader(Bits& bits, const VideoObjectLayer& layer, int zeros, int 
 
 bool WalkPredictedPicture(std::span<const uint8_t> picture, const VideoObjectLayer& layer, const PictureHeader& h,
                           MacroblockCensus& census) {
-  if (!h.detailsKnown || !h.vopCoded || h.vopCodingType != CodingType::kPredicted) return false;
+  if (!h.detailsKnown || !h.vopCoded || h.vopCodingType != CodingType::kPredicted || layer.shortVideoHeader) {
+    return false;
+  }
   const int mbWidth = (layer.videoObjectLayerWidth + 15) / 16, mbHeight = (layer.videoObjectLayerHeight + 15) / 16;
   const int count = mbWidth * mbHeight;
   if (count <= 0) return false;
@@ -203,6 +205,8 @@ bool WalkPredictedPicture(std::span<const uint8_t> picture, const VideoObjectLay
 MacroblockCensus WalkPredictedPictures(const std::vector<std::span<const uint8_t>>& pictures,
                                        const VideoObjectLayer& layer, int limit) {
   MacroblockCensus census;
+  // Short-header macroblocks are not walked (their blocks differ).
+  if (layer.shortVideoHeader) return census;
   for (const auto& picture : pictures) {
     if (census.pictures >= limit) break;
     const PictureHeaderResult r = ParsePictureHeader(picture, layer);
