@@ -29,6 +29,11 @@ class GroupsOfBlocks {
   // quantiser 0.
   int32_t ReadHeader(DecoderContext& c, int32_t next, VideoPacketHeader& header) const;
 
+  // After damage: moves the reader to the next group start code (at any
+  // bit) followed by a group number of the picture, at or after the
+  // reader's byte.  False, the reader unmoved, when there is none.
+  bool ResumeAfterDamage(BitReader& reader) const;
+
   bool enabled() const { return true; }
 
  private:
