@@ -66,6 +66,8 @@ TEST(Commands, RefusedStreamsNameTheCodingToolInWords) {
       {"mpeg4_data_partitioned.m4v", "data partitioning"},
       {"xvid_gmc.m4v", "global motion compensation"},
       {"mpeg4_obmc_header.m4v", "overlapped block motion compensation"},
+      {"h263_plus_qcif.263", "H.263 version 2"},
+      {"h263_obmc_qcif.263", "advanced prediction"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.stream);
