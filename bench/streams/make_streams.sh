@@ -9,3 +9,8 @@ ffmpeg -v error -y -f lavfi -i "mandelbrot=s=768x576:r=25,trim=end_frame=1,loop=
 ffmpeg -v error -y -f lavfi -i "mandelbrot=s=720x528:r=25,noise=alls=3:allf=t" -frames:v 100 -c:v libxvid -bf 2 -g 250 -b:v 1200k x528_ipb.m4v
 ffmpeg -v error -y -f lavfi -i "testsrc2=s=1280x720:r=25,noise=alls=4:allf=t" -frames:v 60 -c:v mpeg4 -bf 2 -g 250 -b:v 3000k hd720_ipb.m4v
 ffmpeg -v error -y -f lavfi -i "mandelbrot=s=1920x1080:r=25,noise=alls=3:allf=t" -frames:v 40 -c:v mpeg4 -bf 2 -g 250 -b:v 6000k hd1080_ipb.m4v
+# Baseline H.263 (short header), ffmpeg's h263 encoder: QCIF at 15 pictures
+# per second and 128 kbit/s, as phones record it; CIF at 25 and 768 kbit/s,
+# with group-of-blocks headers, as video calls send it
+ffmpeg -v error -y -f lavfi -i "mandelbrot=s=176x144:r=15,noise=alls=3:allf=t" -frames:v 150 -c:v h263 -g 150 -b:v 128k -f h263 qcif_ip.263
+ffmpeg -v error -y -f lavfi -i "testsrc2=s=352x288:r=25,noise=alls=3:allf=t" -frames:v 150 -c:v h263 -g 250 -b:v 768k -ps 1200 -f h263 cif_ip_gob.263

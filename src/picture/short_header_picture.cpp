@@ -5,7 +5,9 @@
 // is a fixed-length code and nothing is predicted from its neighbours,
 // and the coefficients of every block use the inter table and the escape
 // of fixed length.  Four-vector macroblocks (advanced prediction) are
-// refused: the picture ends there.
+// refused as damage is: the picture goes on at the next group header.
+#include <bit>
+
 #include "picture/intra_picture_walk.h"
 #include "picture/motion_compensation.h"
 #include "picture/picture_decoders.h"
@@ -14,8 +16,6 @@
 #include "primitives/coefficients/short_header_coefficients.h"
 #include "primitives/reconstruction/reconstruction_routines.h"
 #include "primitives/reconstruction/second_path_block_routines.h"
-
-#include <bit>
 
 namespace tavrin {
 namespace {
