@@ -4,7 +4,7 @@
 #
 #   bench/speed-vs-ffmpeg.sh [--rounds N] [STREAM...]
 #
-# Streams default to bench/streams/*.m4v.  Each round runs `tavrin bench
+# Streams default to bench/streams/*.m4v and *.263 (raw H.263).  Each round runs `tavrin bench
 # --runs 1` and `ffmpeg -threads 1 -benchmark_all` on the stream, one after
 # the other; the least CPU time of each over the rounds counts (the least is
 # the one least disturbed by the rest of a shared machine).
@@ -27,7 +27,7 @@ while [ $# -gt 0 ]; do
     *) streams+=("$1"); shift ;;
   esac
 done
-[ ${#streams[@]} -gt 0 ] || streams=(bench/streams/*.m4v)
+[ ${#streams[@]} -gt 0 ] || streams=(bench/streams/*.m4v bench/streams/*.263)
 
 tavrin="${TAVRIN:-}"
 if [ -z "$tavrin" ]; then

@@ -11,7 +11,10 @@
 //              set, the video quality flips and the post-filter moves on
 //   the rest   a raw elementary stream: everything before the first picture
 //              start code (00 00 01 B6) is the header, then each picture
-//              runs from its start code to the next.
+//              runs from its start code to the next.  A stream that begins
+//              with a short-header picture start code (00 00 80..83, perhaps
+//              behind a video object start code) is split at those, and its
+//              first picture is the header as well (fuzz_input.h).
 #include <climits>
 #include <cstddef>
 #include <cstdint>
@@ -34,13 +37,6 @@ int32_t HostDimension(uint16_t code) {
   if (code & 0x8000) return kOdd[code & 7];
   if (code >= 1 && code <= kLargestFuzzedDimension) return code;
   return 1 + code % kLargestFuzzedDimension;
-}
-
-// Offset of the next picture start code at or after `from`, or size.
-size_t NextPicture(const uint8_t* data, size_t size, size_t from) {
-  for (size_t i = from; i + 3 < size; ++i)
-    if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1 && data[i + 3] == 0xB6) return i;
-  return size;
 }
 
 // Reads every visible sample, so that plane pointers and strides that do not
@@ -71,10 +67,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t* stream = in.rest();
   const size_t streamSize = in.restSize();
 
-  const size_t firstPicture = NextPicture(stream, streamSize, 0);
+  const tavrin::fuzz::StreamPictures split(stream, streamSize);
+  const size_t firstPicture = split.FirstPicture();
   DecoderInput header{};
   header.data = stream;
-  header.length = static_cast<uint32_t>(firstPicture);
+  header.length = static_cast<uint32_t>(split.HeaderEnd());
   header.width = width;
   header.height = height;
   header.sourceType = (settings & 8) ? TAVRIN_SOURCE_TYPE_UNPADDED : 0;
@@ -92,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                        height <= kLargestFuzzedDimension;
   size_t at = firstPicture;
   for (size_t i = 0; at < streamSize && i < kMostPictures; ++i) {
-    const size_t next = NextPicture(stream, streamSize, at + 4);
+    const size_t next = split.NextPicture(at + 4);
     if (changes & (1u << (i % 8))) {
       quality ^= 1;
       filter = (filter + 1) % 3;

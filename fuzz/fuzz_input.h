@@ -37,4 +37,40 @@ inline std::vector<uint8_t> Padded(const uint8_t* data, size_t size) {
   return bytes;
 }
 
+// Splitting a stream into pictures as hosts do.  MPEG-4 Visual: the header
+// before the first picture start code (00 00 01 B6), then one picture from
+// each start code to the next.  Short-header (H.263) streams, which begin
+// with a short-header picture start code (00 00 80..83, perhaps behind a
+// video object start code): one picture from each such start code on a
+// byte boundary to the next, the first picture being the header too.
+struct StreamPictures {
+  StreamPictures(const uint8_t* data, size_t size) : data_(data), size_(size) {
+    shortHeader_ = ShortHeaderStartAt(0) ||
+                   (size > 4 && data[0] == 0 && data[1] == 0 && data[2] == 1 && data[3] <= 0x1F &&
+                    ShortHeaderStartAt(4));
+  }
+  bool shortHeader() const { return shortHeader_; }
+  // Offset of the next picture start code at or after `from`, or size.
+  size_t NextPicture(size_t from) const {
+    for (size_t i = from; i + 3 <= size_; ++i) {
+      if (shortHeader_ ? ShortHeaderStartAt(i)
+                       : i + 3 < size_ && data_[i] == 0 && data_[i + 1] == 0 && data_[i + 2] == 1 &&
+                             data_[i + 3] == 0xB6)
+        return i;
+    }
+    return size_;
+  }
+  // Where the pictures begin, and where the header ends.
+  size_t FirstPicture() const { return shortHeader_ ? 0 : NextPicture(0); }
+  size_t HeaderEnd() const { return shortHeader_ ? NextPicture(3) : NextPicture(0); }
+
+ private:
+  bool ShortHeaderStartAt(size_t at) const {
+    return at + 2 < size_ && data_[at] == 0 && data_[at + 1] == 0 && (data_[at + 2] & 0xFC) == 0x80;
+  }
+  const uint8_t* data_;
+  size_t size_;
+  bool shortHeader_ = false;
+};
+
 }  // namespace tavrin::fuzz

@@ -6,6 +6,8 @@
 // unpadded source type; the rest is a raw elementary stream, split as the
 // decoder's host splits it: the header bytes before the first picture start
 // code (00 00 01 B6), then one picture from each start code to the next.
+// Short-header streams (a short-header picture start code first) are split
+// at their own start codes, the first picture being the header too.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -13,6 +15,7 @@
 
 #include "bitstream/picture_header.h"
 #include "bitstream/sequence_header.h"
+#include "bitstream/short_header_picture.h"
 #include "decoder/decoder_context.h"
 #include "decoder/frame_store.h"
 #include "decoder/stream_setup.h"
@@ -24,12 +27,6 @@ using namespace tavrin;
 using tavrin::fuzz::FuzzInput;
 
 constexpr size_t kMostPictures = 500;
-
-size_t NextPicture(const uint8_t* data, size_t size, size_t from) {
-  for (size_t i = from; i + 3 < size; ++i)
-    if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1 && data[i + 3] == 0xB6) return i;
-  return size;
-}
 
 // As the decoder copies its input: the bytes, then zero padding.
 void TakeInput(DecoderContext& c, const uint8_t* data, size_t size) {
@@ -62,16 +59,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   c.input.inputCapacity = static_cast<int32_t>(streamSize);
   c.input.sourceType = sourceType;
 
-  const size_t firstPicture = NextPicture(stream, streamSize, 0);
-  TakeInput(c, stream, firstPicture);
+  const tavrin::fuzz::StreamPictures split(stream, streamSize);
+  const size_t firstPicture = split.FirstPicture();
+  TakeInput(c, stream, split.HeaderEnd());
   const bool open = OpenStream(c, width, height);
   CheckReader(c.reader);
   if (open) {
     size_t at = firstPicture;
     for (size_t i = 0; at < streamSize && i < kMostPictures; ++i) {
-      const size_t next = NextPicture(stream, streamSize, at + 4);
+      const size_t next = split.NextPicture(at + 4);
       TakeInput(c, stream + at, next - at);
-      if (c.reader.FindStartCode(0xB6)) {
+      if (c.sequence.shortVideoHeader) {
+        // Short-header pictures: found and read by their own parser.
+        ReadShortHeaderPicture(c.reader, c.shortHeader, c.picture);
+        CheckReader(c.reader);
+        if (c.picture.vopCodingType < 0 || c.picture.vopCodingType > 1 || c.picture.vopQuant < 0 ||
+            c.picture.vopQuant > 31)
+          __builtin_trap();
+      } else if (c.reader.FindStartCode(0xB6)) {
         ParsePictureHeader(c.reader, c.sequence, c.picture, c.input.sourceType);
         CheckReader(c.reader);
         const PictureHeader& p = c.picture;

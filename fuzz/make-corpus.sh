@@ -15,8 +15,8 @@ zeros() { head -c "$1" /dev/zero; }
 # COUNT bytes of FILE from byte OFFSET (1-based).
 slice() { tail -c +"$2" "$1" | head -c "$3" || true; }
 
-for stream in "$data"/*.m4v; do
-  name="$(basename "$stream" .m4v)"
+for stream in "$data"/*.m4v "$data"/*.263; do
+  name="$(basename "$stream")"; name="${name%.*}"
   size="$(ffprobe -v error -select_streams v:0 -show_entries stream=width,height -of csv=p=0 "$stream" 2>/dev/null || true)"
   width="${size%%,*}"; height="${size##*,}"
   [[ "$width" =~ ^[0-9]+$ && "$height" =~ ^[0-9]+$ ]] || { width=176; height=144; }

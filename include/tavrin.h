@@ -10,6 +10,13 @@
  * in memory the decoder owns and stay valid until the next decode call or the
  * release on the same handle.
  *
+ * Short-header streams (baseline H.263, as in 3GP files from phones and
+ * video calls) have no layer header: the host creates the decoder with the
+ * bytes of the first picture (which begin with the 22-bit picture start code
+ * 0000 0000 0000 0000 1000 00, perhaps behind a video object start code)
+ * and the size of that picture's source format, then hands it every picture,
+ * the first one included, one per call.
+ *
  * Every function returns 1 or 0 (the setters return the stored value); no
  * error codes, messages or exceptions cross this interface.
  *
@@ -91,7 +98,19 @@ TAVRIN_API uint32_t TAVRIN_CALL GetMorvelDllVersion(void);
  * Returns its handle, or 0 when no memory was left for it.  A header the
  * decoder cannot use still yields a handle; every decode on it returns 0.
  * info->timeResolution receives the header's vop_time_increment_resolution
- * (0 when the header ended before it). */
+ * (0 when the header ended before it).
+ *
+ * Header bytes that begin with a short-header picture start code (or with a
+ * video object start code directly followed by one) make a short-header
+ * decoder: the size is that picture's source format (sub-QCIF 128x96, QCIF
+ * 176x144, CIF 352x288, 4CIF 704x576, 16CIF 1408x1152), and a host size that
+ * differs from it, or a first picture the decoder refuses (the extended
+ * picture type of H.263 version 2, any of the optional modes, continuous
+ * presence), gives a handle that decodes nothing.  info->timeResolution is
+ * 30000 for such bytes: pictures are 1001 ticks apart at the nominal rate,
+ * the temporal reference counting units of 1001.  Later pictures that the
+ * decoder refuses, or whose source format differs, decode as bytes holding
+ * nothing decodable. */
 TAVRIN_API TavrinHandle TAVRIN_CALL TavrinDecoder_CreateDecoder(
     const DecoderInput* header, DecoderOutput* info);
 

@@ -166,6 +166,13 @@ bool IsMpeg4VisualFourCc(const std::string& fourcc) {
   return std::any_of(kKnown.begin(), kKnown.end(), [&](const char* k) { return upper == k; });
 }
 
+bool IsShortHeaderFourCc(const std::string& fourcc) {
+  static const std::array<const char*, 9> kKnown = {"H263", "S263", "U263", "M263", "X263",
+                                                    "T263", "L263", "Z263", "VX1K"};
+  const std::string upper = Upper(fourcc);
+  return std::any_of(kKnown.begin(), kKnown.end(), [&](const char* k) { return upper == k; });
+}
+
 std::string OtherVideoFormatName(const std::string& fourcc) {
   const std::string upper = Upper(fourcc);
   if (upper == "DIV3" || upper == "DIV4" || upper == "MP43" || upper == "DIV5" || upper == "DIV6" ||
@@ -177,7 +184,7 @@ std::string OtherVideoFormatName(const std::string& fourcc) {
   if (upper == "H264" || upper == "X264" || upper == "AVC1" || upper == "DAVC") return "H.264/AVC";
   if (upper == "HEVC" || upper == "H265" || upper == "HVC1") return "H.265/HEVC";
   if (upper == "MJPG") return "Motion JPEG";
-  if (upper == "H263" || upper == "U263" || upper == "S263") return "H.263";
+  if (upper == "I263") return "Intel H.263";
   if (upper == "MPG1" || upper == "MPG2" || upper == "MPEG") return "MPEG-1/2 video";
   if (upper == "VP80" || upper == "VP90") return "VP8/VP9";
   if (upper == "WMV1" || upper == "WMV2" || upper == "WMV3" || upper == "WVC1") return "Windows Media Video";
@@ -209,7 +216,8 @@ ContainerResult ReadAvi(std::span<const uint8_t> bytes) {
     const StreamInfo& s = streams[i];
     if (s.type != "vids") continue;
     const std::string tag = s.compression.empty() ? s.handler : s.compression;
-    if (IsMpeg4VisualFourCc(tag) || IsMpeg4VisualFourCc(s.handler)) {
+    if (IsMpeg4VisualFourCc(tag) || IsMpeg4VisualFourCc(s.handler) || IsShortHeaderFourCc(tag) ||
+        IsShortHeaderFourCc(s.handler)) {
       chosen = static_cast<int>(i);
       break;
     }
@@ -234,7 +242,7 @@ ContainerResult ReadAvi(std::span<const uint8_t> bytes) {
     if (otherFormats.empty()) {
       result.error = "the AVI file has no video stream";
     } else {
-      result.error = "the AVI file's video is not MPEG-4 Visual: FourCC " + otherFormats;
+      result.error = "the AVI file's video is neither MPEG-4 Visual nor H.263: FourCC " + otherFormats;
     }
     return result;
   }

@@ -17,9 +17,9 @@ constexpr const char* kDecodeHelp =
     "usage: tavrin decode INPUT [-o OUTPUT] [options]\n"
     "\n"
     "Decodes the MPEG-4 Visual video of INPUT and writes its pictures in\n"
-    "display order.  INPUT is an AVI, MP4, MOV or Matroska (.mkv) file or a\n"
-    "raw stream (.m4v, .cmp, .bits), told apart by content; '-' reads\n"
-    "standard input.\n"
+    "display order.  INPUT is an AVI, MP4, MOV, 3GP or Matroska (.mkv) file\n"
+    "or a raw stream (.m4v, .cmp, .bits, or H.263's .263 and .h263), told\n"
+    "apart by content; '-' reads standard input.\n"
     "\n"
     "  -o OUTPUT            where the pictures go; '-' is standard output.\n"
     "                       Without -o the pictures are decoded and counted.\n"
@@ -163,6 +163,10 @@ int RunDecode(const std::vector<std::string>& args, const Console& console) {
   }
   if (session.counts().shown == 0) {
     return Fail(console, "decode", "'" + input->name + "': the decoder returned no picture");
+  }
+  if (session.counts().refused > 0) {
+    std::fprintf(console.err, "tavrin decode: '%s': %d pictures not decoded: the decoder does not support %s\n",
+                 input->name.c_str(), session.counts().refused, session.counts().refusal.c_str());
   }
   if (out == nullptr) {
     std::fprintf(console.out, "decoded %d pictures of %s from '%s'; nothing written (give -o FILE to keep them)\n",

@@ -6,6 +6,7 @@
 #include "container_track.h"
 #include "frame_rate.h"
 #include "macroblock_scan.h"
+#include "short_header.h"
 #include "stream_names.h"
 #include "stream_survey.h"
 
@@ -81,6 +82,10 @@ std::string ToolsText(const VideoObjectLayer& v, const StreamSurvey& s, const Ma
   }
   if (m.intra > 0) tools.push_back("intra macroblocks in P pictures");
   if (s.byType[3] > 0) tools.push_back("S pictures");
+  if (s.groupHeaders > 0) {
+    tools.push_back("group-of-blocks headers (" + std::to_string(s.groupHeaders) + " in " +
+                    std::to_string(s.picturesWithGroups) + " pictures)");
+  }
   if (s.resyncMarkers > 0) {
     tools.push_back("resynchronisation markers (" + std::to_string(s.resyncMarkers) + " in " +
                     std::to_string(s.picturesWithPackets) + " pictures)");
@@ -145,6 +150,7 @@ void ListPictures(std::FILE* out, const VideoSource& source, const VideoObjectLa
       std::fprintf(out, "%s%d,%d", k == 0 ? "  warp " : " ", h.du[static_cast<std::size_t>(k)],
                    h.dv[static_cast<std::size_t>(k)]);
     }
+    if (!h.refusal.empty()) std::fprintf(out, "  refused: %s", h.refusal.c_str());
     std::fputc('\n', out);
   }
 }
@@ -204,11 +210,16 @@ int RunInfo(const std::vector<std::string>& args, const Console& console) {
                                     source.containerHeight != v.videoObjectLayerHeight)) {
     size += " (the container says " + SizeText(source.containerWidth, source.containerHeight) + ")";
   }
+  if (v.shortVideoHeader) size += ", source format " + SourceFormatName(v.sourceFormat);
   Line(out, "picture size", size);
   const Ratio aspect = PixelAspectRatio(v);
   if (aspect.num > 0) Line(out, "pixel aspect", std::to_string(aspect.num) + ":" + std::to_string(aspect.den));
-  Line(out, "object type",
-       ObjectTypeIndicationName(v.videoObjectTypeIndication) + ", layer version " + std::to_string(v.videoObjectLayerVerid));
+  if (v.shortVideoHeader) {
+    Line(out, "short header", "baseline H.263 pictures (short video header), no layer header");
+  } else {
+    Line(out, "object type", ObjectTypeIndicationName(v.videoObjectTypeIndication) + ", layer version " +
+                                 std::to_string(v.videoObjectLayerVerid));
+  }
   Line(out, "time resolution", std::to_string(v.vopTimeIncrementResolution) + " ticks per second");
   const std::string span = TimeSpanText(source);
   if (!span.empty()) Line(out, "container times", span + " (presentation times of the pictures)");
@@ -236,6 +247,7 @@ int RunInfo(const std::vector<std::string>& args, const Console& console) {
   if (s.byType[3]) pictures += ", " + std::to_string(s.byType[3]) + " S";
   if (s.notCoded) pictures += "; " + std::to_string(s.notCoded) + " not coded";
   if (s.unreadable) pictures += "; " + std::to_string(s.unreadable) + " unreadable";
+  if (s.refused) pictures += "; " + std::to_string(s.refused) + " refused (" + s.refusal + ")";
   pictures += "; " + std::to_string(s.shown) + " to show";
   Line(out, "pictures", pictures);
   Line(out, "decoder", refusal.empty() ? "supports the stream" : "refuses it: " + refusal);

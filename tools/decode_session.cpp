@@ -72,6 +72,11 @@ void DecodeSession::Feed(std::span<const uint8_t> bytes, const Sink& sink) {
     ++counts_.notCoded;
     return;
   }
+  // The decoder returned the previous picture again: nothing to show.
+  if (!header.header.refusal.empty()) {
+    if (counts_.refused++ == 0) counts_.refusal = header.header.refusal;
+    return;
+  }
   if (!returned) return;
   const PlanarPicture picture{output.planeY, output.planeCb, output.planeCr, output.strideY,
                               output.strideCb, output.strideCr, width(), height()};

@@ -31,6 +31,8 @@ struct DecodeCounts {
   int returned = 0;   // calls that returned a picture
   int shown = 0;      // pictures passed on in display order
   int notCoded = 0;   // pictures with vop_coded 0
+  int refused = 0;    // pictures the decoder does not take (short-header ones with refusal set)
+  std::string refusal;  // the first such picture's reason
   int byType[4] = {};  // I, P, B, S pictures by their headers
 };
 

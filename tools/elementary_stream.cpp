@@ -126,7 +126,6 @@ SplitResult SplitElementaryStream(std::span<const uint8_t> bytes) {
       result.error += ": the next start code is 00 00 01 " + std::string(code) + " (" +
                       StartCodeName(codes[vo + 1].value) + ")";
     }
-    result.error += "; short-header (H.263-style) streams are not supported";
     return result;
   }
   stream.headerOffset = codes[vo].offset;

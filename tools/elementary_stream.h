@@ -100,8 +100,9 @@ struct SplitResult {
 
 // Splits the bytes of a raw elementary stream.  Fails when there is no video
 // object start code, when no video object layer start code follows it
-// directly (as in short-header H.263-style streams), or when no picture
-// start code follows the layer header.
+// directly, or when no picture start code follows the layer header.
+// (Short-header streams, whose pictures follow a video object start code
+// directly, are read by short_header.h.)
 SplitResult SplitElementaryStream(std::span<const uint8_t> bytes);
 
 }  // namespace tavrin::tool

@@ -4,6 +4,8 @@
 #include <map>
 #include <numeric>
 
+#include "short_header.h"
+
 namespace tavrin::tool {
 namespace {
 
@@ -38,6 +40,12 @@ RateOrigin FindRate(const std::vector<std::span<const uint8_t>>& pictures, const
 }  // namespace
 
 int64_t PictureClock::Next(const PictureHeader& header) {
+  if (header.temporalReference >= 0) {
+    const int step = lastReference_ < 0 ? header.temporalReference : (header.temporalReference - lastReference_) & 255;
+    lastReference_ = header.temporalReference;
+    referenceTicks_ += int64_t{step} * kShortHeaderTicksPerReference;
+    return referenceTicks_;
+  }
   int64_t seconds;
   if (header.vopCodingType == CodingType::kBidirectional) {
     seconds = pastAnchorSeconds_ + header.moduloTimeBase;

@@ -16,7 +16,8 @@ namespace tavrin::tool {
 // previous such picture; a B picture counts them from the anchor before the
 // most recent one, which is the previous I or P picture in display order.
 // Times are in ticks of the layer's time resolution since the first
-// picture's second.
+// picture's second.  Short-header pictures count their temporal reference
+// (1001 ticks a unit, modulo 256) on from the previous picture's.
 class PictureClock {
  public:
   explicit PictureClock(int resolution) : resolution_(resolution) {}
@@ -26,6 +27,8 @@ class PictureClock {
   int64_t resolution_;
   int64_t lastAnchorSeconds_ = 0;
   int64_t pastAnchorSeconds_ = 0;
+  int lastReference_ = -1;  // short-header pictures
+  int64_t referenceTicks_ = 0;
 };
 
 // The most common distance between consecutive picture times (any order),

@@ -22,7 +22,6 @@ constexpr uint64_t kMostSamples = 1u << 24;
 std::string CodecName(const std::string& type) {
   if (type == "avc1" || type == "avc3") return "H.264/AVC";
   if (type == "hvc1" || type == "hev1") return "H.265/HEVC";
-  if (type == "s263" || type == "h263") return "H.263";
   if (type == "jpeg" || type == "mjpa" || type == "mjpb") return "Motion JPEG";
   if (type == "av01") return "AV1";
   if (type == "vp08" || type == "vp09") return "VP8/VP9";
@@ -247,7 +246,10 @@ ContainerResult ReadIsoMedia(std::span<const uint8_t> bytes) {
         ChildBoxes(view, descriptions->body + 8, descriptions->body + descriptions->bodySize, notes);
     if (entries.empty()) continue;
     const Box& entry = entries.front();
-    if (entry.type != "mp4v") {
+    // H.263 tracks ('s263' in 3GP, 'h263' in MOV) hold short-header
+    // pictures, which carry their own headers: no configuration is read.
+    const bool shortHeader = entry.type == "s263" || entry.type == "h263";
+    if (entry.type != "mp4v" && !shortHeader) {
       const std::string name = CodecName(entry.type);
       if (!others.empty()) others += "; ";
       others += "'" + PrintableTag(entry.type) + "'" + (name.empty() ? "" : " (" + name + ")");
@@ -258,7 +260,7 @@ ContainerResult ReadIsoMedia(std::span<const uint8_t> bytes) {
     fields.Be16(24, width);
     fields.Be16(26, height);
     std::vector<uint8_t> configuration;
-    if (entry.bodySize > kVisualSampleEntryFields) {
+    if (entry.bodySize > kVisualSampleEntryFields && !shortHeader) {
       const auto inner = ChildBoxes(view, entry.body + kVisualSampleEntryFields, entry.body + entry.bodySize, notes);
       if (const Box* esds = FindBox(inner, "esds")) {
         DecoderConfig config = ReadElementaryStreamDescriptor(view.Slice(esds->body, esds->bodySize));
@@ -271,7 +273,7 @@ ContainerResult ReadIsoMedia(std::span<const uint8_t> bytes) {
         configuration = std::move(config.specificInfo);
       }
     }
-    track.codecTag = "mp4v";
+    track.codecTag = entry.type;
     track.width = static_cast<int>(width);
     track.height = static_cast<int>(height);
     track.configuration = std::move(configuration);
@@ -297,7 +299,8 @@ ContainerResult ReadIsoMedia(std::span<const uint8_t> bytes) {
     return result;
   }
   result.error = others.empty() ? "the " + track.format + " file has no video track"
-                                : "the " + track.format + " file's video is not MPEG-4 Visual: sample description " + others;
+                                : "the " + track.format +
+                                      " file's video is neither MPEG-4 Visual nor H.263: sample description " + others;
   return result;
 }
 

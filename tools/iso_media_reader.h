@@ -2,8 +2,10 @@
 // base media file format and its QuickTime parent).
 //
 // The reader follows moov/trak/mdia/minf/stbl of the first video track
-// whose sample description is 'mp4v'.  The header bytes come from the
-// DecoderSpecificInfo in that description's 'esds' box; the pictures are
+// whose sample description is 'mp4v', or 's263' or 'h263' (H.263, whose
+// short-header pictures carry their own headers).  The header bytes come
+// from the DecoderSpecificInfo in an 'mp4v' description's 'esds' box; the
+// pictures are
 // the track's samples, placed by the sample tables (stsz or stz2 for sizes,
 // stco or co64 for chunk offsets, stsc for samples per chunk); the rate
 // comes from mdhd's time scale and the commonest stts delta.  Every box

@@ -73,12 +73,23 @@ bool SkipVector(Bits& bits, int fcode) {
   return true;
 }
 
-bool SkipCoefficients(Bits& bits, bool intra) {
+// Short-header blocks read every code with the inter table, and their
+// escape is of fixed length: last, run, level (8 bits, not 0 or -128).
+bool SkipCoefficients(Bits& bits, bool intra, bool shortHeader = false) {
   for (int count = 0; count < 64; ++count) {
     uint8_t intraLast = 0;
     int last = bits.Code(TcoefCodes(), &intraLast);
     if (last < 0) return false;
-    if (last == kTcoefEscape) {
+    if (shortHeader) {
+      if (last == kTcoefEscape) {
+        last = static_cast<int>(bits.Read(1));
+        bits.Read(6);
+        const uint32_t level = bits.Read(8);
+        if (level == 0 || level == 128) return false;
+      } else {
+        bits.Read(1);
+      }
+    } else if (last == kTcoefEscape) {
       if (bits.Read(1) == 1 && bits.Read(1) == 1) {
         // Fixed length: last, run, marker, level, marker.
         last = static_cast<int>(bits.Read(1));
@@ -122,6 +133,69 @@ bool ReadPacketHeader(Bits& bits, const VideoObjectLayer& layer, int zeros, int 
   return quant > 0;
 }
 
+// The walk of a short-header P picture: groups of blocks where video
+// packets would be, no ac_pred_flag, a fixed-length DC in intra blocks.
+bool WalkShortHeaderPicture(std::span<const uint8_t> picture, const VideoObjectLayer& layer, const PictureHeader& h,
+                            MacroblockCensus& local) {
+  const int mbWidth = layer.videoObjectLayerWidth / 16, mbHeight = layer.videoObjectLayerHeight / 16;
+  const int rowsPerGroup = mbHeight <= 18 ? 1 : mbHeight <= 36 ? 2 : 4;
+  const int perGroup = mbWidth * rowsPerGroup;
+  const int count = mbWidth * mbHeight;
+  Bits bits(picture, h.macroblockBit);
+  int quant = h.vopQuant;
+  for (int mb = 0; mb < count; ++mb) {
+    if (mb > 0 && mb % perGroup == 0) {
+      // A group-of-blocks header: its start code, perhaps after zeros up to
+      // a byte boundary, then the group number, frame id and quantiser.
+      const int stuffing = 8 - static_cast<int>(bits.position() & 7);
+      Bits probe = bits;
+      if (probe.Peek(17) != 1 && stuffing < 8 && probe.Read(stuffing) == 0 && probe.Peek(17) == 1) bits = probe;
+      if (bits.Peek(17) == 1) {
+        bits.Read(17);
+        const int group = static_cast<int>(bits.Read(5));
+        bits.Read(2);
+        quant = static_cast<int>(bits.Read(5));
+        if (group * perGroup != mb || quant == 0) return false;
+        ++local.videoPackets;
+      }
+    }
+    if (bits.Read(1)) {  // COD
+      ++local.notCoded;
+      continue;
+    }
+    int type;
+    uint8_t cbpc = 0;
+    while ((type = bits.Code(PredictedMcbpcCodes(), &cbpc)) == kMcbpcStuffing) {
+    }
+    if (type < 0 || type == 2) return false;  // four vectors are not baseline
+    const bool intra = type >= 3;
+    int cbpy = bits.Code(CbpyCodes());
+    if (cbpy < 0) return false;
+    if (!intra) cbpy = 15 - cbpy;
+    if (type == 1 || type == 4) {
+      static constexpr int kChange[4] = {-1, -2, 1, 2};
+      quant = std::min(31, std::max(1, quant + kChange[bits.Read(2)]));
+      ++local.quantChanges;
+    }
+    if (intra) {
+      ++local.intra;
+    } else {
+      ++local.inter;
+      if (!SkipVector(bits, 1)) return false;
+    }
+    const int pattern = (cbpy << 2) | cbpc;
+    for (int block = 0; block < 6; ++block) {
+      if (intra && bits.Read(8) == 0) return false;  // INTRADC
+      if (((pattern >> (5 - block)) & 1) && !SkipCoefficients(bits, intra, true)) return false;
+    }
+    if (bits.Overrun()) return false;
+  }
+  // What is left: zeros up to a byte boundary, then the end, or a start code.
+  const int stuffing = (8 - static_cast<int>(bits.position() & 7)) & 7;
+  if (bits.position() + static_cast<std::size_t>(stuffing) > bits.size() || bits.Read(stuffing) != 0) return false;
+  return bits.position() == bits.size() || bits.Peek(16) == 0;
+}
+
 }  // namespace
 
 bool WalkPredictedPicture(std::span<const uint8_t> picture, const VideoObjectLayer& layer, const PictureHeader& h,
@@ -131,6 +205,17 @@ bool WalkPredictedPicture(std::span<const uint8_t> picture, const VideoObjectLay
   const int count = mbWidth * mbHeight;
   if (count <= 0) return false;
   ++census.pictures;
+  if (layer.shortVideoHeader) {
+    MacroblockCensus local;
+    if (!WalkShortHeaderPicture(picture, layer, h, local)) return false;
+    ++census.walked;
+    census.notCoded += local.notCoded;
+    census.inter += local.inter;
+    census.intra += local.intra;
+    census.quantChanges += local.quantChanges;
+    census.videoPackets += local.videoPackets;
+    return true;
+  }
   int macroblockBits = 1;
   while ((1 << macroblockBits) < count) ++macroblockBits;
   const int zeros = ResyncMarkerZeros(h);

@@ -1,9 +1,9 @@
 // Walking over the macroblocks of a P picture without decoding them, to
 // tell which macroblock types a stream uses (four vectors, intra
 // macroblocks, quantiser changes).  The walk reads every code of the
-// macroblock layer, video packet headers included, and checks that it ends
-// where the picture's data ends; a picture whose walk does not is left out
-// of the counts.
+// macroblock layer, video packet headers included (group-of-blocks headers
+// in short-header pictures), and checks that it ends where the picture's
+// data ends; a picture whose walk does not is left out of the counts.
 #pragma once
 
 #include <cstdint>
@@ -22,7 +22,7 @@ struct MacroblockCensus {
   int fourVectors = 0;
   int intra = 0;
   int quantChanges = 0;   // macroblocks with dquant
-  int videoPackets = 0;   // video packet headers met
+  int videoPackets = 0;   // video packet headers met (group-of-blocks headers in short-header pictures)
 };
 
 // Walks one coded P picture of a stream the decoder supports (bytes from

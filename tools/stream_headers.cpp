@@ -6,6 +6,7 @@
 #include "complexity_estimation.h"
 #include "elementary_stream.h"
 #include "header_bit_reader.h"
+#include "short_header.h"
 
 namespace tavrin::tool {
 
@@ -114,6 +115,7 @@ std::string LayerHeaderResult::DecoderRefusal() const {
 }
 
 LayerHeaderResult ParseVideoObjectLayer(std::span<const uint8_t> bytes) {
+  if (BeginsWithShortHeader(bytes)) return ParseShortHeaderLayer(bytes);
   LayerHeaderResult result;
   VideoObjectLayer& v = result.layer;
   std::size_t start = bytes.size();
@@ -312,6 +314,7 @@ Ratio FixedFrameRate(const VideoObjectLayer& layer) {
 char CodingTypeLetter(CodingType type) { return "IPBS"[static_cast<int>(type) & 3]; }
 
 PictureHeaderResult ParsePictureHeader(std::span<const uint8_t> bytes, const VideoObjectLayer& layer) {
+  if (layer.shortVideoHeader) return ParseShortHeaderPicture(bytes);
   PictureHeaderResult result;
   PictureHeader& h = result.header;
   const std::size_t start = FindStartCode(bytes, kVideoObjectPlane);

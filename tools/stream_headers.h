@@ -96,6 +96,13 @@ struct VideoObjectLayer {
 
   // True when parsing reached the end of the fields above (scalability).
   bool complete = false;
+
+  // Short-header (baseline H.263) streams have no layer header: the fields
+  // above are what their pictures imply (short_header.h), read from the
+  // first picture's header, whose source format (1 sub-QCIF ... 5 16CIF)
+  // gives the size.
+  bool shortVideoHeader = false;
+  int sourceFormat = 0;
 };
 
 struct LayerHeaderResult {
@@ -124,7 +131,8 @@ struct LayerHeaderResult {
 };
 
 // Reads the video object layer header that starts at the first video object
-// layer start code (00 00 01 20..2F) in `bytes`.
+// layer start code (00 00 01 20..2F) in `bytes`; for bytes that begin with a
+// short-header picture, what that picture implies (short_header.h).
 LayerHeaderResult ParseVideoObjectLayer(std::span<const uint8_t> bytes);
 
 // The standard's default matrices (raster order) and zigzag scan.
@@ -180,6 +188,13 @@ struct PictureHeader {
   // With detailsKnown: where the macroblock data starts, in bits from the
   // start of the bytes given to ParsePictureHeader.
   std::size_t macroblockBit = 0;
+  // Short-header pictures: the temporal reference (0..255, in 1001 ticks
+  // of 30000 per second; -1 for other pictures), the source format, and
+  // why the decoder refuses the picture in words ("H.263 version 2
+  // (extended picture type)"), empty when it decodes it.
+  int temporalReference = -1;
+  int sourceFormat = 0;
+  std::string refusal;
 };
 
 struct PictureHeaderResult {
@@ -192,7 +207,8 @@ struct PictureHeaderResult {
 // code (00 00 01 B6) in `bytes`, with the layer header it belongs to; the
 // time increment is read with `codedTimeIncrementBits`.  For
 // pictures of a stream the decoder refuses, or sprite pictures, only the
-// elements up to vop_coded are read.
+// elements up to vop_coded are read.  Pictures of short-header layers are
+// read as short_header.h says.
 PictureHeaderResult ParsePictureHeader(std::span<const uint8_t> bytes, const VideoObjectLayer& layer);
 
 }  // namespace tavrin::tool

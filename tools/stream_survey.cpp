@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "short_header.h"
+
 namespace tavrin::tool {
 
 int ResyncMarkerZeros(const PictureHeader& header) {
@@ -52,6 +54,10 @@ StreamSurvey SurveyPictures(const std::vector<std::span<const uint8_t>>& picture
       ++s.notCoded;
       continue;
     }
+    if (!h.refusal.empty()) {
+      if (s.refused++ == 0) s.refusal = h.refusal;
+      continue;
+    }
     if (h.vopCodingType != CodingType::kSprite || layer.spriteEnable == SpriteMode::kGlobalMotionCompensation) {
       ++s.shown;
     }
@@ -63,6 +69,11 @@ StreamSurvey SurveyPictures(const std::vector<std::span<const uint8_t>>& picture
     if (h.vopCodingType == CodingType::kPredicted || h.vopCodingType == CodingType::kSprite) {
       if (lastRounding >= 0 && lastRounding != h.vopRoundingType) ++s.roundingChanges;
       lastRounding = h.vopRoundingType;
+    }
+    if (layer.shortVideoHeader) {
+      const int groups = CountGroupHeaders(bytes);
+      s.groupHeaders += groups;
+      if (groups > 0) ++s.picturesWithGroups;
     }
     if (!layer.resyncMarkerDisable) {
       const int markers = CountResyncMarkers(bytes, ResyncMarkerZeros(h));

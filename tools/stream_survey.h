@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "stream_headers.h"
@@ -24,6 +25,12 @@ struct StreamSurvey {
   int resyncMarkers = 0;          // video packets after the first, over all pictures
   int picturesWithPackets = 0;    // pictures cut into more than one video packet
   int roundingChanges = 0;        // P pictures whose vop_rounding_type differs from the previous P
+  // Short-header streams: pictures the decoder refuses (the first one's
+  // reason in words), and group-of-blocks headers.
+  int refused = 0;
+  std::string refusal;
+  int groupHeaders = 0;
+  int picturesWithGroups = 0;
 };
 
 StreamSurvey SurveyPictures(const std::vector<std::span<const uint8_t>>& pictures, const VideoObjectLayer& layer);

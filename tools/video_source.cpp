@@ -7,6 +7,7 @@
 #include "elementary_stream.h"
 #include "iso_media_reader.h"
 #include "matroska_reader.h"
+#include "short_header.h"
 
 namespace tavrin::tool {
 namespace {
@@ -28,6 +29,13 @@ std::vector<std::span<const uint8_t>> SplitUnit(std::span<const uint8_t> unit) {
   }
   if (start < unit.size()) pictures.push_back(unit.subspan(start));
   return pictures;
+}
+
+// The pictures of one unit of a short-header track; a unit that does not
+// start with a picture start code has its bytes in front of the first one
+// left.
+std::vector<std::span<const uint8_t>> SplitUnit(std::span<const uint8_t> unit, bool shortHeader) {
+  return shortHeader ? SplitShortHeaderPictures(unit) : SplitUnit(unit);
 }
 
 bool IsCoded(std::span<const uint8_t> picture, const LayerHeaderResult& layer) {
@@ -91,6 +99,20 @@ SourceResult OpenElementaryStream(std::span<const uint8_t> bytes) {
   return result;
 }
 
+SourceResult OpenShortHeaderStream(std::span<const uint8_t> bytes) {
+  SourceResult result;
+  VideoSource& source = result.source;
+  source.format = "raw H.263 stream";
+  source.pictures = SplitShortHeaderPictures(bytes);
+  // Creation takes the first picture, with the video object start code in
+  // front of it when the stream has one.
+  const std::span<const uint8_t> first = source.pictures.front();
+  const std::size_t end = static_cast<std::size_t>(first.data() - bytes.data()) + first.size();
+  source.header.assign(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(end));
+  source.headerOrigin = "of the first picture (short-header streams have no layer header)";
+  return result;
+}
+
 SourceResult OpenContainer(ContainerResult container) {
   SourceResult result;
   VideoSource& source = result.source;
@@ -115,6 +137,20 @@ SourceResult OpenContainer(ContainerResult container) {
   source.header = ExtractHeader(track.configuration);
   source.profileAndLevel = FindProfileAndLevel(track.configuration);
   source.headerOrigin = "in the container's decoder configuration";
+  // A short-header track: no configuration, pictures with their own
+  // headers; the first one is what the decoder is created with.
+  bool shortHeader = false;
+  if (source.header.empty()) {
+    for (; firstUnit < track.units.size() && track.units[firstUnit].empty(); ++firstUnit) {
+    }
+    if (firstUnit < track.units.size() && BeginsWithShortHeader(track.units[firstUnit])) {
+      shortHeader = true;
+      source.header.assign(track.units[firstUnit].begin(), track.units[firstUnit].end());
+      source.headerOrigin = "of the first picture (short-header streams have no layer header)";
+    } else {
+      firstUnit = 0;
+    }
+  }
   if (source.header.empty()) {
     for (; firstUnit < track.units.size(); ++firstUnit) {
       source.header = ExtractHeader(track.units[firstUnit]);
@@ -122,7 +158,8 @@ SourceResult OpenContainer(ContainerResult container) {
     }
     if (source.header.empty()) {
       result.error = "no video object layer header (00 00 01 20..2F) in the " + track.format +
-                     " file: neither in its decoder configuration nor in front of its pictures";
+                     " file: neither in its decoder configuration nor in front of its pictures, and its first "
+                     "unit is no short-header (H.263) picture";
       return result;
     }
     source.profileAndLevel = FindProfileAndLevel(track.units[firstUnit]);
@@ -142,7 +179,7 @@ SourceResult OpenContainer(ContainerResult container) {
   const bool timed = track.unitTimes.size() == track.units.size();
   std::vector<int64_t> slotTimes;
   for (std::size_t u = firstUnit; u < track.units.size(); ++u) {
-    const std::vector<std::span<const uint8_t>> pictures = SplitUnit(track.units[u]);
+    const std::vector<std::span<const uint8_t>> pictures = SplitUnit(track.units[u], shortHeader);
     std::size_t coded = 0;
     for (const auto& picture : pictures) coded += IsCoded(picture, layer) ? 1 : 0;
     if (timed && (coded > 0 || (track.unitIsFrameTime && waiting > 0))) slotTimes.push_back(track.unitTimes[u]);
@@ -184,6 +221,7 @@ InputFormat DetectFormat(std::span<const uint8_t> bytes) {
   // of its first box at bytes 4 to 7, which any file may hold.
   if (LooksLikeMatroska(bytes)) return InputFormat::kMatroska;
   if (LooksLikeIsoMedia(bytes)) return InputFormat::kIsoMedia;
+  if (BeginsWithShortHeader(bytes)) return InputFormat::kShortHeaderStream;
   return InputFormat::kElementaryStream;
 }
 
@@ -221,12 +259,15 @@ SourceResult OpenVideo(std::span<const uint8_t> bytes) {
       return OpenContainer(ReadIsoMedia(bytes));
     case InputFormat::kMatroska:
       return OpenContainer(ReadMatroska(bytes));
+    case InputFormat::kShortHeaderStream:
+      return OpenShortHeaderStream(bytes);
     case InputFormat::kElementaryStream:
       break;
   }
   SourceResult result = OpenElementaryStream(bytes);
   if (!result.ok() && FindStartCodes(bytes).empty()) {
-    result.error = "not a format the tool reads: neither AVI, MP4/MOV, Matroska nor a raw MPEG-4 Visual stream (" +
+    result.error = "not a format the tool reads: neither AVI, MP4/MOV, Matroska, a raw MPEG-4 Visual stream nor a raw "
+                   "H.263 stream (" +
                    result.error + ")";
   }
   return result;

@@ -4,10 +4,15 @@
 //
 // The format is told by content, not by name: "RIFF....AVI " is AVI, a
 // first box such as ftyp, moov or mdat is MP4/MOV, an EBML header
-// (1A 45 DF A3) is Matroska, and anything else is taken for a raw
-// elementary stream (start codes).  A file told as a container is read as
-// that container or refused with the container's reason: it is never
-// searched for start codes instead.  Container units that
+// (1A 45 DF A3) is Matroska, a short-header picture start code at the
+// start is a raw H.263 stream (short_header.h), and anything else is taken
+// for a raw elementary stream (start codes).  A file told as a container is
+// read as that container or refused with the container's reason: it is
+// never searched for start codes instead.  The containers' short-header
+// tracks (sample entries 's263' and 'h263', H.263 FourCCs) are told by
+// their first picture too: its bytes are the header the decoder is created
+// with, and every unit holds pictures that start with picture start codes.
+// Container units that
 // hold several pictures (B pictures packed behind their anchor by Xvid and
 // DivX) are split at picture start codes; units without a picture are
 // skipped.
@@ -29,12 +34,12 @@
 
 namespace tavrin::tool {
 
-enum class InputFormat { kElementaryStream, kAvi, kIsoMedia, kMatroska };
+enum class InputFormat { kElementaryStream, kAvi, kIsoMedia, kMatroska, kShortHeaderStream };
 
 InputFormat DetectFormat(std::span<const uint8_t> bytes);
 
 struct VideoSource {
-  std::string format;   // "raw MPEG-4 Visual stream", "AVI", "MP4", "QuickTime MOV", "Matroska"
+  std::string format;   // "raw MPEG-4 Visual stream", "raw H.263 stream", "AVI", "MP4", "QuickTime MOV", "Matroska"
   std::string detail;   // more about the container, may be empty
   std::string codecTag;  // FourCC or sample entry; empty for raw streams
   int containerWidth = 0;  // what the container states; 0 when nothing

@@ -15,3 +15,8 @@ ffmpeg -v error -y -f lavfi -i "mandelbrot=s=720x528:r=25,noise=alls=3:allf=t" -
 ffmpeg -v error -y -f lavfi -i "mandelbrot=s=720x528:r=25,noise=alls=3:allf=t" -frames:v 100 -c:v libxvid -flags +qpel+mv4 -bf 2 -g 250 -b:v 1200k qpel_x528_xvid.m4v
 ffmpeg -v error -y -f lavfi -i "testsrc2=s=1280x720:r=25,noise=alls=4:allf=t" -frames:v 60 -c:v mpeg4 -flags +qpel+mv4 -bf 2 -g 250 -b:v 3000k qpel_hd720_mpeg4.m4v
 ffmpeg -v error -y -f lavfi -i "testsrc2=s=1280x720:r=25,noise=alls=4:allf=t" -frames:v 60 -c:v libxvid -flags +qpel+mv4 -bf 2 -g 250 -b:v 3000k qpel_hd720_xvid.m4v
+# Baseline H.263 (short header), ffmpeg's h263 encoder: QCIF at 15 pictures
+# per second and 128 kbit/s, as phones record it; CIF at 25 and 768 kbit/s,
+# with group-of-blocks headers, as video calls send it
+ffmpeg -v error -y -f lavfi -i "mandelbrot=s=176x144:r=15,noise=alls=3:allf=t" -frames:v 150 -c:v h263 -g 150 -b:v 128k -f h263 qcif_ip.263
+ffmpeg -v error -y -f lavfi -i "testsrc2=s=352x288:r=25,noise=alls=3:allf=t" -frames:v 150 -c:v h263 -g 250 -b:v 768k -ps 1200 -f h263 cif_ip_gob.263

@@ -9,6 +9,7 @@
 #include "bitstream/bit_reader.h"
 #include "bitstream/picture_header.h"
 #include "bitstream/sequence_header.h"
+#include "bitstream/short_header_picture.h"
 #include "decoder/picture_buffer.h"
 #include "primitives/primitive_types.h"
 
@@ -66,6 +67,7 @@ struct DecoderContext {
   FrameStore store;
   PictureState state;
   InputState input;
+  ShortHeaderState shortHeader;  // short-header streams only
 };
 
 }  // namespace tavrin

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "bitstream/picture_header.h"
+#include "bitstream/short_header_picture.h"
 #include "picture/border_padding.h"
 #include "picture/motion_compensation.h"
 #include "picture/picture_decoders.h"
@@ -76,7 +77,9 @@ void DecodeByType(DecoderContext& context, int32_t videoQuality) {
         }
         RestoreAnchorOrder(context);
         MarkPictureWritten(f);
-        if (videoQuality == 1) {
+        if (context.sequence.shortVideoHeader) {
+          DecodeShortHeaderPicture(context, videoQuality);
+        } else if (videoQuality == 1) {
           DecodeIntraPictureSecondPath(context);
           blockRoutines.endSimdState();
         } else {
@@ -93,7 +96,9 @@ void DecodeByType(DecoderContext& context, int32_t videoQuality) {
           break;
         }
         RestoreAnchorOrder(context);
-        if (videoQuality == 1) {
+        if (context.sequence.shortVideoHeader) {
+          DecodeShortHeaderPicture(context, videoQuality);
+        } else if (videoQuality == 1) {
           DecodePredictedPictureSecondPath(context);
           blockRoutines.endSimdState();
         } else {
@@ -119,7 +124,9 @@ void DecodePicture(DecoderContext& context, int32_t videoQuality) {
   r.bytePos = r.bufferStart;
   r.bitPos = 0;
   r.dataLength = context.input.inputLength;
-  if (FindPictureStartCode(r, context.picture) &&
+  if (context.sequence.shortVideoHeader) {
+    if (ReadShortHeaderPicture(r, context.shortHeader, context.picture)) DecodeByType(context, videoQuality);
+  } else if (FindPictureStartCode(r, context.picture) &&
       ParsePictureHeader(r, context.sequence, context.picture, context.input.sourceType) == 0) {
     DecodeByType(context, videoQuality);
     ReadTrailingGroupOfPictures(r, context.picture);

@@ -48,11 +48,11 @@ struct IntraPictureWalk {
   }
 };
 
-template <typename Reconstruct>
+template <typename Packets = VideoPackets, typename Reconstruct>
 int32_t WalkIntraPicture(DecoderContext& c, Reconstruct reconstruct) {
   ResetPredictionRows(c.store);
   IntraPictureWalk<Reconstruct> walk{c, c.picture.vopQuant, reconstruct};
-  return WalkMacroblocks(c, walk);
+  return WalkMacroblocks<Packets>(c, walk);
 }
 
 }  // namespace tavrin

@@ -15,10 +15,16 @@ namespace tavrin {
 // Picture supplies StartRow(y), EndRow(), StartPacket(quant),
 // ReadsBits(index) (false for a macroblock that takes nothing from the
 // stream) and Macroblock(x, y) (0 or a status that ends the picture).
-template <typename Picture>
+// Packets finds the packets: video packets, or the groups of blocks of
+// short-header pictures (short_header_groups.h).  Packets that can find the
+// next packet after damage (ResumeAfterDamage(reader): moves the reader to
+// the next marker, false when there is none) let the walk resume there:
+// the macroblocks between the damage and that packet are lost as those in
+// front of any packet's first macroblock are.
+template <typename Packets = VideoPackets, typename Picture>
 int32_t WalkMacroblocks(DecoderContext& c, Picture& picture) {
   PrefetchMacroblockTables();
-  const VideoPackets packets(c);
+  const Packets packets(c);
   const int32_t mbWidth = c.store.mbWidth;
   const int32_t total = mbWidth * c.store.mbHeight;
   auto decode = [&](int32_t i) {
@@ -46,7 +52,13 @@ int32_t WalkMacroblocks(DecoderContext& c, Picture& picture) {
       picture.StartPacket(header.quant);
     }
     const int32_t status = decode(i);
-    if (status != 0) return status;
+    if (status != 0) {
+      if constexpr (requires { packets.ResumeAfterDamage(c.reader); }) {
+        // The next round reads the packet's header; it must start after i.
+        if (i + 1 < total && packets.ResumeAfterDamage(c.reader)) continue;
+      }
+      return status;
+    }
   }
   return 0;
 }

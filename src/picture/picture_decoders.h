@@ -23,5 +23,7 @@ int32_t DecodePredictedPicture(DecoderContext& context);        // P, first path
 int32_t DecodeBidirectionalPicture(DecoderContext& context);    // B, both paths
 int32_t DecodeIntraPictureSecondPath(DecoderContext& context);         // I, second path
 int32_t DecodePredictedPictureSecondPath(DecoderContext& context);     // P, second path
+// Short-header I and P pictures, either path (video quality 0 or 1).
+int32_t DecodeShortHeaderPicture(DecoderContext& context, int32_t videoQuality);
 
 }  // namespace tavrin

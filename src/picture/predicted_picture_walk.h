@@ -206,7 +206,9 @@ struct PredictedPictureWalk {
     int32_t status = ReadPredictedMacroblockHeader(reader, c.sequence.shortVideoHeader != 0, quant,
                                                    header, kGlobal);
     if (status != 0) return status;
-    if (kGlobal && header.mcsel) return Global(x, y, index, &header);
+    if constexpr (kGlobal) {
+      if (header.mcsel) return Global(x, y, index, &header);
+    }
     if (!header.intra) return Inter(x, y, index, header);
     const IntraMacroblock mb{x, y, header.cbpy, header.mcbpc.cbpc, header.acPred, quant,
                              UseIntraDcVlc(quant, c.picture.intraDcVlcThr) ? 1 : 0};
@@ -216,21 +218,27 @@ struct PredictedPictureWalk {
   }
 };
 
-template <typename Texture>
+template <typename Packets = VideoPackets, typename Texture>
 int32_t WalkPredictedPicture(DecoderContext& c, Texture& texture) {
   FrameStore& f = c.store;
   ResetPredictionRows(f);
   primitives.ZeroBytes(f.blockFlagRow, 4 * f.mbWidth + 8);
-  if (c.picture.vopCodingType == 3) {
-    GlobalMotion global;
-    if (!SetUpGlobalMotion(c, global)) return kInvalidMacroblockCode;
-    PredictedPictureWalk<Texture, true> walk{
-        c, f, c.reader, PictureClipRect(c), c.picture.vopQuant, texture, &global};
-    return WalkMacroblocks(c, walk);
+  // Textures of pictures that can be S pictures predict through the warp.
+  constexpr bool kCanBeGlobal = requires(Texture& t, const InterMacroblock& mb, const GlobalMotion& g) {
+    t.Global(mb, g);
+  };
+  if constexpr (kCanBeGlobal) {
+    if (c.picture.vopCodingType == 3) {
+      GlobalMotion global;
+      if (!SetUpGlobalMotion(c, global)) return kInvalidMacroblockCode;
+      PredictedPictureWalk<Texture, true> walk{
+          c, f, c.reader, PictureClipRect(c), c.picture.vopQuant, texture, &global};
+      return WalkMacroblocks<Packets>(c, walk);
+    }
   }
   PredictedPictureWalk<Texture> walk{c,       f, c.reader, PictureClipRect(c), c.picture.vopQuant,
                                      texture, nullptr};
-  return WalkMacroblocks(c, walk);
+  return WalkMacroblocks<Packets>(c, walk);
 }
 
 }  // namespace tavrin

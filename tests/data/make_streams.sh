@@ -308,4 +308,43 @@ python3 "$here/fewer_warping_points.py" "$out/gmc_zoom_ipb.m4v" "$out/gmc_zoom_i
 # With quarter-sample motion as well.
 enc gmc_qpel_ipb.m4v "$(zoom 176x144)" "+qpel" -c:v libxvid -gmc 1 -bf 1 -qscale:v 6 -frames:v 12
 
+# --- Short header (baseline H.263), ffmpeg's h263 encoder -----------------
+# h263 NAME SOURCE FORMAT [ENCODER OPTIONS...]: raw H.263 (-f h263), or the
+# container FORMAT (3gp: an 's263' track; avi: FourCC H263).  -ps N cuts
+# the pictures into groups of blocks with headers (a header at the first
+# group that starts past N bytes), as for RTP.
+h263() {
+  local name="$1" source="$2" format="$3"
+  shift 3
+  local command=(ffmpeg -hide_banner -loglevel error -nostdin -y -threads 1 -fflags +bitexact
+    -f lavfi -i "$source" -flags +bitexact "$@" -f "$format" "$out/$name")
+  if [ "${MAKE_STREAMS_PRINT:-0}" = 1 ]; then
+    printf '%s: %s\n' "$name" "${command[*]}"
+  fi
+  "${command[@]}"
+}
+# Intra only at quantisers 2 (many fixed-length escapes) and 12.
+h263 h263_qcif_intra_q2.263 "$(src2 176x144)" h263 -c:v h263 -g 1 -qscale:v 2 -frames:v 3
+h263 h263_qcif_intra_q12.263 "mandelbrot=size=176x144:rate=25" h263 -c:v h263 -g 1 -qscale:v 12 -frames:v 5
+# I and P pictures: constant quantiser; rate control with masking (the
+# quantiser changes between and inside pictures, dquant); a fast pan
+# (long vectors, intra macroblocks); a still picture (skipped macroblocks).
+h263 h263_qcif_ip_q4.263 "$(src2 176x144)" h263 -c:v h263 -qscale:v 4 -frames:v 10
+h263 h263_qcif_ip_aq.263 "$(src2 176x144)" h263 -c:v h263 "${aq_mpeg4[@]}" -frames:v 15
+h263 h263_qcif_ip_fastpan.263 "$(pan 37 19)" h263 -c:v h263 -qscale:v 6 -frames:v 12
+h263 h263_qcif_ip_static.263 "smptebars=size=176x144:rate=25" h263 -c:v h263 -qscale:v 4 -frames:v 10
+# The other source formats: sub-QCIF, CIF (an intra picture at 6), CIF and
+# 4CIF (two macroblock rows per group) with group-of-blocks headers.
+h263 h263_subqcif_ip.263 "$(src2 128x96)" h263 -c:v h263 -qscale:v 8 -frames:v 10
+h263 h263_cif_ip.263 "$(src2 352x288)" h263 -c:v h263 -qscale:v 10 -g 6 -frames:v 8
+h263 h263_cif_ip_gob.263 "$(src2 352x288)" h263 -c:v h263 -qscale:v 10 -ps 400 -frames:v 8
+h263 h263_4cif_ip_gob.263 "$(src2 704x576)" h263 -c:v h263 -qscale:v 20 -ps 1000 -frames:v 3
+# Containers: 3GP ('s263' sample entry) and AVI (FourCC H263, with groups).
+h263 h263_qcif_ip.3gp "$(src2 176x144)" 3gp -c:v h263 -qscale:v 6 -frames:v 12
+h263 h263_qcif_ip_gob.avi "$(src2 176x144)" avi -c:v h263 -qscale:v 6 -ps 300 -frames:v 8
+# Refused: H.263 version 2 (ffmpeg's h263p encoder: the extended picture
+# type in every picture) and advanced prediction (the optional-mode bit).
+h263 h263_plus_qcif.263 "$(src2 176x144)" h263 -c:v h263p -qscale:v 6 -frames:v 4
+h263 h263_obmc_qcif.263 "$(src2 176x144)" h263 -c:v h263 -obmc 1 -qscale:v 6 -frames:v 4
+
 echo "make_streams: wrote $(ls "$out"/*.m4v | wc -l) streams and $(ls "$out"/*.avi "$out"/*.mp4 "$out"/*.mov "$out"/*.mkv | wc -l) container files to $out"

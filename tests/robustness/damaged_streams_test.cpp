@@ -33,6 +33,9 @@ const StreamInfo kStreams[] = {
     {"qpel_mpeg4_zoom_180x100_ipb_packets.m4v", 180, 100},
     {"gmc_zoom_ipb.m4v", 176, 144},       {"gmc_turn_ip_mv4_aq.m4v", 176, 144},
     {"gmc_zoom_150x98_ipb.m4v", 150, 98}, {"gmc_turn_ip_1point.m4v", 176, 144},
+    // Short header (baseline H.263): dquant, groups of blocks, 4CIF.
+    {"h263_qcif_ip_aq.263", 176, 144},     {"h263_cif_ip_gob.263", 352, 288},
+    {"h263_qcif_intra_q2.263", 176, 144},  {"h263_4cif_ip_gob.263", 704, 576},
 };
 
 // Variants per stream and kind of damage; each decodes in the mode
@@ -131,7 +134,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(DamagedHeader, EveryBitFlippedInTurn) {
   const StreamInfo infos[] = {{"mpeg4_ipb.m4v", 176, 144},   {"xvid_custom_matrix.m4v", 176, 144},
                               {"mpeg4_qpel.m4v", 176, 144},  {"xvid_gmc.m4v", 176, 144},
-                              {"mpeg4_interlaced.m4v", 176, 144}};
+                              {"mpeg4_interlaced.m4v", 176, 144}, {"h263_qcif_ip_q4.263", 176, 144},
+                              {"h263_plus_qcif.263", 176, 144}};
   const std::vector<Settings> modes = AllModes();
   for (const StreamInfo& info : infos) {
     Stream s = LoadStream(info.name, info.width, info.height);
@@ -174,7 +178,7 @@ TEST(OddHostSizes, CleanAndDamagedStreams) {
                         {175, 143}, {177, 145}, {88, 72}, {352, 288}, {720, 576}, {4000, 16},
                         {16, 4000}, {8191, 8},  {8, 8191}, {8192, 16}, {0, 0},    {-16, -16},
                         {0, 144},  {176, 0},   {2147483647, 2147483647}, {65536, 65536}};
-  for (const char* name : {"mpeg4_ipb.m4v", "xvid_ipb_mv4.m4v", "robustness/packets_ipb.m4v"}) {
+  for (const char* name : {"mpeg4_ipb.m4v", "xvid_ipb_mv4.m4v", "robustness/packets_ipb.m4v", "h263_qcif_ip_q4.263"}) {
     Stream s = LoadStream(name, 176, 144);
     ASSERT_GE(s.pictures.size(), 7u);
     s.pictures.resize(7);

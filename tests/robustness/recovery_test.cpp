@@ -21,6 +21,7 @@ const StreamInfo kStreams[] = {
     {"mpeg4_ipb.m4v", 176, 144},    {"xvid_ipb.m4v", 176, 144},
     {"mpeg4_gop4.m4v", 176, 144},   {"xvid_gop4.m4v", 176, 144},
     {"xvid_ip_fastpan.m4v", 176, 144}, {"robustness/packets_ipb.m4v", 176, 144},
+    {"h263_cif_ip.263", 352, 288},     {"h263_qcif_ip_aq.263", 176, 144},
 };
 
 // Placeholder pictures (vop_coded 0, a few bytes) carry a coding type but

@@ -54,17 +54,31 @@ Stream LoadStream(const std::string& name, int32_t width, int32_t height) {
   }
   std::vector<size_t> starts;
   size_t object = bytes.size();
-  for (size_t i = 0; i + 3 < bytes.size(); ++i) {
-    if (bytes[i] != 0 || bytes[i + 1] != 0 || bytes[i + 2] != 1) continue;
-    if (bytes[i + 3] <= 0x1F && object == bytes.size()) object = i;
-    if (bytes[i + 3] == 0xB6 && object != bytes.size()) starts.push_back(i);
+  if (IsShortHeaderPicture(bytes)) {
+    // Short-header pictures carry their own headers: each one runs from
+    // its picture start code (on a byte boundary) to the next, and the
+    // decoder is created with the first.
+    for (size_t i = 0; i + 2 < bytes.size(); ++i)
+      if (bytes[i] == 0 && bytes[i + 1] == 0 && (bytes[i + 2] & 0xFC) == 0x80) starts.push_back(i);
+    if (starts.empty()) {
+      ADD_FAILURE() << name << " holds no picture";
+      return s;
+    }
+    const size_t end = starts.size() > 1 ? starts[1] : bytes.size();
+    s.header.assign(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(end));
+  } else {
+    for (size_t i = 0; i + 3 < bytes.size(); ++i) {
+      if (bytes[i] != 0 || bytes[i + 1] != 0 || bytes[i + 2] != 1) continue;
+      if (bytes[i + 3] <= 0x1F && object == bytes.size()) object = i;
+      if (bytes[i + 3] == 0xB6 && object != bytes.size()) starts.push_back(i);
+    }
+    if (starts.empty()) {
+      ADD_FAILURE() << name << " holds no header followed by pictures";
+      return s;
+    }
+    s.header.assign(bytes.begin() + static_cast<ptrdiff_t>(object),
+                    bytes.begin() + static_cast<ptrdiff_t>(starts.front()));
   }
-  if (starts.empty()) {
-    ADD_FAILURE() << name << " holds no header followed by pictures";
-    return s;
-  }
-  s.header.assign(bytes.begin() + static_cast<ptrdiff_t>(object),
-                  bytes.begin() + static_cast<ptrdiff_t>(starts.front()));
   for (size_t i = 0; i < starts.size(); ++i) {
     const size_t end = i + 1 < starts.size() ? starts[i + 1] : bytes.size();
     s.pictures.emplace_back(bytes.begin() + static_cast<ptrdiff_t>(starts[i]),
@@ -138,8 +152,15 @@ std::vector<Settings> AllModes() {
   return modes;
 }
 
+bool IsShortHeaderPicture(const Bytes& bytes) {
+  return bytes.size() >= 3 && bytes[0] == 0 && bytes[1] == 0 && (bytes[2] & 0xFC) == 0x80;
+}
+
 int32_t CodingTypeOf(const Bytes& picture) {
   if (picture.size() < 5) return -1;
+  // Short-header pictures: the coding type bit follows the start code (22
+  // bits), the temporal reference (8) and PTYPE's first eight bits.
+  if (IsShortHeaderPicture(picture)) return (picture[4] >> 1) & 1;
   return picture[4] >> 6;
 }
 

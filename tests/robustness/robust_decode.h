@@ -30,8 +30,10 @@ struct StreamInfo {
 inline void PrintTo(const StreamInfo& info, std::ostream* os) { *os << info.name; }
 
 // A committed stream (tests/data, or tests/robustness/data for names
-// starting with "robustness/") split as a host splits it.  Fails the
-// current test when it cannot be read.
+// starting with "robustness/") split as a host splits it: a raw MPEG-4
+// Visual stream into its header and pictures, a raw H.263 stream into its
+// pictures, the first of them also the header.  Fails the current test
+// when it cannot be read.
 Stream LoadStream(const std::string& name, int32_t width, int32_t height);
 
 struct Settings {
@@ -76,6 +78,10 @@ std::vector<Settings> AllModes();
 
 // The picture coding type (0 I, 1 P, 2 B, 3 S) from a picture's first
 // header byte after its start code, or -1 for bytes too short to say.
+// Short-header pictures (0 I, 1 P) are told by their start code.
 int32_t CodingTypeOf(const Bytes& picture);
+
+// Whether the bytes begin with a short-header (H.263) picture start code.
+bool IsShortHeaderPicture(const Bytes& bytes);
 
 }  // namespace robustness

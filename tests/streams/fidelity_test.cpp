@@ -158,4 +158,18 @@ INSTANTIATE_TEST_SUITE_P(
                       StreamCase{"gmc_qpel_ipb.m4v", kFfmpegAndXvid}),
     CaseName);
 
+// Short-header (baseline H.263) streams of ffmpeg's h263 encoder: raw, in
+// 3GP and in AVI; intra only and I/P at several quantisers, dquant, every
+// source format but 16CIF, with and without group-of-blocks headers.
+INSTANTIATE_TEST_SUITE_P(
+    ShortHeader, Fidelity,
+    ::testing::Values(StreamCase{"h263_qcif_intra_q2.263", kFfmpeg}, StreamCase{"h263_qcif_intra_q12.263", kFfmpeg},
+                      StreamCase{"h263_qcif_ip_q4.263", kFfmpeg}, StreamCase{"h263_qcif_ip_aq.263", kFfmpeg},
+                      StreamCase{"h263_qcif_ip_fastpan.263", kFfmpeg},
+                      StreamCase{"h263_qcif_ip_static.263", kFfmpeg}, StreamCase{"h263_subqcif_ip.263", kFfmpeg},
+                      StreamCase{"h263_cif_ip.263", kFfmpeg}, StreamCase{"h263_cif_ip_gob.263", kFfmpeg},
+                      StreamCase{"h263_4cif_ip_gob.263", kFfmpeg}, StreamCase{"h263_qcif_ip.3gp", kFfmpeg},
+                      StreamCase{"h263_qcif_ip_gob.avi", kFfmpeg}),
+    CaseName);
+
 }  // namespace

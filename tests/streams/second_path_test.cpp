@@ -111,6 +111,15 @@ INSTANTIATE_TEST_SUITE_P(
                       "gmc_zoom_ipb_0points.m4v", "gmc_qpel_ipb.m4v"),
     CaseName);
 
+// Short-header (baseline H.263) streams: the second path's own intra blocks
+// (fixed-length DC, no prediction) and residuals.
+INSTANTIATE_TEST_SUITE_P(
+    ShortHeader, SecondPath,
+    ::testing::Values("h263_qcif_intra_q2.263", "h263_qcif_intra_q12.263", "h263_qcif_ip_q4.263",
+                      "h263_qcif_ip_aq.263", "h263_qcif_ip_fastpan.263", "h263_subqcif_ip.263",
+                      "h263_cif_ip_gob.263", "h263_4cif_ip_gob.263", "h263_qcif_ip.3gp"),
+    CaseName);
+
 // One shown picture of a decode with a setting per picture: which call
 // (decode order) produced it, its coding type and the setting of that call.
 struct Shown {

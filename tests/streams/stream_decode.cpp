@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "elementary_stream.h"
+#include "video_source.h"
 #include "support/test_paths.h"
 
 namespace streamtests {
@@ -41,21 +41,21 @@ Decoded DecodeStream(const std::string& name, const DecodeSettings& settings) {
     result.error = "cannot read " + name;
     return result;
   }
-  SplitResult split = SplitElementaryStream(bytes);
-  if (!split.ok()) {
-    result.error = split.error;
+  // Raw streams of either kind and containers, as the tool opens them.
+  const SourceResult opened = OpenVideo(bytes);
+  if (!opened.ok()) {
+    result.error = opened.error;
     return result;
   }
   DecodeSession session;
-  if (!session.Open(split.stream.Header(bytes), settings)) {
+  if (!session.Open(opened.source.header, settings)) {
     result.error = session.error();
     return result;
   }
   result.width = session.width();
   result.height = session.height();
   auto sink = [&](const PlanarPicture& p) { result.pictures.push_back(Copy(p)); };
-  for (size_t i = 0; i < split.stream.pictures.size(); ++i)
-    session.Feed(split.stream.Picture(bytes, i), sink);
+  for (const auto& picture : opened.source.pictures) session.Feed(picture, sink);
   session.Finish(sink);
   return result;
 }

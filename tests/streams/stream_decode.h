@@ -17,8 +17,9 @@ struct Decoded {
   std::string error;
 };
 
-// Decodes tests/data/<name> with the given settings; the pictures are
-// copied out of the decoder as it returns them.
+// Decodes tests/data/<name> (a raw stream or a container, opened as the
+// tool opens it) with the given settings; the pictures are copied out of
+// the decoder as it returns them.
 Decoded DecodeStream(const std::string& name, const tavrin::tool::DecodeSettings& settings = {});
 
 // Every picture's luma PSNR against a reference decode of the same stream.

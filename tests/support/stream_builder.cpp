@@ -178,4 +178,25 @@ std::vector<uint8_t> MakePictureHeader(const PictureSpec& s) {
   return w.Take();
 }
 
+std::vector<uint8_t> MakeShortHeaderPicture(const ShortHeaderSpec& s, const std::vector<uint8_t>& macroblocks) {
+  BitWriter w;
+  if (s.videoObjectInFront) w.Put(0x00000100, 32);
+  w.Put(0x20, 22);  // 0000 0000 0000 0000 1000 00
+  w.Put(static_cast<uint32_t>(s.temporalReference), 8);
+  w.Bit(s.marker).Bit(s.zero).Bit(s.splitScreen).Bit(s.documentCamera).Bit(s.freezeRelease);
+  w.Put(static_cast<uint32_t>(s.sourceFormat), 3);
+  if (s.sourceFormat != 7) {
+    w.Bit(s.codingType).Bit(s.unrestrictedVectors).Bit(s.arithmeticCoding).Bit(s.advancedPrediction);
+    w.Bit(s.pbFrames);
+    w.Put(static_cast<uint32_t>(s.quant), 5);
+    w.Bit(s.continuousPresence);
+    for (int spare : s.spareBytes) w.Bit(1).Put(static_cast<uint32_t>(spare), 8);
+    w.Bit(0);
+  }
+  for (uint8_t b : macroblocks) w.Put(b, 8);
+  w.ZeroPad();
+  w.Bytes({0x00, 0x00, 0x00, 0x00});
+  return w.Take();
+}
+
 }  // namespace testsupport

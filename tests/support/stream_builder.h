@@ -99,4 +99,28 @@ std::vector<uint8_t> MakePictureHeader(const PictureSpec& spec);
 // code, its bits and the marker bit.
 void PutWarpingDifference(BitWriter& w, int d);
 
+// Fields of a short-header (baseline H.263) picture header to write.
+struct ShortHeaderSpec {
+  bool videoObjectInFront = false;  // 00 00 01 00 before the start code
+  int temporalReference = 0;
+  int marker = 1;  // PTYPE bit 1 (1)
+  int zero = 0;    // PTYPE bit 2 (0)
+  int splitScreen = 0;
+  int documentCamera = 0;
+  int freezeRelease = 0;
+  int sourceFormat = 2;  // QCIF
+  int codingType = 0;
+  int unrestrictedVectors = 0;
+  int arithmeticCoding = 0;
+  int advancedPrediction = 0;
+  int pbFrames = 0;
+  int quant = 8;
+  int continuousPresence = 0;
+  std::vector<int> spareBytes = {};  // PSPARE bytes, each announced by PEI 1
+};
+
+// The 22-bit picture start code and the header, then the bits of
+// `macroblocks` and zero padding to a byte boundary and four zero bytes.
+std::vector<uint8_t> MakeShortHeaderPicture(const ShortHeaderSpec& spec, const std::vector<uint8_t>& macroblocks = {});
+
 }  // namespace testsupport

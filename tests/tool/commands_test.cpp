@@ -63,6 +63,8 @@ TEST(Commands, RefusedStreamsNameTheCodingToolInWords) {
       {"mpeg4_interlaced.m4v", "interlaced video"},
       {"mpeg4_data_partitioned.m4v", "data partitioning"},
       {"mpeg4_obmc_header.m4v", "overlapped block motion compensation"},
+      {"h263_plus_qcif.263", "H.263 version 2"},
+      {"h263_obmc_qcif.263", "advanced prediction"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.stream);
@@ -214,6 +216,14 @@ TEST(Commands, InfoDescribesTheStream) {
     EXPECT_TRUE(Contains(r.out, "quarter-sample motion")) << r.out;
     EXPECT_TRUE(Contains(r.out, "supports the stream")) << r.out;
   }
+
+  // Short header: source format, groups of blocks, the census of H.263 P pictures.
+  const Result h263 = Tool({"info", Data("h263_cif_ip_gob.263")});
+  for (const char* words : {"raw H.263 stream", "352x288, source format CIF", "short video header",
+                            "30000 ticks per second", "group-of-blocks headers (38 in 8 pictures)", "supports the stream"})
+    EXPECT_TRUE(Contains(h263.out, words)) << h263.out;
+  EXPECT_TRUE(Contains(Tool({"info", Data("h263_qcif_ip_aq.263")}).out, "quantiser changes inside pictures"));
+  EXPECT_TRUE(Contains(Tool({"info", Data("h263_qcif_ip.3gp")}).out, "codec 's263'"));
 
   const Result matrices = Tool({"info", Data("xvid_custom_matrix.m4v")});
   EXPECT_TRUE(Contains(matrices.out, "matrix (MPEG) method; intra matrix transmitted")) << matrices.out;

@@ -86,7 +86,7 @@ TEST(VideoSource, ContainersAreNeverTakenForRawStreams) {
       {"mpeg4_ipb.avi", "hdrl", "hdrX", InputFormat::kAvi, "the AVI file has no stream header list"},
       {"xvid_packed.avi", "vids", "auds", InputFormat::kAvi, "the AVI file has no video stream"},
       {"mpeg4_ipb.mp4", "moov", "moox", InputFormat::kIsoMedia, "the MP4 file has no movie box"},
-      {"mpeg4_mv4.mov", "mp4v", "avc1", InputFormat::kIsoMedia, "the QuickTime MOV file's video is not MPEG-4 Visual"},
+      {"mpeg4_mv4.mov", "mp4v", "avc1", InputFormat::kIsoMedia, "the QuickTime MOV file's video is neither MPEG-4 Visual nor H.263"},
       {"mpeg4_ipb.mkv", "\x16\x54\xAE\x6B", "\x16\x54\xAE\x6C", InputFormat::kMatroska,
        "the Matroska file has no track list"},
       {"xvid_packed_vfw.mkv", "matroska", "matrushka", InputFormat::kMatroska, "document type 'matrushk', not Matroska"},

@@ -25,6 +25,13 @@ inline EventEntry ZeroRunEntry(uint32_t window, const TcoefTable& table) {
 // loop keeps its own in registers.
 [[gnu::noinline]] EventEntry ReadEscape(BitCursor bits, const TcoefTable& table);
 
+// The escape forms the decoding loops read by default: the three of
+// ISO/IEC 14496-2 (ReadEscape).  A loop can be given another form, with the
+// same Read.
+struct Mpeg4Escape {
+  static EventEntry Read(BitCursor bits, const TcoefTable& table) { return ReadEscape(bits, table); }
+};
+
 // Reads events, passing each one's signed level and step to take, until take
 // returns false or the bits make no valid event.
 //
@@ -36,8 +43,8 @@ inline EventEntry ZeroRunEntry(uint32_t window, const TcoefTable& table) {
 static_assert(7 + 13 + kQuickBits <= 32);
 
 // takeEscaped receives the escaped events, the only ones whose level is not
-// bounded by kLongestLevel.
-template <typename Take, typename TakeEscaped>
+// bounded by kLongestLevel; Escape reads them.
+template <typename Escape = Mpeg4Escape, typename Take, typename TakeEscaped>
 void WalkEvents(BitCursor& bits, const TcoefTable& table, Take&& take, TakeEscaped&& takeEscaped) {
   uint32_t word = bits.Word();
   // Only the low five bits of offset count.  After an event it is the sum of
@@ -54,7 +61,7 @@ void WalkEvents(BitCursor& bits, const TcoefTable& table, Take&& take, TakeEscap
     if (entry == 0) [[unlikely]] {
       entry = ZeroRunEntry(nextWord << nextOffset, table);
       if (entry == 0) {
-        entry = ReadEscape(bits, table);
+        entry = Escape::Read(bits, table);
         if (entry == 0) return;
         bits.Skip(EventBits(entry));
         if (!takeEscaped(EventLevel(entry), EventStep(entry))) return;
@@ -70,9 +77,9 @@ void WalkEvents(BitCursor& bits, const TcoefTable& table, Take&& take, TakeEscap
   }
 }
 
-template <typename Take>
+template <typename Escape = Mpeg4Escape, typename Take>
 void WalkEvents(BitCursor& bits, const TcoefTable& table, Take&& take) {
-  WalkEvents(bits, table, take, take);
+  WalkEvents<Escape>(bits, table, take, take);
 }
 
 // The events of one block straight into the caller's arrays: from scan
@@ -81,7 +88,7 @@ void WalkEvents(BitCursor& bits, const TcoefTable& table, Take&& take) {
 // whose level is not bounded by kLongestLevel) and std::false_type
 // otherwise.  Ok after the last event, with its scan index in lastIndex;
 // CoefficientCodeError for a code that is none or a run beyond the block.
-template <typename Put>
+template <typename Escape = Mpeg4Escape, typename Put>
 PrimitiveStatus WalkBlock(BitCursor& bits, const TcoefTable& table, int32_t firstIndex,
                           int32_t& lastIndex, Put&& put) {
   int32_t index = firstIndex - 1;
@@ -100,7 +107,7 @@ PrimitiveStatus WalkBlock(BitCursor& bits, const TcoefTable& table, int32_t firs
     }
     return false;
   };
-  WalkEvents(
+  WalkEvents<Escape>(
       bits, table, [&](int32_t level, int32_t step) { return take(level, step, std::false_type{}); },
       [&](int32_t level, int32_t step) { return take(level, step, std::true_type{}); });
   lastIndex = index;

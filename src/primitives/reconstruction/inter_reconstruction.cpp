@@ -9,6 +9,7 @@
 #include "primitives/blockcopy/blockcopy.h"
 #include "primitives/coefficients/coefficient_codes.h"
 #include "primitives/coefficients/coefficient_events.h"
+#include "primitives/coefficients/short_header_coefficients.h"
 #include "primitives/reconstruction/block_arithmetic.h"
 #include "primitives/reconstruction/inverse_dct.h"
 #include "primitives/reconstruction/reconstruction.h"
@@ -50,7 +51,8 @@ struct OntoPicture {
 // Without a matrix the levels go from the codes straight into the block,
 // dequantised on the way, with no list in between: the same results as the
 // list form below, which the matrix method needs for its mismatch control.
-template <typename Output, typename Ready>
+// Escape names the escape form (short-header blocks have one of their own).
+template <typename Escape = coefficients::Mpeg4Escape, typename Output, typename Ready>
 PrimitiveStatus ReconstructH263(const Output& output, Ready ready, BytePointer* bytePos,
                                 int32_t* bitPos, int32_t quant) {
   alignas(16) int16_t block[64];
@@ -62,7 +64,7 @@ PrimitiveStatus ReconstructH263(const Output& output, Ready ready, BytePointer* 
   // range; a table level cannot (at most 32 * 62 + 31).
   static_assert(coefficients::kLongestLevel * 62 + 31 <= 2047);
   int32_t lastIndex = 0;
-  const PrimitiveStatus status = coefficients::WalkBlock(
+  const PrimitiveStatus status = coefficients::WalkBlock<Escape>(
       bits, coefficients::kInterTcoefTable, 0, lastIndex,
       [&](int32_t index, int32_t level, auto escaped) {
         int32_t value = dequantise(level);
@@ -149,6 +151,19 @@ PrimitiveStatus ReconstructInterAdd(InverseDctAddFn transformAdd, AddFlatFn addF
   };
   return Reconstruct(OntoPicture{transformAdd, addFlat, destination, stride}, ready, bytePos,
                      bitPos, quant, matrix);
+}
+
+PrimitiveStatus ReconstructShortHeaderInterAdd(InverseDctAddFn transformAdd, AddFlatFn addFlat,
+                                               BytePointer* bytePos, int32_t* bitPos,
+                                               int32_t quant, uint8_t* destination,
+                                               int32_t stride) {
+  if (const PrimitiveStatus s = CheckInterArguments(bytePos, bitPos, quant); s != Ok) return s;
+  const auto ready = [&]() -> PrimitiveStatus {
+    if (destination == nullptr) return NullPointer;
+    return stride < 8 ? Step8Error : Ok;
+  };
+  return ReconstructH263<coefficients::ShortHeaderEscape>(
+      OntoPicture{transformAdd, addFlat, destination, stride}, ready, bytePos, bitPos, quant);
 }
 
 }  // namespace tavrin::reconstruction

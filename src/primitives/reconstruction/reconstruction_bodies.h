@@ -34,4 +34,17 @@ PrimitiveStatus ReconstructInterAdd(InverseDctAddFn transformAdd, AddFlatFn addF
                                     BytePointer* bytePos, int32_t* bitPos, int32_t quant,
                                     const uint8_t* matrix, uint8_t* destination, int32_t stride);
 
+// The same for a short-header inter block (H.263 quantisation, the escape
+// of fixed length).
+PrimitiveStatus ReconstructShortHeaderInterAdd(InverseDctAddFn transformAdd, AddFlatFn addFlat,
+                                               BytePointer* bytePos, int32_t* bitPos,
+                                               int32_t quant, uint8_t* destination,
+                                               int32_t stride);
+
+// A short-header intra block with `store` as the transform; arguments and
+// results as the short-header intra routine's (short_header_blocks.h).
+PrimitiveStatus ReconstructShortHeaderIntra(InverseDctStoreFn store, BytePointer* bytePos,
+                                            int32_t* bitPos, int32_t coded, int32_t quant,
+                                            uint8_t* destination, int32_t stride);
+
 }  // namespace tavrin::reconstruction

@@ -8,6 +8,7 @@
 
 #include "primitives/dispatch/atomic_slot.h"
 #include "primitives/primitive_types.h"
+#include "primitives/reconstruction/short_header_blocks.h"
 
 namespace tavrin {
 
@@ -21,6 +22,9 @@ using ReconstructInterAddFn = PrimitiveStatus (*)(BytePointer* bytePos, int32_t*
 
 struct ReconstructionRoutineSet {
   AtomicSlot<ReconstructInterAddFn> reconstructInterAdd;
+  // The blocks of short-header pictures (short_header_blocks.h).
+  AtomicSlot<ReconstructShortHeaderIntraFn> reconstructShortHeaderIntra;
+  AtomicSlot<ReconstructShortHeaderInterAddFn> reconstructShortHeaderInterAdd;
 };
 
 extern ReconstructionRoutineSet reconstructionRoutines;
