@@ -29,8 +29,8 @@ constexpr const char* kDecodeHelp =
     "  --post-filter N      0 none (default), 1 deblocked luma, 2 luma and chroma\n"
     "  -q, --quiet          no progress line (it is shown only on a terminal)\n"
     "\n"
-    "A stream the decoder does not support (interlaced video, quarter-sample\n"
-    "motion, global motion compensation, data partitioning, ...) is refused\n"
+    "A stream the decoder does not support (quarter-sample motion, global\n"
+    "motion compensation, data partitioning, ...) is refused\n"
     "with the reason; 'tavrin info INPUT' shows it too.\n"
     "\n"
     "examples:\n"
@@ -130,8 +130,10 @@ int RunDecode(const std::vector<std::string>& args, const Console& console) {
   const Ratio aspect = PixelAspectRatio(session.layer());
   y4m.aspectNum = aspect.num;
   y4m.aspectDen = aspect.den;
+  const StreamSurvey survey = SurveyPictures(source.pictures, session.layer());
+  y4m.interlacing = survey.fieldOrder;
   PictureWriter writer(out != nullptr ? out : console.out, format, y4m);
-  const int expected = SurveyPictures(source.pictures, session.layer()).shown;
+  const int expected = survey.shown;
   ProgressLine progress(console.errIsTerminal && !o.quiet ? console.err : nullptr, expected);
   auto sink = [&](const PlanarPicture& picture) {
     if (out != nullptr) writer.Write(picture);

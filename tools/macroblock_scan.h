@@ -1,6 +1,6 @@
 // Walking over the macroblocks of a P picture without decoding them, to
 // tell which macroblock types a stream uses (four vectors, intra
-// macroblocks, quantiser changes).  The walk reads every code of the
+// macroblocks, quantiser changes, field DCT and field prediction).  The walk reads every code of the
 // macroblock layer, video packet headers included, and checks that it ends
 // where the picture's data ends; a picture whose walk does not is left out
 // of the counts.
@@ -23,6 +23,8 @@ struct MacroblockCensus {
   int intra = 0;
   int quantChanges = 0;   // macroblocks with dquant
   int videoPackets = 0;   // video packet headers met
+  int fieldDct = 0;       // interlaced layers: macroblocks with dct_type 1
+  int fieldPrediction = 0;  // and inter macroblocks predicted field by field
 };
 
 // Walks one coded P picture of a stream the decoder supports (bytes from

@@ -162,7 +162,6 @@ LayerHeaderResult ParseVideoObjectLayer(std::span<const uint8_t> bytes) {
     v.videoObjectLayerHeight = static_cast<int>(r.Read(13, "video_object_layer_height"));
     r.Marker("video_object_layer_height");
     v.interlaced = r.Flag("interlaced");
-    if (v.interlaced) refuse("interlaced video");
     v.obmcDisable = r.Flag("obmc_disable");
     if (!v.obmcDisable) refuse("overlapped block motion compensation");
     v.spriteEnable = static_cast<SpriteMode>(r.Read(v.videoObjectLayerVerid == 1 ? 1 : 2, "sprite_enable"));

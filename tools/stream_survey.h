@@ -24,6 +24,13 @@ struct StreamSurvey {
   int resyncMarkers = 0;          // video packets after the first, over all pictures
   int picturesWithPackets = 0;    // pictures cut into more than one video packet
   int roundingChanges = 0;        // P pictures whose vop_rounding_type differs from the previous P
+  // Interlaced layers: coded pictures by top_field_first, the field order of
+  // the first ('t' top field first, 'b' bottom field first; 'p' when the
+  // layer is progressive), and pictures in the alternate vertical scan.
+  int topFieldFirst = 0;
+  int bottomFieldFirst = 0;
+  char fieldOrder = 'p';
+  int alternateScan = 0;
 };
 
 StreamSurvey SurveyPictures(const std::vector<std::span<const uint8_t>>& pictures, const VideoObjectLayer& layer);

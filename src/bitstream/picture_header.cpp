@@ -111,6 +111,11 @@ int32_t ParsePictureHeader(BitReader& r, SequenceHeader& s, PictureHeader& p, in
   if (!s.complexityEstimationDisable && (s.estimationMethod == 0 || s.estimationMethod == 1))
     ReadEstimationCounts(r, s, p.vopCodingType);
   p.intraDcVlcThr = static_cast<int32_t>(r.GetBits(3));
+  p.topFieldFirst = p.alternateVerticalScanFlag = 0;
+  if (s.interlaced) {
+    p.topFieldFirst = r.GetBit();
+    p.alternateVerticalScanFlag = r.GetBit();
+  }
   p.vopQuant = static_cast<int32_t>(r.GetBits(s.quantPrecision));
   if (p.vopCodingType != 0) p.vopFcodeForward = static_cast<int32_t>(r.GetBits(3));
   if (p.vopCodingType == 2) p.vopFcodeBackward = static_cast<int32_t>(r.GetBits(3));

@@ -133,7 +133,6 @@ int32_t ParseVideoObjectLayer(BitReader& r, SequenceHeader& s) {
   s.videoObjectLayerHeight = s.height = bits(13);
   if (!marker()) return kUnsupportedHeader;
   s.interlaced = bits(1);
-  if (s.interlaced) return kUnsupportedHeader;
   s.obmcDisable = bits(1);
   // Overlapped block motion compensation is not implemented: the luma of
   // inter macroblocks would come out wrong, so such streams are refused.

@@ -105,7 +105,8 @@ IntraInputs RandomIntraInputs(std::mt19937& rng, int iter) {
   in.stride = iter % 53 == 5 ? -static_cast<int32_t>(rng() % 2) : 8 + static_cast<int32_t>(rng() % 20);
   in.quant = iter % 41 == 2 ? static_cast<int32_t>(rng() % 300) : 1 + static_cast<int32_t>(rng() % 31);
   in.blockIndex = iter % 43 == 1 ? (iter % 2 == 0 ? 10 : -1) : static_cast<int32_t>(rng() % 10);
-  in.ac = static_cast<int32_t>(rng() % 2);
+  // ac_pred_flag, and the alternate vertical scan of interlaced pictures.
+  in.ac = static_cast<int32_t>(rng() % 4);
   in.nulls = iter % 31 == 0 ? 1 + static_cast<int>(rng() % 7) : 0;
   return in;
 }

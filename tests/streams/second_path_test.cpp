@@ -94,6 +94,11 @@ INSTANTIATE_TEST_SUITE_P(
                       "xvid_zoom_180x100_ip_mv4.m4v"),
     CaseName);
 
+// Interlaced layers: field DCT blocks and the alternate vertical scan through
+// the second path's own steps.
+INSTANTIATE_TEST_SUITE_P(Interlaced, SecondPath, ::testing::Values("interlaced_mpeg4_intra.m4v"),
+                         CaseName);
+
 // One shown picture of a decode with a setting per picture: which call
 // (decode order) produced it, its coding type and the setting of that call.
 struct Shown {

@@ -139,6 +139,7 @@ std::vector<uint8_t> MakePictureHeader(const PictureSpec& s) {
     if (s.reducedResolution >= 0) w.Bit(s.reducedResolution);
     for (int i = 0; i < s.estimationBits; ++i) w.Bit(i & 1);
     w.Put(static_cast<uint32_t>(s.intraDcVlcThr), 3);
+    if (s.topFieldFirst >= 0) w.Bit(s.topFieldFirst).Bit(s.alternateScan);
     w.Put(static_cast<uint32_t>(s.quant), 5);
     if (s.codingType != 0) w.Put(static_cast<uint32_t>(s.fcodeForward), 3);
     if (s.codingType == 2) w.Put(static_cast<uint32_t>(s.fcodeBackward), 3);

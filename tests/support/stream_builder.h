@@ -78,6 +78,8 @@ struct PictureSpec {
   int fcodeBackward = 1;
   int reducedResolution = -1;  // -1: not written
   int estimationBits = 0;      // count bits to write before intra_dc_vlc_thr
+  int topFieldFirst = -1;      // interlaced layers: written with the next when 0 or 1
+  int alternateScan = 0;
 };
 
 // 00 00 01 B6 and the picture header, followed by zero bytes: macroblock

@@ -335,11 +335,6 @@ TEST(LayerHeader, RefusalsInPlainWords) {
   std::vector<RefusalCase> cases;
   {
     LayerRecipe s;
-    s.interlaced = true;
-    cases.push_back({"interlaced", s, "interlaced video"});
-  }
-  {
-    LayerRecipe s;
     s.obmcDisable = false;
     cases.push_back({"obmc", s, "overlapped block motion compensation"});
   }
@@ -409,12 +404,13 @@ TEST(LayerHeader, RefusalsInPlainWords) {
 TEST(LayerHeader, SeveralRefusalsJoin) {
   LayerRecipe s;
   s.verid = 2;
-  s.interlaced = true;
+  s.obmcDisable = false;
   s.quarterSample = true;
   s.dataPartitioned = true;
   const auto r = Parse(s);
   ASSERT_TRUE(r.ok()) << r.error;
-  EXPECT_EQ(r.RefusalReason(), "interlaced video, quarter-sample motion and data partitioning");
+  EXPECT_EQ(r.RefusalReason(),
+            "overlapped block motion compensation, quarter-sample motion and data partitioning");
   EXPECT_TRUE(r.layer.reversibleVlc);
 }
 
@@ -633,6 +629,13 @@ const StreamFacts kFacts[] = {
     {"mpeg4_data_partitioned.m4v", "IPPPP"},
     {"mpeg4_default.m4v", "IPPPPPPPPP"},
     {"mpeg4_gop4.m4v", "IPPPIPPPIP"},
+    {"interlaced_mpeg4_intra.m4v", "III"},
+    {"interlaced_mpeg4_ipb_200x120.m4v", "IBBPBBPBBP"},
+    {"interlaced_mpeg4_ipb_bff_alt.m4v", "IBBPBBPBBPBP"},
+    {"interlaced_mpeg4_ipb_tff.m4v", "IBBPBBPBBPBP"},
+    {"interlaced_xvid_ipb_200x120.m4v", "IBPBPBBPBP"},
+    {"interlaced_xvid_ipb_bff_alt.m4v", "IBBPBBPBBPBP"},
+    {"interlaced_xvid_ipb_tff.m4v", "IBBPBBPBBPBP"},
     {"mpeg4_interlaced.m4v", "IPPPP"},
     {"mpeg4_intra_98x74.m4v", "IIIII"},
     {"mpeg4_intra_aq.m4v", "IIIII"},
@@ -884,7 +887,6 @@ TEST(CommittedStreams, RefusedStreams) {
     const char* name;
     const char* reason;
   } cases[] = {
-      {"mpeg4_interlaced.m4v", "interlaced video"},
       {"mpeg4_qpel.m4v", "quarter-sample motion"},
       {"xvid_qpel.m4v", "quarter-sample motion"},
       {"mpeg4_data_partitioned.m4v", "data partitioning"},
@@ -905,16 +907,39 @@ TEST(CommittedStreams, RefusedStreams) {
   ASSERT_EQ(gmc.pictures.size(), 5u);
   EXPECT_EQ(gmc.pictures[3].vopCodingType, CodingType::kSprite);
   EXPECT_FALSE(gmc.pictures[3].detailsKnown);
-  const Stream interlaced = Load("mpeg4_interlaced.m4v");
-  EXPECT_TRUE(interlaced.layer.layer.interlaced);
-  EXPECT_TRUE(interlaced.pictures[0].detailsKnown);
-  EXPECT_EQ(interlaced.pictures[0].vopQuant, 4);
+}
+
+// Interlaced streams are taken; their picture headers read in full,
+// top_field_first and alternate_vertical_scan_flag included.
+TEST(CommittedStreams, InterlacedStreams) {
+  const struct {
+    const char* name;
+    bool topFieldFirst, alternateScan;
+  } cases[] = {{"mpeg4_interlaced.m4v", false, false},
+               {"interlaced_mpeg4_ipb_tff.m4v", true, false},
+               {"interlaced_mpeg4_ipb_bff_alt.m4v", false, true},
+               {"interlaced_xvid_ipb_tff.m4v", true, false},
+               {"interlaced_xvid_ipb_bff_alt.m4v", false, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Stream s = Load(c.name);
+    EXPECT_TRUE(s.layer.supported()) << s.layer.RefusalReason();
+    EXPECT_TRUE(s.layer.layer.interlaced);
+    ASSERT_FALSE(s.pictures.empty());
+    for (const auto& p : s.pictures) {
+      if (!p.vopCoded) continue;
+      EXPECT_TRUE(p.detailsKnown);
+      EXPECT_EQ(p.topFieldFirst, c.topFieldFirst);
+      EXPECT_EQ(p.alternateVerticalScanFlag, c.alternateScan);
+    }
+  }
+  EXPECT_EQ(Load("mpeg4_interlaced.m4v").pictures[0].vopQuant, 4);
 }
 
 TEST(CommittedStreams, EveryStreamTheDecoderTakes) {
   for (const StreamFacts& facts : kFacts) {
     const std::string name = facts.name;
-    const bool refused = name.find("interlaced") != std::string::npos || name.find("qpel") != std::string::npos ||
+    const bool refused = name.find("qpel") != std::string::npos ||
                          name.find("partitioned") != std::string::npos || name.find("gmc") != std::string::npos ||
                          name.find("obmc") != std::string::npos;
     const Stream s = Load(name);

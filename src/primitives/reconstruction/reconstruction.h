@@ -4,6 +4,14 @@
 
 #include "primitives/primitive_types.h"
 
+namespace tavrin {
+// A bit of the intra primitives' acPrediction argument, beside the
+// ac_pred_flag in bit 0: the block's coefficients come in the alternate
+// vertical scan whatever the prediction direction (interlaced pictures with
+// alternate_vertical_scan_flag 1).
+inline constexpr int32_t kIntraAlternateVerticalScan = 2;
+}  // namespace tavrin
+
 namespace tavrin::reference {
 PrimitiveStatus ReconstructIntraCoded(BytePointer* bytePos, int32_t* bitPos, uint8_t* destination,
                                       int32_t stride, int16_t* predRow, int16_t* predCol,

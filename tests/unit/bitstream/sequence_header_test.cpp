@@ -99,6 +99,13 @@ TEST(LayerHeader, OptionalElementsAreReadInOrder) {
   EXPECT_EQ(s.videoObjectLayerWidth, 176);
 }
 
+TEST(LayerHeader, InterlacedLayersOpen) {
+  Opened o(MakeLayerHeader({.interlaced = 1, .obmcDisable = 1}), 50, 40);
+  ASSERT_TRUE(o.ok);
+  EXPECT_EQ(o.holder->sequence.interlaced, 1);
+  EXPECT_EQ(o.holder->sequence.obmcDisable, 1);
+}
+
 TEST(LayerHeader, HostSizeReplacesTheHeaderSize) {
   Opened o(MakeLayerHeader({.width = 720, .height = 576}), 352, 288);
   ASSERT_TRUE(o.ok);
@@ -130,7 +137,6 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"chroma format", {.volControl = true, .chromaFormat = 2}},
         Refusal{"shape", {.shape = 1}},
         Refusal{"resolution 0", {.resolution = 0}},
-        Refusal{"interlaced", {.interlaced = 1}},
         Refusal{"overlapped motion compensation", {.obmcDisable = 0}},
         Refusal{"sprites", {.spriteEnable = 1}},
         Refusal{"sprites, version 2", {.objectLayerIdentifier = true, .verid = 2, .spriteEnable = 2}},
