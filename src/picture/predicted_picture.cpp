@@ -2,6 +2,7 @@
 // vectors, optional residual) and intra macroblocks.  Leaves the skip flags
 // and vectors the following B pictures read in mbStateMap and mvStore.
 #include "picture/diagnostics.h"
+#include "picture/interlaced_predicted_walk.h"
 #include "picture/picture_decoders.h"
 #include "picture/predicted_picture_walk.h"
 
@@ -36,6 +37,13 @@ struct FirstPathTexture {
     if (status != 0) diagnosticSink(kInterBlockMessage);
     return status;
   }
+
+  // Interlaced pictures: the residuals of a predicted macroblock.
+  int32_t Residuals(const InterlacedResidual& r) {
+    const int32_t status = AddInterlacedResiduals(c.reader, cur, r, interMatrix);
+    if (status != 0) diagnosticSink(kInterBlockMessage);
+    return status;
+  }
 };
 
 }  // namespace
@@ -48,6 +56,7 @@ int32_t DecodePredictedPicture(DecoderContext& c) {
                            matrices ? c.sequence.intraQuantMat : nullptr,
                            matrices ? c.sequence.nonintraQuantMat : nullptr,
                            c.picture.vopRoundingType};
+  if (c.sequence.interlaced) return WalkInterlacedPredictedPicture(c, texture);
   return WalkPredictedPicture(c, texture);
 }
 

@@ -2,6 +2,7 @@
 // prediction of the first path; residuals decoded, dequantised and
 // inverse-transformed in separate steps with the second path's transform, intra
 // macroblocks rebuilt as in intra pictures of this path.
+#include "picture/interlaced_predicted_walk.h"
 #include "picture/picture_decoders.h"
 #include "picture/predicted_picture_walk.h"
 #include "picture/second_path_intra_block.h"
@@ -85,6 +86,12 @@ struct SecondPathTexture {
     }
     return 0;
   }
+
+  // Interlaced pictures: the residuals of a predicted macroblock, onto the
+  // prediction already in place.
+  int32_t Residuals(const InterlacedResidual& r) {
+    return AddInterlacedResidualsSecondPath(c.reader, cur, r, interMatrix, residual[0]);
+  }
 };
 
 }  // namespace
@@ -98,6 +105,7 @@ int32_t DecodePredictedPictureSecondPath(DecoderContext& c) {
                             matrices ? c.sequence.nonintraQuantMat : nullptr,
                             c.picture.vopRoundingType,
                             {}};
+  if (c.sequence.interlaced) return WalkInterlacedPredictedPicture(c, texture);
   return WalkPredictedPicture(c, texture);
 }
 

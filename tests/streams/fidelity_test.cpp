@@ -127,8 +127,11 @@ INSTANTIATE_TEST_SUITE_P(
                       StreamCase{"xvid_zoom_180x100_ip_mv4.m4v", kFfmpegAndXvid}),
     CaseName);
 
-// Interlaced layers: field DCT, the alternate vertical scan.
+// Interlaced layers: field DCT, field prediction in P pictures, the
+// alternate vertical scan.
 INSTANTIATE_TEST_SUITE_P(Interlaced, Fidelity,
-                         ::testing::Values(StreamCase{"interlaced_mpeg4_intra.m4v", kFfmpeg}), CaseName);
+                         ::testing::Values(StreamCase{"interlaced_mpeg4_intra.m4v", kFfmpeg},
+                                           StreamCase{"mpeg4_interlaced.m4v", kFfmpeg}),
+                         CaseName);
 
 }  // namespace

@@ -95,8 +95,9 @@ INSTANTIATE_TEST_SUITE_P(
     CaseName);
 
 // Interlaced layers: field DCT blocks and the alternate vertical scan through
-// the second path's own steps.
-INSTANTIATE_TEST_SUITE_P(Interlaced, SecondPath, ::testing::Values("interlaced_mpeg4_intra.m4v"),
+// the second path's own steps, onto field and frame predictions.
+INSTANTIATE_TEST_SUITE_P(Interlaced, SecondPath,
+                         ::testing::Values("interlaced_mpeg4_intra.m4v", "mpeg4_interlaced.m4v"),
                          CaseName);
 
 // One shown picture of a decode with a setting per picture: which call

@@ -31,6 +31,11 @@ PrimitiveStatus InverseDct8x8(int16_t* block);
 // (the reconstruct-and-add routine, reconstruction_routines.h).
 PrimitiveStatus ReconstructInterAdd(BytePointer* bytePos, int32_t* bitPos, int32_t quant,
                                     const uint8_t* matrix, uint8_t* destination, int32_t stride);
+// ReconstructInterAdd with the coefficients in the alternate vertical scan
+// (the alternate-scan routine, alternate_scan_routines.h).
+PrimitiveStatus ReconstructInterAddAlternate(BytePointer* bytePos, int32_t* bitPos, int32_t quant,
+                                             const uint8_t* matrix, uint8_t* destination,
+                                             int32_t stride);
 }  // namespace tavrin::reference
 
 #if defined(__SSE2__)
@@ -52,5 +57,8 @@ PrimitiveStatus ReconstructInter(BytePointer* bytePos, int32_t* bitPos, int16_t*
 PrimitiveStatus InverseDct8x8(int16_t* block);
 PrimitiveStatus ReconstructInterAdd(BytePointer* bytePos, int32_t* bitPos, int32_t quant,
                                     const uint8_t* matrix, uint8_t* destination, int32_t stride);
+PrimitiveStatus ReconstructInterAddAlternate(BytePointer* bytePos, int32_t* bitPos, int32_t quant,
+                                             const uint8_t* matrix, uint8_t* destination,
+                                             int32_t stride);
 }  // namespace tavrin::sse2
 #endif

@@ -99,11 +99,23 @@ TEST(LayerHeader, OptionalElementsAreReadInOrder) {
   EXPECT_EQ(s.videoObjectLayerWidth, 176);
 }
 
-TEST(LayerHeader, InterlacedLayersOpen) {
+// Interlaced layers open, and keep what their pictures need besides the
+// progressive records: a field mode and two field vectors per macroblock.
+TEST(LayerHeader, InterlacedLayersOpenWithFieldRecords) {
   Opened o(MakeLayerHeader({.interlaced = 1, .obmcDisable = 1}), 50, 40);
   ASSERT_TRUE(o.ok);
   EXPECT_EQ(o.holder->sequence.interlaced, 1);
   EXPECT_EQ(o.holder->sequence.obmcDisable, 1);
+  const InterlacedState& state = o.holder->store.interlaced;
+  ASSERT_NE(state.fieldModes, nullptr);
+  ASSERT_NE(state.fieldVectors, nullptr);
+  for (int32_t i = 0; i < 4 * 3; ++i) {
+    EXPECT_EQ(state.fieldModes[i], 0);
+    EXPECT_EQ(state.fieldVectors[2 * i], (MotionVector{0, 0}));
+  }
+  Opened progressive(MakeLayerHeader({}));
+  ASSERT_TRUE(progressive.ok);
+  EXPECT_EQ(progressive.holder->store.interlaced.fieldModes, nullptr);
 }
 
 TEST(LayerHeader, HostSizeReplacesTheHeaderSize) {

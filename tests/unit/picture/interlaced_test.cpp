@@ -1,5 +1,7 @@
 // The parts of interlaced decoding below the picture decoders: where field
-// DCT blocks lie, and the alternate vertical scan of intra blocks.  The picture decoders
+// DCT blocks lie, the field vectors' arithmetic (prediction, the average
+// neighbours see, clipping, direct-mode field distances), and the
+// alternate vertical scan of intra and inter blocks.  The picture decoders
 // themselves are held to ffmpeg and Xvid on whole streams
 // (tests/streams/).
 #include <gtest/gtest.h>
@@ -7,8 +9,11 @@
 #include <array>
 #include <vector>
 
+#include "decoder/frame_store.h"
 #include "picture/interlaced_blocks.h"
+#include "picture/interlaced_motion.h"
 #include "primitives/reconstruction/reconstruction.h"
+#include "primitives/reconstruction/reconstruction_routines.h"
 #include "primitives/scan_tables.h"
 #include "unit/primitives/coefficient_bit_writer.h"
 
@@ -54,6 +59,59 @@ TEST(FieldDct, LumaBlocksHoldTheFieldsOnAlternateLines) {
   }
 }
 
+// The vector a field-predicted macroblock shows its neighbours: the
+// horizontal average rounded to the half sample, the vertical one in frame
+// lines (the sum of the field components).
+TEST(FieldVectors, NeighboursSeeTheAverageOfBothFields) {
+  struct Case {
+    MotionVector top, bottom, frame;
+  };
+  const Case cases[] = {
+      {{0, 0}, {0, 0}, {0, 0}},       {{2, 1}, {2, 1}, {2, 2}},      {{1, 3}, {2, -1}, {1, 2}},
+      {{3, 0}, {2, 0}, {3, 0}},       {{5, 0}, {2, 0}, {3, 0}},      {{-1, -1}, {-2, 0}, {-1, -1}},
+      {{-3, 4}, {-2, 5}, {-3, 9}},    {{-5, 0}, {-2, 0}, {-3, 0}},   {{-7, 0}, {-1, 0}, {-4, 0}},
+      {{100, -30}, {-40, 31}, {30, 1}}};
+  for (const Case& c : cases) {
+    const MotionVector got = FrameVectorOfFields(c.top, c.bottom);
+    EXPECT_EQ(got, c.frame) << c.top.x << "," << c.top.y << " and " << c.bottom.x << "," << c.bottom.y
+                            << " give " << got.x << "," << got.y;
+  }
+}
+
+// A field vector is predicted from the frame predictor with its vertical
+// component halved towards zero.
+TEST(FieldVectors, PredictorHalvesTheVerticalComponentTowardsZero) {
+  const int16_t in[] = {0, 1, 2, 3, -1, -2, -3, -4, 31, -31};
+  const int16_t out[] = {0, 0, 1, 1, 0, -1, -1, -2, 15, -15};
+  for (size_t i = 0; i < std::size(in); ++i) {
+    EXPECT_EQ(FieldPredictor({7, in[i]}), (MotionVector{7, out[i]})) << in[i];
+  }
+}
+
+// A field block of macroblock (x, y) is 16 samples by 8 field lines; it may
+// start anywhere from 16 samples and 8 field lines outside the picture to
+// the last position that keeps it inside the border.
+TEST(FieldVectors, ClippingKeepsTheFieldBlockInTheBorder) {
+  FrameStore f{};
+  f.mbWidth = 3;
+  f.mbHeight = 2;  // 48x32: fields of 16 lines, blocks start at field lines -8 .. 16
+  struct Case {
+    int32_t x, y;
+    MotionVector in, out;
+  };
+  const Case cases[] = {
+      {0, 0, {0, 0}, {0, 0}},          {0, 0, {-32, -16}, {-32, -16}},  {0, 0, {-33, -17}, {-32, -16}},
+      {0, 0, {-400, -300}, {-32, -16}}, {2, 1, {32, 16}, {32, 16}},     {2, 1, {33, 17}, {32, 16}},
+      {2, 1, {500, 200}, {32, 16}},    {1, 1, {-64, -32}, {-64, -32}},  {1, 1, {-65, -33}, {-64, -32}},
+      {1, 0, {63, 31}, {63, 31}},      {1, 0, {66, 34}, {64, 32}}};
+  for (const Case& c : cases) {
+    MotionVector v = c.in;
+    ClipFieldVector(v, f, c.x, c.y);
+    EXPECT_EQ(v, c.out) << "macroblock " << c.x << "," << c.y << " vector " << c.in.x << "," << c.in.y
+                        << " gives " << v.x << "," << v.y;
+  }
+}
+
 // ---- The alternate vertical scan ----
 
 using coeftest::Event;
@@ -64,6 +122,44 @@ int32_t ZigzagIndexOf(int32_t position) {
   for (int32_t i = 0; i < 64; ++i)
     if (kZigzagScan[static_cast<size_t>(i)] == position) return i;
   return -1;
+}
+
+// Codes of one inter block: a coefficient at scan index `index`, then a
+// last one at scan index 63 (so that the block is not a lone DC).
+std::vector<uint8_t> InterCodes(int32_t index, int32_t level, int32_t lastIndex) {
+  coeftest::BitWriter w;
+  const auto& codes = coefficients::kInterTcoefCodes;
+  coeftest::PutEvent(w, codes, Event{0, index, level}, Form::kEscape3);
+  coeftest::PutEvent(w, codes, Event{1, lastIndex - index - 1, 2}, Form::kEscape3);
+  return w.Bytes();
+}
+
+std::array<uint8_t, 8 * 16> AddedOnto(ReconstructInterAddFn fn, const std::vector<uint8_t>& codes) {
+  std::array<uint8_t, 8 * 16> picture;
+  picture.fill(128);
+  BytePointer p = codes.data();
+  int32_t bit = 0;
+  EXPECT_EQ(fn(&p, &bit, 5, nullptr, picture.data(), 16), Ok);
+  return picture;
+}
+
+// A coefficient at index k of the alternate scan lands where the zigzag
+// scan puts the index that visits the same raster position.
+TEST(AlternateScan, InterBlocksPlaceCoefficientsThroughTheAlternateScan) {
+  for (int32_t k : {1, 2, 4, 9, 20, 33, 50}) {
+    SCOPED_TRACE(k);
+    const int32_t position = kAlternateVerticalScan[static_cast<size_t>(k)];
+    const int32_t zigzag = ZigzagIndexOf(position);
+    const int32_t lastPosition = kAlternateVerticalScan[63];
+    ASSERT_EQ(lastPosition, 63);  // both scans end at the same corner
+    const auto alternate =
+        AddedOnto(reference::ReconstructInterAddAlternate, InterCodes(k, 7, 63));
+    const auto plain = AddedOnto(reference::ReconstructInterAdd, InterCodes(zigzag, 7, 63));
+    EXPECT_EQ(alternate, plain);
+    if (position != zigzag) {
+      EXPECT_NE(alternate, AddedOnto(reference::ReconstructInterAdd, InterCodes(k, 7, 63)));
+    }
+  }
 }
 
 // Intra blocks: with the alternate-scan bit the coefficients follow the
