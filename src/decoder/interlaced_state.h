@@ -21,6 +21,9 @@ enum FieldModeBits : uint8_t {
 struct InterlacedState {
   uint8_t* fieldModes;          // mbWidth * mbHeight; 0 for frame prediction (or none)
   MotionVector* fieldVectors;   // 2 per macroblock: top field, bottom field (field units)
+  // Clock ticks per frame, for the field distances of direct macroblocks;
+  // 0 until the first B picture sets it.
+  int64_t framePeriod;
 };
 
 // The field mode of a macroblock from its field_prediction and reference

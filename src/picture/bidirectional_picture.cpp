@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "picture/band_prefetch.h"
+#include "picture/interlaced_pictures.h"
 #include "picture/intra_macroblock.h"
 #include "picture/macroblock_walk.h"
 #include "picture/motion_compensation.h"
@@ -201,6 +202,7 @@ struct BidirectionalPicture {
 }  // namespace
 
 int32_t DecodeBidirectionalPicture(DecoderContext& c) {
+  if (c.sequence.interlaced) return DecodeInterlacedBidirectionalPicture(c);
   FrameStore& f = c.store;
   BidirectionalPicture p{c,
                          f,

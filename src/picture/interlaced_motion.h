@@ -38,6 +38,17 @@ inline MotionVector FieldPredictor(MotionVector frame) {
 // The chroma vector of a field vector, in chroma field lines.
 inline MotionVector FieldChromaVector(MotionVector v) { return vectors::ChromaVectorOf(v); }
 
+// Direct macroblocks with a field-predicted co-located macroblock scale
+// each field vector by distances in field periods: twice the frame
+// distances, adjusted by this for field `field` (0 top, 1 bottom) whose
+// co-located field was predicted from reference field `source`.  A top
+// field comes half a frame before the bottom field when top_field_first is
+// 1, after it when 0.
+inline int32_t FieldDistanceOffset(bool topFieldFirst, int32_t field, int32_t source) {
+  if (field == 0) return topFieldFirst ? -source : source;
+  return topFieldFirst ? 1 - source : source - 1;
+}
+
 // Clips a field vector of the field block of macroblock (x, y) to the padded
 // reference as frame vectors are clipped (vector_storage.h): the block, 16
 // samples wide and 8 field lines high, stays inside the macroblock-aligned

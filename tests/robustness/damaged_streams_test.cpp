@@ -19,7 +19,7 @@ namespace {
 
 // I, P and B pictures from both encoders; one and four vectors; matrices;
 // odd sizes; adaptive quantisation; long vectors; video packets; CIF; many
-// short pictures across second boundaries.
+// short pictures across second boundaries; interlaced coding.
 const StreamInfo kStreams[] = {
     {"mpeg4_default.m4v", 176, 144},      {"xvid_ipb.m4v", 176, 144},
     {"mpeg4_ipb.m4v", 176, 144},          {"mpeg4_ip_mv4.m4v", 176, 144},
@@ -28,6 +28,10 @@ const StreamInfo kStreams[] = {
     {"xvid_150x98.m4v", 150, 98},         {"mpeg4_ipb_aq.m4v", 176, 144},
     {"mpeg4_ip_fastpan.m4v", 176, 144},   {"mpeg4_ipb_cif.m4v", 352, 288},
     {"robustness/packets_ipb.m4v", 176, 144}, {"mpeg4_ipb_long.m4v", 64, 48},
+    // Interlaced: field DCT, field prediction and field direct macroblocks,
+    // the alternate scan, a size off the macroblock grid.
+    {"interlaced_mpeg4_ipb_tff.m4v", 176, 144}, {"interlaced_mpeg4_ipb_bff_alt.m4v", 176, 144},
+    {"interlaced_mpeg4_ipb_200x120.m4v", 200, 120}, {"interlaced_xvid_ipb_bff_alt.m4v", 176, 144},
 };
 
 // Variants per stream and kind of damage; each decodes in the mode
@@ -122,11 +126,13 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 // Every single bit of a layer header flipped in turn, including in streams
-// the decoder refuses (a flip can make them look decodable).
+// the decoder refuses (a flip can make them look decodable) and interlaced
+// ones (a flip can make them look progressive, and the other way round).
 TEST(DamagedHeader, EveryBitFlippedInTurn) {
   const StreamInfo infos[] = {{"mpeg4_ipb.m4v", 176, 144},   {"xvid_custom_matrix.m4v", 176, 144},
                               {"mpeg4_qpel.m4v", 176, 144},  {"xvid_gmc.m4v", 176, 144},
-                              {"mpeg4_interlaced.m4v", 176, 144}};
+                              {"mpeg4_interlaced.m4v", 176, 144},
+                              {"interlaced_xvid_ipb_tff.m4v", 176, 144}};
   const std::vector<Settings> modes = AllModes();
   for (const StreamInfo& info : infos) {
     Stream s = LoadStream(info.name, info.width, info.height);

@@ -112,6 +112,20 @@ TEST(FieldVectors, ClippingKeepsTheFieldBlockInTheBorder) {
   }
 }
 
+// Field distances of direct macroblocks: a field predicted from the field
+// of its own parity keeps twice the frame distance; from the other field
+// the distance grows or shrinks by a field period, depending on which field
+// comes first.
+TEST(FieldVectors, DirectModeFieldDistances) {
+  // [top_field_first][field][source]
+  const int32_t expected[2][2][2] = {{{0, 1}, {-1, 0}}, {{0, -1}, {1, 0}}};
+  for (int first = 0; first < 2; ++first)
+    for (int field = 0; field < 2; ++field)
+      for (int source = 0; source < 2; ++source)
+        EXPECT_EQ(FieldDistanceOffset(first != 0, field, source), expected[first][field][source])
+            << "top first " << first << " field " << field << " source " << source;
+}
+
 // ---- The alternate vertical scan ----
 
 using coeftest::Event;
