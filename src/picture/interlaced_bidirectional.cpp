@@ -133,12 +133,14 @@ struct InterlacedBidirectionalPicture {
     int32_t status = 0;
     if (!h.fieldPrediction) {
       MotionVector forward{}, backward{};
-      if (useForward &&
-          (status = DecodeFrameVector(x, y, forwardPredictor, fcodeForward, true, forward)) != 0)
-        return status;
-      if (useBackward &&
-          (status = DecodeFrameVector(x, y, backwardPredictor, fcodeBackward, false, backward)) != 0)
-        return status;
+      if (useForward) {
+        status = DecodeFrameVector(x, y, forwardPredictor, fcodeForward, true, forward);
+        if (status != 0) return status;
+      }
+      if (useBackward) {
+        status = DecodeFrameVector(x, y, backwardPredictor, fcodeBackward, false, backward);
+        if (status != 0) return status;
+      }
       if (useForward && useBackward) {
         PredictLumaFromBoth(past, future, cur, x, y, forward, backward, kRounding);
         PredictChromaFromBoth(past, future, cur, x, y, vectors::ChromaVectorOf(forward),
@@ -152,12 +154,14 @@ struct InterlacedBidirectionalPicture {
       return AddResiduals(x, y, h.cbpb, h.fieldDct);
     }
     MotionVector forward[2]{}, backward[2]{};
-    if (useForward &&
-        (status = DecodeFieldVectors(x, y, forwardPredictor, fcodeForward, true, forward)) != 0)
-      return status;
-    if (useBackward &&
-        (status = DecodeFieldVectors(x, y, backwardPredictor, fcodeBackward, false, backward)) != 0)
-      return status;
+    if (useForward) {
+      status = DecodeFieldVectors(x, y, forwardPredictor, fcodeForward, true, forward);
+      if (status != 0) return status;
+    }
+    if (useBackward) {
+      status = DecodeFieldVectors(x, y, backwardPredictor, fcodeBackward, false, backward);
+      if (status != 0) return status;
+    }
     for (int32_t field = 0; field < 2; ++field) {
       if (useForward && useBackward) {
         PredictFieldFromBoth(fieldLuma, past, future, cur, x, y, field, h.forwardSource[field],
@@ -219,13 +223,16 @@ struct InterlacedBidirectionalPicture {
       delta = MotionVector{static_cast<int16_t>(dx), static_cast<int16_t>(dy)};
     }
     for (int32_t field = 0; field < 2; ++field) {
-      const int32_t source = (mode & (field == 0 ? kTopFromBottom : kBottomFromBottom)) != 0 ? 1 : 0;
+      const uint8_t fromBottom = field == 0 ? kTopFromBottom : kBottomFromBottom;
+      const int32_t source = (mode & fromBottom) != 0 ? 1 : 0;
       const MotionVector colocated = f.interlaced.fieldVectors[2 * index + field];
       const int32_t offset = FieldDistanceOffset(topFieldFirst, field, source);
       const int32_t distanceB = fieldTrb + offset;
       const int32_t distanceD = fieldTrd + offset;
       MotionVector forward = delta, backward = delta;
-      if (distanceD > 0) vectors::DirectPair(colocated, delta, distanceB, distanceD, forward, backward);
+      if (distanceD > 0) {
+        vectors::DirectPair(colocated, delta, distanceB, distanceD, forward, backward);
+      }
       ClipFieldVector(forward, f, x, y);
       ClipFieldVector(backward, f, x, y);
       PredictFieldFromBoth(fieldLuma, past, future, cur, x, y, field, source, field, forward,
@@ -237,7 +244,9 @@ struct InterlacedBidirectionalPicture {
   int32_t Direct(int32_t x, int32_t y, int32_t index, bool withDelta, uint32_t cbpb,
                  bool fieldDct) {
     const uint8_t mode = f.interlaced.fieldModes[index];
-    if ((mode & kFieldPredicted) != 0) return FieldDirect(x, y, index, mode, withDelta, cbpb, fieldDct);
+    if ((mode & kFieldPredicted) != 0) {
+      return FieldDirect(x, y, index, mode, withDelta, cbpb, fieldDct);
+    }
     return FrameDirect(x, y, index, withDelta, cbpb, fieldDct);
   }
 

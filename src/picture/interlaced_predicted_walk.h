@@ -49,7 +49,8 @@ struct InterlacedPredictedWalk : PredictedPictureWalk<Texture> {
     BitReader& r = this->reader;
     for (int32_t i = 0; i < 2; ++i) {
       field[i] = predictor;
-      const int32_t status = vectors::DecodeMotionDifference(&r.bytePos, &r.bitPos, &field[i], fcode);
+      const int32_t status =
+          vectors::DecodeMotionDifference(&r.bytePos, &r.bitPos, &field[i], fcode);
       if (status != 0) return status;
     }
     return 0;

@@ -2,8 +2,8 @@
 
 #include "picture/interlaced_blocks.h"
 #include "picture/intra_neighbours.h"
-#include "primitives/reconstruction/reconstruction.h"
 #include "primitives/dispatch/primitive_table.h"
+#include "primitives/reconstruction/reconstruction.h"
 
 namespace tavrin {
 
@@ -13,7 +13,8 @@ int32_t ReconstructIntraMacroblock(DecoderContext& c, const IntraMacroblock& mb,
   const PictureBuffer& picture = f.currentPicture;
   const int32_t coded = (mb.cbpy << 2) | mb.cbpc;  // bit 5 block 0 ... bit 0 block 5
   const bool fieldDct = mb.fieldDct != 0;
-  const int32_t acPrediction = mb.acPred | (mb.alternateScan != 0 ? kIntraAlternateVerticalScan : 0);
+  const int32_t acPrediction =
+      mb.acPred | (mb.alternateScan != 0 ? kIntraAlternateVerticalScan : 0);
   for (int32_t block = 0; block < 6; ++block) {
     const BlockGroups g = GroupsOf(f, mb.x, block);
     const bool hasCoefficients = (coded >> (5 - block)) & 1;
