@@ -5,7 +5,9 @@
 // Vector prediction keeps four predictors: top and bottom field, forward
 // and backward.  A frame vector is predicted from the top field's predictor
 // of its direction and becomes both; a field vector from its own field's,
-// the vertical component halved to field lines, and is kept doubled.
+// the vertical component halved to field lines, and is kept doubled.  All
+// four start at zero on every macroblock row, the top field's also at
+// every video packet.
 //
 // A direct macroblock whose co-located macroblock (in the later anchor) was
 // field predicted is predicted field by field: each field forward from the
@@ -88,8 +90,11 @@ struct InterlacedBidirectionalPicture {
   }
   void StartRow(int32_t) { ResetPredictors(); }
   void EndRow() {}
+  // A video packet starts the top field's predictors (those of frame
+  // vectors) afresh and leaves the bottom field's as they were: ffmpeg's
+  // encoder predicts so, and its streams decode only so.
   void StartPacket(int32_t packetQuant) {
-    ResetPredictors();
+    forwardPredictor[0] = backwardPredictor[0] = MotionVector{0, 0};
     quant = packetQuant;
   }
 

@@ -243,6 +243,9 @@ enc interlaced_mpeg4_ipb_tff.m4v "$(ilpan 176 144 3 2)" "+ildct+ilme" -top 1 -c:
 enc interlaced_mpeg4_ipb_bff_alt.m4v "$(ilpan 176 144 3 2)" "+ildct+ilme+mv4" -top 0 -alternate_scan 1 -mpeg_quant 1 \
   -c:v mpeg4 -bf 2 -qscale:v 5 -frames:v 12
 enc interlaced_mpeg4_ipb_200x120.m4v "$(ilpan 200 120 5 3)" "+ildct+ilme" -top 1 -c:v mpeg4 -bf 2 -qscale:v 6 -frames:v 10
+# Video packets of about 250 bytes (-ps 250): in B pictures with field
+# prediction a packet starts only the top field's vector predictors afresh.
+enc interlaced_mpeg4_ipb_packets.m4v "$(ilpan 176 144 3 2)" "+ildct+ilme" -top 1 -c:v mpeg4 -bf 2 -ps 250 -qscale:v 5 -frames:v 12
 # Xvid: ffmpeg 5.1's libxvid wrapper passes no interlacing to Xvid, so these
 # come from Xvid's encoder driven directly (tests/support/xvid_encode_main.cpp,
 # built as build/tests/tavrin_xvid_encode; TAVRIN_XVID_ENCODE names another)

@@ -32,6 +32,7 @@ const StreamInfo kStreams[] = {
     // the alternate scan, a size off the macroblock grid.
     {"interlaced_mpeg4_ipb_tff.m4v", 176, 144}, {"interlaced_mpeg4_ipb_bff_alt.m4v", 176, 144},
     {"interlaced_mpeg4_ipb_200x120.m4v", 200, 120}, {"interlaced_xvid_ipb_bff_alt.m4v", 176, 144},
+    {"interlaced_mpeg4_ipb_packets.m4v", 176, 144},
 };
 
 // Variants per stream and kind of damage; each decodes in the mode

@@ -129,7 +129,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Interlaced layers: field DCT, field prediction (ffmpeg's streams; Xvid's
 // encoder codes none), B pictures with field direct macroblocks, both field
-// orders, the alternate vertical scan, a size off the macroblock grid.
+// orders, the alternate vertical scan, a size off the macroblock grid,
+// video packets.
 INSTANTIATE_TEST_SUITE_P(
     Interlaced, Fidelity,
     ::testing::Values(StreamCase{"interlaced_mpeg4_intra.m4v", kFfmpeg},
@@ -137,6 +138,7 @@ INSTANTIATE_TEST_SUITE_P(
                       StreamCase{"interlaced_mpeg4_ipb_tff.m4v", kFfmpeg},
                       StreamCase{"interlaced_mpeg4_ipb_bff_alt.m4v", kFfmpeg},
                       StreamCase{"interlaced_mpeg4_ipb_200x120.m4v", kFfmpeg},
+                      StreamCase{"interlaced_mpeg4_ipb_packets.m4v", kFfmpeg},
                       StreamCase{"interlaced_xvid_ipb_tff.m4v", kFfmpegAndXvid},
                       StreamCase{"interlaced_xvid_ipb_bff_alt.m4v", kFfmpegAndXvid},
                       StreamCase{"interlaced_xvid_ipb_200x120.m4v", kFfmpegAndXvid}),

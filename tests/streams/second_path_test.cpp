@@ -100,7 +100,8 @@ INSTANTIATE_TEST_SUITE_P(
     Interlaced, SecondPath,
     ::testing::Values("interlaced_mpeg4_intra.m4v", "mpeg4_interlaced.m4v",
                       "interlaced_mpeg4_ipb_tff.m4v", "interlaced_mpeg4_ipb_bff_alt.m4v",
-                      "interlaced_mpeg4_ipb_200x120.m4v", "interlaced_xvid_ipb_tff.m4v",
+                      "interlaced_mpeg4_ipb_200x120.m4v", "interlaced_mpeg4_ipb_packets.m4v",
+                      "interlaced_xvid_ipb_tff.m4v",
                       "interlaced_xvid_ipb_bff_alt.m4v", "interlaced_xvid_ipb_200x120.m4v"),
     CaseName);
 

@@ -632,6 +632,7 @@ const StreamFacts kFacts[] = {
     {"interlaced_mpeg4_intra.m4v", "III"},
     {"interlaced_mpeg4_ipb_200x120.m4v", "IBBPBBPBBP"},
     {"interlaced_mpeg4_ipb_bff_alt.m4v", "IBBPBBPBBPBP"},
+    {"interlaced_mpeg4_ipb_packets.m4v", "IBBPBBPBBPBP"},
     {"interlaced_mpeg4_ipb_tff.m4v", "IBBPBBPBBPBP"},
     {"interlaced_xvid_ipb_200x120.m4v", "IBPBPBBPBP"},
     {"interlaced_xvid_ipb_bff_alt.m4v", "IBBPBBPBBPBP"},
