@@ -9,12 +9,14 @@
 //     --interlaced      interlaced coding (field DCT and field motion)
 //     --top-first       top_field_first 1 in every picture (else 0)
 //     --alternate-scan  alternate_vertical_scan_flag 1
+//     --four-vectors    four-vector macroblocks allowed
+//     --packed          B pictures packed behind their anchors (as in AVI)
 //     --bframes N       up to N B pictures between anchors (default 0)
 //     --quant Q         fixed quantiser 1..31 for every picture (default 4)
 //     --frames N        stop after N pictures
 //
 // Deterministic: one thread, plain C routines, fixed quantiser, no rate
-// control plugin, packed B pictures off.
+// control plugin, packed B pictures off unless asked for.
 #include <xvid.h>
 
 #include <cstdio>
@@ -29,6 +31,8 @@ struct Options {
   bool interlaced = false;
   bool topFirst = false;
   bool alternateScan = false;
+  bool fourVectors = false;
+  bool packed = false;
   int bframes = 0;
   int quant = 4;
   long frames = -1;
@@ -41,7 +45,8 @@ struct Options {
 int Usage() {
   std::fprintf(stderr,
                "usage: tavrin_xvid_encode [--interlaced] [--top-first] [--alternate-scan] "
-               "[--bframes N] [--quant Q] [--frames N] WIDTH HEIGHT INPUT.yuv OUTPUT.m4v\n");
+               "[--four-vectors] [--packed] [--bframes N] [--quant Q] [--frames N] WIDTH HEIGHT "
+               "INPUT.yuv OUTPUT.m4v\n");
   return 2;
 }
 
@@ -56,6 +61,10 @@ bool Parse(int argc, char** argv, Options& o) {
       o.topFirst = true;
     } else if (a == "--alternate-scan") {
       o.alternateScan = true;
+    } else if (a == "--four-vectors") {
+      o.fourVectors = true;
+    } else if (a == "--packed") {
+      o.packed = true;
     } else if (a == "--bframes" && hasValue) {
       o.bframes = std::atoi(argv[++i]);
     } else if (a == "--quant" && hasValue) {
@@ -103,6 +112,7 @@ int main(int argc, char** argv) {
   create.max_key_interval = 300;
   create.bquant_ratio = 100;  // B pictures at the anchors' quantiser
   create.bquant_offset = 0;
+  if (o.packed) create.global |= XVID_GLOBAL_PACKED;
   for (int i = 0; i < 3; ++i) {
     create.min_quant[i] = 1;
     create.max_quant[i] = 31;
@@ -140,6 +150,7 @@ int main(int argc, char** argv) {
     frame.vop_flags = XVID_VOP_HALFPEL | XVID_VOP_HQACPRED;
     if (o.interlaced && o.topFirst) frame.vop_flags |= XVID_VOP_TOPFIELDFIRST;
     if (o.interlaced && o.alternateScan) frame.vop_flags |= XVID_VOP_ALTERNATESCAN;
+    if (o.fourVectors) frame.vop_flags |= XVID_VOP_INTER4V;
     frame.motion = XVID_ME_ADVANCEDDIAMOND16 | XVID_ME_HALFPELREFINE16 | XVID_ME_CHROMA_PVOP |
                    XVID_ME_CHROMA_BVOP;
     frame.type = XVID_TYPE_AUTO;
