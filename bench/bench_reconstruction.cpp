@@ -4,6 +4,7 @@
 #include <array>
 
 #include "bench_support.h"
+#include "primitives/reconstruction/alternate_scan_routines.h"
 #include "primitives/reconstruction/reconstruction.h"
 #include "primitives/reconstruction/reconstruction_routines.h"
 #include "primitives/reconstruction/second_path_block_routines.h"
@@ -81,6 +82,20 @@ const bool registered = [] {
                     tavrin::BytePointer p = bits.data();
                     int32_t bit = 0;
                     benchmark::DoNotOptimize(fn(&p, &bit, 6, nullptr, picture.data(), 32));
+                  }
+                });
+    // The same in the alternate vertical scan (interlaced pictures), at the
+    // doubled stride of a field DCT block.
+    const tavrin::PrimitiveRow<tavrin::ReconstructInterAddFn> alternate(
+        tavrin::alternateScanRoutines.reconstructInterAdd.get(), nullptr, nullptr);
+    RegisterRow("ReconstructInterAddAlternate/" + std::to_string(events) + "codes", alternate,
+                ref::ReconstructInterAddAlternate, [events](benchmark::State& st, auto fn) {
+                  const std::vector<uint8_t> bits = InterBlockBits(events);
+                  std::array<uint8_t, 16 * 32> picture{};
+                  for (auto _ : st) {
+                    tavrin::BytePointer p = bits.data();
+                    int32_t bit = 0;
+                    benchmark::DoNotOptimize(fn(&p, &bit, 6, nullptr, picture.data(), 64));
                   }
                 });
   }

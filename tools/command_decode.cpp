@@ -30,9 +30,9 @@ constexpr const char* kDecodeHelp =
     "  --post-filter N      0 none (default), 1 deblocked luma, 2 luma and chroma\n"
     "  -q, --quiet          no progress line (it is shown only on a terminal)\n"
     "\n"
-    "A stream the decoder does not support (interlaced video, static sprites,\n"
-    "data partitioning, ...) is refused with the reason; 'tavrin info INPUT'\n"
-    "shows it too.\n"
+    "A stream the decoder does not support (static sprites, data\n"
+    "partitioning, ...) is refused with the reason; 'tavrin info INPUT' shows\n"
+    "it too.\n"
     "\n"
     "examples:\n"
     "  tavrin decode clip.avi -o clip.y4m\n"
@@ -132,8 +132,10 @@ int RunDecode(const std::vector<std::string>& args, const Console& console) {
   const Ratio aspect = PixelAspectRatio(session.layer());
   y4m.aspectNum = aspect.num;
   y4m.aspectDen = aspect.den;
+  const StreamSurvey survey = SurveyPictures(source.pictures, session.layer());
+  y4m.interlacing = survey.fieldOrder;
   PictureWriter writer(out != nullptr ? out : console.out, format, y4m);
-  const int expected = SurveyPictures(source.pictures, session.layer()).shown;
+  const int expected = survey.shown;
   ProgressLine progress(console.errIsTerminal && !o.quiet ? console.err : nullptr, expected);
   auto sink = [&](const PlanarPicture& picture) {
     if (out != nullptr) writer.Write(picture);

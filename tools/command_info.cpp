@@ -97,7 +97,19 @@ std::string ToolsText(const VideoObjectLayer& v, const StreamSurvey& s, const Ma
   if (s.minQuant != s.maxQuant) {
     tools.push_back("picture quantiser " + std::to_string(s.minQuant) + " to " + std::to_string(s.maxQuant));
   }
-  if (v.interlaced) tools.push_back("interlaced video");
+  if (v.interlaced) {
+    const char* order = s.topFieldFirst == 0   ? "bottom field first"
+                        : s.bottomFieldFirst == 0 ? "top field first"
+                                                  : "the field order changes";
+    tools.push_back(std::string("interlaced video (") + order + ")");
+    if (m.fieldDct > 0) tools.push_back("field DCT (" + std::to_string(m.fieldDct) + " macroblocks" + walked);
+    if (m.fieldPrediction > 0) {
+      tools.push_back("field prediction (" + std::to_string(m.fieldPrediction) + " macroblocks" + walked);
+    }
+    if (s.alternateScan > 0) {
+      tools.push_back("alternate vertical scan (" + std::to_string(s.alternateScan) + " pictures)");
+    }
+  }
   if (!v.obmcDisable) tools.push_back("overlapped block motion compensation");
   if (v.spriteEnable == SpriteMode::kStatic) tools.push_back("static sprites");
   if (v.spriteEnable == SpriteMode::kGlobalMotionCompensation) {

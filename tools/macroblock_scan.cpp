@@ -247,6 +247,19 @@ bool WalkPredictedPicture(std::span<const uint8_t> picture, const VideoObjectLay
       quant = std::min(31, std::max(1, quant + kChange[bits.Read(2)]));
       ++local.quantChanges;
     }
+    const int pattern = (cbpy << 2) | cbpc;
+    // Interlaced layers: dct_type for intra and coded macroblocks, then
+    // field_prediction (one-vector inter macroblocks) with the two reference
+    // fields; a field-predicted macroblock has a vector per field.
+    bool fieldPrediction = false;
+    if (layer.interlaced) {
+      if ((intra || pattern != 0) && bits.Read(1)) ++local.fieldDct;
+      if (!intra && type != 2 && bits.Read(1)) {
+        fieldPrediction = true;
+        bits.Read(2);
+        ++local.fieldPrediction;
+      }
+    }
     if (intra) {
       ++local.intra;
     } else if (type == 2) {
@@ -254,10 +267,9 @@ bool WalkPredictedPicture(std::span<const uint8_t> picture, const VideoObjectLay
     } else {
       ++local.inter;
     }
-    for (int v = 0; v < (type == 2 ? 4 : intra ? 0 : 1); ++v) {
+    for (int v = 0; v < (type == 2 ? 4 : intra ? 0 : fieldPrediction ? 2 : 1); ++v) {
       if (!SkipVector(bits, h.vopFcodeForward)) return false;
     }
-    const int pattern = (cbpy << 2) | cbpc;
     const bool dcCode = intra && quant < kIntraDcThresholds[h.intraDcVlcThr & 7];
     for (int block = 0; block < 6; ++block) {
       if (dcCode) {
@@ -282,6 +294,8 @@ bool WalkPredictedPicture(std::span<const uint8_t> picture, const VideoObjectLay
   census.intra += local.intra;
   census.quantChanges += local.quantChanges;
   census.videoPackets += local.videoPackets;
+  census.fieldDct += local.fieldDct;
+  census.fieldPrediction += local.fieldPrediction;
   return true;
 }
 

@@ -1,9 +1,10 @@
 // Walking over the macroblocks of a P picture without decoding them, to
 // tell which macroblock types a stream uses (four vectors, intra
-// macroblocks, quantiser changes).  The walk reads every code of the
-// macroblock layer, video packet headers included (group-of-blocks headers
-// in short-header pictures), and checks that it ends where the picture's
-// data ends; a picture whose walk does not is left out of the counts.
+// macroblocks, quantiser changes, field DCT and field prediction).  The
+// walk reads every code of the macroblock layer, video packet headers
+// included (group-of-blocks headers in short-header pictures), and checks
+// that it ends where the picture's data ends; a picture whose walk does not
+// is left out of the counts.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +24,8 @@ struct MacroblockCensus {
   int intra = 0;
   int quantChanges = 0;   // macroblocks with dquant
   int videoPackets = 0;   // video packet headers met (group-of-blocks headers in short-header pictures)
+  int fieldDct = 0;       // interlaced layers: macroblocks with dct_type 1
+  int fieldPrediction = 0;  // and inter macroblocks predicted field by field
 };
 
 // Walks one coded P picture of a stream the decoder supports (bytes from

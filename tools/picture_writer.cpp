@@ -6,7 +6,8 @@ namespace tavrin::tool {
 
 std::string Y4mStreamHeader(int width, int height, const Y4mParameters& p) {
   std::string header = "YUV4MPEG2 W" + std::to_string(width) + " H" + std::to_string(height) + " F" +
-                       std::to_string(p.frameRateNum) + ":" + std::to_string(p.frameRateDen) + " Ip A" +
+                       std::to_string(p.frameRateNum) + ":" + std::to_string(p.frameRateDen) + " I" +
+                       std::string(1, p.interlacing) + " A" +
                        std::to_string(p.aspectNum) + ":" + std::to_string(p.aspectDen);
   header += p.chroma == Y4mChromaTag::kMpeg2 ? " C420mpeg2 XYSCSS=420MPEG2\n" : " C420jpeg\n";
   return header;

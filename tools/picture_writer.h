@@ -45,10 +45,14 @@ struct Y4mParameters {
   int aspectNum = 1;  // pixel aspect ratio; 0:0 means unknown
   int aspectDen = 1;
   Y4mChromaTag chroma = Y4mChromaTag::kMpeg2;
+  // The interlacing tag: 'p' progressive, 't' top field first, 'b' bottom
+  // field first.
+  char interlacing = 'p';
 };
 
 // The stream header line, newline included:
-// "YUV4MPEG2 W176 H144 F25:1 Ip A1:1 C420mpeg2 XYSCSS=420MPEG2\n".
+// "YUV4MPEG2 W176 H144 F25:1 Ip A1:1 C420mpeg2 XYSCSS=420MPEG2\n" (It or Ib
+// for interlaced pictures).
 std::string Y4mStreamHeader(int width, int height, const Y4mParameters& parameters);
 
 // Bytes of one picture in the output: the three planes, plus "FRAME\n" for

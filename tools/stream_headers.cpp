@@ -201,7 +201,6 @@ LayerHeaderResult ParseVideoObjectLayer(std::span<const uint8_t> bytes) {
     v.videoObjectLayerHeight = static_cast<int>(r.Read(13, "video_object_layer_height"));
     r.Marker("video_object_layer_height");
     v.interlaced = r.Flag("interlaced");
-    if (v.interlaced) refuse("interlaced video");
     v.obmcDisable = r.Flag("obmc_disable");
     if (!v.obmcDisable) refuse("overlapped block motion compensation");
     v.spriteEnable = static_cast<SpriteMode>(r.Read(v.videoObjectLayerVerid == 1 ? 1 : 2, "sprite_enable"));
@@ -229,6 +228,7 @@ LayerHeaderResult ParseVideoObjectLayer(std::span<const uint8_t> bytes) {
       if (v.spriteEnable == SpriteMode::kGlobalMotionCompensation) {
         if (v.noOfSpriteWarpingPoints > 3) refuse("global motion with more than three warping points");
         if (v.spriteBrightnessChange) refuse("sprite brightness change");
+        if (v.interlaced) refuse("interlaced video with global motion compensation");
       }
     }
     v.not8Bit = r.Flag("not_8_bit");
@@ -253,6 +253,7 @@ LayerHeaderResult ParseVideoObjectLayer(std::span<const uint8_t> bytes) {
     }
     if (v.videoObjectLayerVerid != 1) {
       v.quarterSample = r.Flag("quarter_sample");
+      if (v.interlaced && v.quarterSample) refuse("interlaced video with quarter-sample motion");
     }
     v.complexityEstimationDisable = r.Flag("complexity_estimation_disable");
     if (!v.complexityEstimationDisable) ReadComplexityEstimation(r, v.complexityEstimation);

@@ -66,6 +66,11 @@ StreamSurvey SurveyPictures(const std::vector<std::span<const uint8_t>>& picture
     s.maxQuant = quantSeen ? std::max(s.maxQuant, h.vopQuant) : h.vopQuant;
     quantSeen = true;
     s.maxFcode = std::max({s.maxFcode, h.vopFcodeForward, h.vopFcodeBackward});
+    if (layer.interlaced) {
+      if (s.topFieldFirst + s.bottomFieldFirst == 0) s.fieldOrder = h.topFieldFirst ? 't' : 'b';
+      ++(h.topFieldFirst ? s.topFieldFirst : s.bottomFieldFirst);
+      if (h.alternateVerticalScanFlag) ++s.alternateScan;
+    }
     if (h.vopCodingType == CodingType::kPredicted || h.vopCodingType == CodingType::kSprite) {
       if (lastRounding >= 0 && lastRounding != h.vopRoundingType) ++s.roundingChanges;
       lastRounding = h.vopRoundingType;

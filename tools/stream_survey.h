@@ -31,6 +31,13 @@ struct StreamSurvey {
   std::string refusal;
   int groupHeaders = 0;
   int picturesWithGroups = 0;
+  // Interlaced layers: coded pictures by top_field_first, the field order of
+  // the first ('t' top field first, 'b' bottom field first; 'p' when the
+  // layer is progressive), and pictures in the alternate vertical scan.
+  int topFieldFirst = 0;
+  int bottomFieldFirst = 0;
+  char fieldOrder = 'p';
+  int alternateScan = 0;
 };
 
 StreamSurvey SurveyPictures(const std::vector<std::span<const uint8_t>>& pictures, const VideoObjectLayer& layer);

@@ -20,3 +20,12 @@ ffmpeg -v error -y -f lavfi -i "testsrc2=s=1280x720:r=25,noise=alls=4:allf=t" -f
 # with group-of-blocks headers, as video calls send it
 ffmpeg -v error -y -f lavfi -i "mandelbrot=s=176x144:r=15,noise=alls=3:allf=t" -frames:v 150 -c:v h263 -g 150 -b:v 128k -f h263 qcif_ip.263
 ffmpeg -v error -y -f lavfi -i "testsrc2=s=352x288:r=25,noise=alls=3:allf=t" -frames:v 150 -c:v h263 -g 250 -b:v 768k -ps 1200 -f h263 cif_ip_gob.263
+# 768x576 interlaced IPB: a zoom at 50 pictures a second woven into 25
+# interlaced ones, from ffmpeg (field DCT and field motion) and from Xvid
+# (field DCT; its encoder codes no field motion), the latter through Xvid's
+# own interface (tests/support/xvid_encode_main.cpp, built with the tests:
+# ffmpeg's libxvid wrapper passes no interlacing).
+interlaced="mandelbrot=s=768x576:r=50,noise=alls=3:allf=t,tinterlace=mode=interleave_top"
+ffmpeg -v error -y -threads 1 -f lavfi -i "$interlaced" -frames:v 100 -c:v mpeg4 -flags +ildct+ilme -top 1 -bf 2 -g 250 -b:v 2000k d1_interlaced_ipb.m4v
+ffmpeg -v error -f lavfi -i "$interlaced" -frames:v 100 -f rawvideo -pix_fmt yuv420p - |
+  "${TAVRIN_XVID_ENCODE:-../../build/tests/tavrin_xvid_encode}" --interlaced --top-first --bframes 2 --quant 12 768 576 /dev/stdin xvid_d1_interlaced_ipb.m4v

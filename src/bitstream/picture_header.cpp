@@ -112,6 +112,11 @@ int32_t ParsePictureHeader(BitReader& r, SequenceHeader& s, PictureHeader& p, in
   if (!s.complexityEstimationDisable && (s.estimationMethod == 0 || s.estimationMethod == 1))
     ReadEstimationCounts(r, s, p.vopCodingType);
   p.intraDcVlcThr = static_cast<int32_t>(r.GetBits(3));
+  p.topFieldFirst = p.alternateVerticalScanFlag = 0;
+  if (s.interlaced) {
+    p.topFieldFirst = r.GetBit();
+    p.alternateVerticalScanFlag = r.GetBit();
+  }
   p.trajectory.points = 0;
   if (globalMotion && !ReadWarpingTrajectory(r, s.globalMotion.warpingPoints, p.trajectory))
     return kUnsupportedHeader;

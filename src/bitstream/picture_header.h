@@ -18,6 +18,8 @@ struct PictureHeader {
   int32_t vopRoundingType;
   int32_t vopReducedResolution;  // read only when the layer enables it
   int32_t intraDcVlcThr;
+  int32_t topFieldFirst;              // read in interlaced layers only
+  int32_t alternateVerticalScanFlag;  // read in interlaced layers only
   int32_t vopQuant;
   int32_t vopFcodeForward;
   int32_t vopFcodeBackward;

@@ -133,7 +133,6 @@ int32_t ParseVideoObjectLayer(BitReader& r, SequenceHeader& s) {
   s.videoObjectLayerHeight = s.height = bits(13);
   if (!marker()) return kUnsupportedHeader;
   s.interlaced = bits(1);
-  if (s.interlaced) return kUnsupportedHeader;
   s.obmcDisable = bits(1);
   // Overlapped block motion compensation is not implemented: the luma of
   // inter macroblocks would come out wrong, so such streams are refused.
@@ -170,6 +169,10 @@ int32_t ParseVideoObjectLayer(BitReader& r, SequenceHeader& s) {
   if (s.videoObjectLayerVerid != 1) {
     s.quarterSample = bits(1);  // vectors in quarter samples
   }
+  // Field prediction is implemented for half-sample vectors and P pictures:
+  // interlaced layers with quarter samples or global motion are refused.
+  if (s.interlaced && (s.quarterSample || s.spriteEnable == kSpriteGlobalMotion))
+    return kUnsupportedHeader;
   s.complexityEstimationDisable = bits(1);
   if (!s.complexityEstimationDisable && !ReadComplexityEstimationHeader(r, s))
     return kUnsupportedHeader;

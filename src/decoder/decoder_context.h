@@ -10,6 +10,7 @@
 #include "bitstream/picture_header.h"
 #include "bitstream/sequence_header.h"
 #include "bitstream/short_header_picture.h"
+#include "decoder/interlaced_state.h"
 #include "decoder/picture_buffer.h"
 #include "primitives/primitive_types.h"
 
@@ -38,6 +39,7 @@ struct FrameStore {
   PictureBuffer forwardReference;
   PictureBuffer backwardReference;
   int32_t contentSerial;  // the tag of the picture being decoded (contentTags)
+  InterlacedState interlaced;  // interlaced layers only
 };
 
 struct PictureState {

@@ -105,6 +105,8 @@ int32_t AllocateFrameStore(DecoderContext& context) {
   for (PictureBuffer* p : {&f.currentPicture, &f.forwardReference, &f.backwardReference}) {
     if (!AllocatePicture(*p, width, height, f.mbWidth, f.mbHeight)) return kFrameStoreAllocationFailed;
   }
+  if (context.sequence.interlaced && !AllocateInterlacedState(f.interlaced, mbs))
+    return kFrameStoreAllocationFailed;
   f.contentSerial = 0;
   return 0;
 }
@@ -127,6 +129,7 @@ int32_t ReleaseFrameStore(DecoderContext& context) {
   ReleasePicture(f.currentPicture);
   ReleasePicture(f.forwardReference);
   ReleasePicture(f.backwardReference);
+  ReleaseInterlacedState(f.interlaced);
   return 0;
 }
 

@@ -5,6 +5,7 @@
 
 #include "picture/band_prefetch.h"
 #include "picture/half_sample_motion.h"
+#include "picture/interlaced_pictures.h"
 #include "picture/intra_macroblock.h"
 #include "picture/macroblock_walk.h"
 #include "picture/motion_compensation.h"
@@ -218,6 +219,8 @@ int32_t Decode(DecoderContext& c) {
 }  // namespace
 
 int32_t DecodeBidirectionalPicture(DecoderContext& c) {
+  // Interlaced layers with quarter samples are refused by the layer header.
+  if (c.sequence.interlaced) return DecodeInterlacedBidirectionalPicture(c);
   return c.sequence.quarterSample ? Decode<QuarterSampleMotion>(c) : Decode<HalfSampleMotion>(c);
 }
 

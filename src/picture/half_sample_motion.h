@@ -25,6 +25,8 @@
 namespace tavrin {
 
 struct HalfSampleMotion {
+  // Whether vectors count half samples (the interlaced walks take only those).
+  static constexpr bool kHalfSample = true;
   static constexpr bool kSeparableBlocks = true;
 
   static bool KeepsInside(MotionVector v, const ClipRect& clip, int32_t blockX, int32_t blockY,

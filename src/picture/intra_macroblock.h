@@ -16,6 +16,10 @@ struct IntraMacroblock {
   int32_t acPred;
   int32_t quant;
   int32_t useIntraDcVlc;
+  // Interlaced pictures: the luma blocks hold the two fields
+  // (interlaced_blocks.h), and every block is in the alternate vertical scan.
+  int32_t fieldDct = 0;
+  int32_t alternateScan = 0;
 };
 
 // Reconstructs blocks 0 to 5 into currentPicture: 0, or the first nonzero

@@ -14,6 +14,7 @@ void ClearMotionStores(FrameStore& f) {
   const int32_t mbs = f.mbWidth * f.mbHeight;
   primitives.ZeroBytes(f.mbStateMap, mbs);
   primitives.ZeroBytes(f.mvStore, mbs * 16);
+  ClearInterlacedState(f.interlaced, mbs);
 }
 
 int32_t DecodeIntraPicture(DecoderContext& c) {

@@ -40,8 +40,12 @@ struct IntraPictureWalk {
     int32_t cbpy = 0;
     if ((status = ReadCbpy(reader, cbpy)) != 0) return status;
     if (mcbpc.mbType == MbIntraQuant) ApplyDquant(reader, quant);
-    const IntraMacroblock mb{x, y, cbpy, mcbpc.cbpc, acPred, quant,
-                             UseIntraDcVlc(quant, c.picture.intraDcVlcThr) ? 1 : 0};
+    IntraMacroblock mb{x, y, cbpy, mcbpc.cbpc, acPred, quant,
+                       UseIntraDcVlc(quant, c.picture.intraDcVlcThr) ? 1 : 0};
+    if (c.sequence.interlaced) {
+      mb.fieldDct = reader.GetBit();  // dct_type
+      mb.alternateScan = c.picture.alternateVerticalScanFlag;
+    }
     if ((status = reconstruct(mb)) != 0) return status;
     c.store.qpRow[x + 1] = static_cast<uint8_t>(quant);
     return 0;

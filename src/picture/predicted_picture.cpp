@@ -4,6 +4,7 @@
 // and vectors the following B pictures read in mbStateMap and mvStore.
 #include "picture/diagnostics.h"
 #include "picture/half_sample_motion.h"
+#include "picture/interlaced_predicted_walk.h"
 #include "picture/picture_decoders.h"
 #include "picture/predicted_picture_walk.h"
 #include "picture/quarter_sample_motion.h"
@@ -52,6 +53,13 @@ struct FirstPathTexture {
     if (status != 0) diagnosticSink(kInterBlockMessage);
     return status;
   }
+
+  // Interlaced pictures: the residuals of a predicted macroblock.
+  int32_t Residuals(const InterlacedResidual& r) {
+    const int32_t status = AddInterlacedResiduals(c.reader, cur, r, interMatrix);
+    if (status != 0) diagnosticSink(kInterBlockMessage);
+    return status;
+  }
 };
 
 template <typename Motion>
@@ -63,6 +71,9 @@ int32_t Decode(DecoderContext& c) {
                                    matrices ? c.sequence.intraQuantMat : nullptr,
                                    matrices ? c.sequence.nonintraQuantMat : nullptr,
                                    c.picture.vopRoundingType};
+  if constexpr (Motion::kHalfSample) {
+    if (c.sequence.interlaced) return WalkInterlacedPredictedPicture(c, texture);
+  }
   return WalkPredictedPicture(c, texture);
 }
 

@@ -70,6 +70,8 @@ inline void Predict(PredictQuarterSampleFn predict, const PictureBuffer& ref,
 }  // namespace quarter_sample
 
 struct QuarterSampleMotion {
+  // Whether vectors count half samples (the interlaced walks take only those).
+  static constexpr bool kHalfSample = false;
   static constexpr bool kSeparableBlocks = false;
 
   static bool KeepsInside(MotionVector v, const ClipRect& clip, int32_t blockX, int32_t blockY,

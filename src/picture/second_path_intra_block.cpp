@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "picture/interlaced_blocks.h"
 #include "picture/intra_macroblock.h"
 #include "picture/picture_decoders.h"
 #include "primitives/coefficients/coefficient_codes.h"
@@ -106,7 +107,7 @@ int32_t reconstructIntraBlock(BitReader& reader, FrameStore& f, int32_t x,
   if (job.quant < 1 || job.quant > 31) return kIntraQuantiserRefused;
   const SecondPathIntraGroups groups = SecondPathIntraGroupsOf(f, x, job.block);
   const int32_t direction = IntraPredictionDirection(groups);
-  const int32_t scan = job.acPred ? direction : 0;
+  const int32_t scan = job.alternateScan ? 1 : job.acPred ? direction : 0;
   // No AC values from a neighbour that is no intra block of this picture;
   // the scan stays what ac_pred_flag chose.
   const int16_t* chosen = direction == 2 ? groups.above : groups.previous;
@@ -147,6 +148,7 @@ int32_t ReconstructIntraMacroblockSecondPath(DecoderContext& c, const SecondPath
                                       const uint8_t* matrix, int16_t* coefficients) {
   const PictureBuffer& picture = c.store.currentPicture;
   const int32_t coded = (mb.cbpy << 2) | mb.cbpc;  // bit 5 block 0 ... bit 0 block 5
+  const bool fieldDct = mb.fieldDct != 0;
   for (int32_t block = 0; block < 6; ++block) {
     const SecondPathIntraBlock job{block,
                             (coded >> (5 - block)) & 1,
@@ -154,8 +156,9 @@ int32_t ReconstructIntraMacroblockSecondPath(DecoderContext& c, const SecondPath
                             mb.quant,
                             mb.useIntraDcVlc,
                             matrix,
-                            BlockOrigin(picture, mb.x, mb.y, block),
-                            BlockStride(picture, block)};
+                            TextureBlockOrigin(picture, mb.x, mb.y, block, fieldDct),
+                            TextureBlockStride(picture, block, fieldDct),
+                            mb.alternateScan};
     const int32_t status = reconstructIntraBlock(c.reader, c.store, mb.x, job, coefficients);
     if (status != 0) return status;
   }

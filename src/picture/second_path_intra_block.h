@@ -55,6 +55,7 @@ struct SecondPathIntraBlock {
   const uint8_t* matrix;  // intra weighting matrix, or null
   uint8_t* destination;
   int32_t stride;
+  int32_t alternateScan = 0;  // every block in the alternate vertical scan (interlaced pictures)
 };
 
 // A quantiser outside 1..31 (only a picture quantiser of 0 gives one):

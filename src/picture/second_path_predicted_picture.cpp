@@ -3,6 +3,7 @@
 // inverse-transformed in separate steps with the second path's transform, intra
 // macroblocks rebuilt as in intra pictures of this path.
 #include "picture/half_sample_motion.h"
+#include "picture/interlaced_predicted_walk.h"
 #include "picture/picture_decoders.h"
 #include "picture/predicted_picture_walk.h"
 #include "picture/quarter_sample_motion.h"
@@ -121,6 +122,12 @@ struct SecondPathTexture {
     }
     return 0;
   }
+
+  // Interlaced pictures: the residuals of a predicted macroblock, onto the
+  // prediction already in place.
+  int32_t Residuals(const InterlacedResidual& r) {
+    return AddInterlacedResidualsSecondPath(c.reader, cur, r, interMatrix, residual[0]);
+  }
 };
 
 template <typename Motion>
@@ -133,6 +140,9 @@ int32_t Decode(DecoderContext& c) {
                                     matrices ? c.sequence.nonintraQuantMat : nullptr,
                                     c.picture.vopRoundingType,
                                     {}};
+  if constexpr (Motion::kHalfSample) {
+    if (c.sequence.interlaced) return WalkInterlacedPredictedPicture(c, texture);
+  }
   return WalkPredictedPicture(c, texture);
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "checkasm/checkasm.h"
+#include "primitives/reconstruction/alternate_scan_routines.h"
 #include "primitives/reconstruction/inverse_dct.h"
 #include "primitives/reconstruction/reconstruction.h"
 #include "primitives/reconstruction/reconstruction_routines.h"
@@ -105,7 +106,8 @@ IntraInputs RandomIntraInputs(std::mt19937& rng, int iter) {
   in.stride = iter % 53 == 5 ? -static_cast<int32_t>(rng() % 2) : 8 + static_cast<int32_t>(rng() % 20);
   in.quant = iter % 41 == 2 ? static_cast<int32_t>(rng() % 300) : 1 + static_cast<int32_t>(rng() % 31);
   in.blockIndex = iter % 43 == 1 ? (iter % 2 == 0 ? 10 : -1) : static_cast<int32_t>(rng() % 10);
-  in.ac = static_cast<int32_t>(rng() % 2);
+  // ac_pred_flag, and the alternate vertical scan of interlaced pictures.
+  in.ac = static_cast<int32_t>(rng() % 4);
   in.nulls = iter % 31 == 0 ? 1 + static_cast<int>(rng() % 7) : 0;
   return in;
 }
@@ -226,10 +228,10 @@ TEST(CheckAsm, ReconstructInter) {
 // same statuses, bit positions and pictures (guard samples around the
 // block), including bad destinations and strides, which must still consume
 // the codes.
-TEST(CheckAsm, ReconstructInterAdd) {
+void CheckReconstructAndAdd(const char* name, tavrin::ReconstructInterAddFn fast,
+                            tavrin::ReconstructInterAddFn reference) {
   CHECKASM_TRACE();
-  auto rng = checkasm::Rng("ReconstructInterAdd");
-  const auto fast = tavrin::reconstructionRoutines.reconstructInterAdd.get();
+  auto rng = checkasm::Rng(name);
   for (int iter = 0; iter < 6000; ++iter) {
     const InterCodes in = RandomInterCodes(rng, iter);
     const int32_t stride = iter % 51 == 7 ? static_cast<int32_t>(rng() % 8) : 8 + static_cast<int32_t>(rng() % 24);
@@ -250,7 +252,7 @@ TEST(CheckAsm, ReconstructInterAdd) {
     std::vector<uint8_t> want, got;
     std::ptrdiff_t wantOffset = 0, gotOffset = 0;
     int32_t wantBit = 0, gotBit = 0;
-    const PrimitiveStatus wantStatus = run(tavrin::reference::ReconstructInterAdd, want, wantOffset, wantBit);
+    const PrimitiveStatus wantStatus = run(reference, want, wantOffset, wantBit);
     const PrimitiveStatus gotStatus = run(fast, got, gotOffset, gotBit);
     ASSERT_EQ(wantStatus, gotStatus) << "iteration " << iter;
     ASSERT_EQ(wantOffset, gotOffset) << "iteration " << iter;
@@ -259,16 +261,29 @@ TEST(CheckAsm, ReconstructInterAdd) {
   }
   const auto bytes = BenchInterCodes();
   std::array<uint8_t, 8 * 32> picture{};
-  const std::pair<const char*, tavrin::ReconstructInterAddFn> forms[] = {
-      {"reference", tavrin::reference::ReconstructInterAdd}, {"fastest", fast}};
+  const std::pair<const char*, tavrin::ReconstructInterAddFn> forms[] = {{"reference", reference},
+                                                                          {"fastest", fast}};
   for (const auto& form : forms) {
     const tavrin::ReconstructInterAddFn fn = form.second;
-    checkasm::Bench(std::string("ReconstructInterAdd 8 codes ") + form.first, [&] {
+    checkasm::Bench(std::string(name) + " 8 codes " + form.first, [&] {
       BytePointer p = bytes.data();
       int32_t bit = 0;
       fn(&p, &bit, 6, nullptr, picture.data(), 32);
     });
   }
+}
+
+TEST(CheckAsm, ReconstructInterAdd) {
+  CheckReconstructAndAdd("ReconstructInterAdd", tavrin::reconstructionRoutines.reconstructInterAdd.get(),
+                         tavrin::reference::ReconstructInterAdd);
+}
+
+// The same with the coefficients in the alternate vertical scan (inter
+// blocks of interlaced pictures that ask for it).
+TEST(CheckAsm, ReconstructInterAddAlternate) {
+  CheckReconstructAndAdd("ReconstructInterAddAlternate",
+                         tavrin::alternateScanRoutines.reconstructInterAdd.get(),
+                         tavrin::reference::ReconstructInterAddAlternate);
 }
 
 // ---- Slot 40 ----

@@ -347,4 +347,40 @@ h263 h263_qcif_ip_gob.avi "$(src2 176x144)" avi -c:v h263 -qscale:v 6 -ps 300 -f
 h263 h263_plus_qcif.263 "$(src2 176x144)" h263 -c:v h263p -qscale:v 6 -frames:v 4
 h263 h263_obmc_qcif.263 "$(src2 176x144)" h263 -c:v h263 -obmc 1 -qscale:v 6 -frames:v 4
 
+# --- Interlaced coding ------------------------------------------------------
+# Interlaced sources: a pan over testsrc2 at 50 pictures a second, woven two
+# at a time into 25 interlaced pictures (the top field from the first, the
+# bottom field from the second), so that the fields differ as in a camera's
+# pictures and field DCT and field prediction pay off.
+ilpan() { echo "testsrc2=size=640x480:rate=50,crop=$1:$2:x=mod(n*$3\,$((640 - $1))):y=mod(n*$4\,$((480 - $2))),tinterlace=mode=interleave_top"; }
+# ffmpeg's mpeg4 encoder: field DCT (+ildct) and field motion (+ilme); -top
+# sets top_field_first in every picture header.
+enc interlaced_mpeg4_intra.m4v "$(ilpan 176 144 3 2)" "+ildct" -c:v mpeg4 -g 1 -alternate_scan 1 -qscale:v 6 -frames:v 3
+enc interlaced_mpeg4_ipb_tff.m4v "$(ilpan 176 144 3 2)" "+ildct+ilme" -top 1 -c:v mpeg4 -bf 2 -qscale:v 5 -frames:v 12
+enc interlaced_mpeg4_ipb_bff_alt.m4v "$(ilpan 176 144 3 2)" "+ildct+ilme+mv4" -top 0 -alternate_scan 1 -mpeg_quant 1 \
+  -c:v mpeg4 -bf 2 -qscale:v 5 -frames:v 12
+enc interlaced_mpeg4_ipb_200x120.m4v "$(ilpan 200 120 5 3)" "+ildct+ilme" -top 1 -c:v mpeg4 -bf 2 -qscale:v 6 -frames:v 10
+# Video packets of about 250 bytes (-ps 250): in B pictures with field
+# prediction a packet starts only the top field's vector predictors afresh.
+enc interlaced_mpeg4_ipb_packets.m4v "$(ilpan 176 144 3 2)" "+ildct+ilme" -top 1 -c:v mpeg4 -bf 2 -ps 250 -qscale:v 5 -frames:v 12
+# Xvid: ffmpeg 5.1's libxvid wrapper passes no interlacing to Xvid, so these
+# come from Xvid's encoder driven directly (tests/support/xvid_encode_main.cpp,
+# built as build/tests/tavrin_xvid_encode; TAVRIN_XVID_ENCODE names another)
+# on the same sources as raw pictures.  Xvid's encoder writes field DCT but
+# never field prediction (its field_prediction bits are always 0).
+xvid_encode="${TAVRIN_XVID_ENCODE:-$here/../../build/tests/tavrin_xvid_encode}"
+xvid_il() {
+  local name="$1" size="$2" source="$3" frames="$4"
+  shift 4
+  if [ "${MAKE_STREAMS_PRINT:-0}" = 1 ]; then
+    printf "%s: ffmpeg -hide_banner -loglevel error -nostdin -f lavfi -i '%s' -frames:v %s -f rawvideo -pix_fmt yuv420p - | tavrin_xvid_encode %s %s /dev/stdin %s\n" \
+      "$name" "$source" "$frames" "$*" "${size/x/ }" "$out/$name"
+  fi
+  ffmpeg -hide_banner -loglevel error -nostdin -f lavfi -i "$source" -frames:v "$frames" -f rawvideo -pix_fmt yuv420p - |
+    "$xvid_encode" "$@" "${size%x*}" "${size#*x}" /dev/stdin "$out/$name"
+}
+xvid_il interlaced_xvid_ipb_tff.m4v 176x144 "$(ilpan 176 144 3 2)" 12 --interlaced --top-first --bframes 2 --quant 5
+xvid_il interlaced_xvid_ipb_bff_alt.m4v 176x144 "$(ilpan 176 144 3 2)" 12 --interlaced --alternate-scan --bframes 2 --quant 5
+xvid_il interlaced_xvid_ipb_200x120.m4v 200x120 "$(ilpan 200 120 5 3)" 10 --interlaced --top-first --bframes 2 --quant 6
+
 echo "make_streams: wrote $(ls "$out"/*.m4v | wc -l) streams and $(ls "$out"/*.avi "$out"/*.mp4 "$out"/*.mov "$out"/*.mkv | wc -l) container files to $out"

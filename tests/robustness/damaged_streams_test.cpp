@@ -19,7 +19,7 @@ namespace {
 
 // I, P and B pictures from both encoders; one and four vectors; matrices;
 // odd sizes; adaptive quantisation; long vectors; video packets; CIF; many
-// short pictures across second boundaries.
+// short pictures across second boundaries; interlaced coding.
 const StreamInfo kStreams[] = {
     {"mpeg4_default.m4v", 176, 144},      {"xvid_ipb.m4v", 176, 144},
     {"mpeg4_ipb.m4v", 176, 144},          {"mpeg4_ip_mv4.m4v", 176, 144},
@@ -36,6 +36,11 @@ const StreamInfo kStreams[] = {
     // Short header (baseline H.263): dquant, groups of blocks, 4CIF.
     {"h263_qcif_ip_aq.263", 176, 144},     {"h263_cif_ip_gob.263", 352, 288},
     {"h263_qcif_intra_q2.263", 176, 144},  {"h263_4cif_ip_gob.263", 704, 576},
+    // Interlaced: field DCT, field prediction and field direct macroblocks,
+    // the alternate scan, a size off the macroblock grid.
+    {"interlaced_mpeg4_ipb_tff.m4v", 176, 144}, {"interlaced_mpeg4_ipb_bff_alt.m4v", 176, 144},
+    {"interlaced_mpeg4_ipb_200x120.m4v", 200, 120}, {"interlaced_xvid_ipb_bff_alt.m4v", 176, 144},
+    {"interlaced_mpeg4_ipb_packets.m4v", 176, 144},
 };
 
 // Variants per stream and kind of damage; each decodes in the mode
@@ -130,12 +135,13 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 // Every single bit of a layer header flipped in turn, including in streams
-// the decoder refuses (a flip can make them look decodable).
+// the decoder refuses (a flip can make them look decodable) and interlaced
+// ones (a flip can make them look progressive, and the other way round).
 TEST(DamagedHeader, EveryBitFlippedInTurn) {
   const StreamInfo infos[] = {{"mpeg4_ipb.m4v", 176, 144},   {"xvid_custom_matrix.m4v", 176, 144},
                               {"mpeg4_qpel.m4v", 176, 144},  {"xvid_gmc.m4v", 176, 144},
                               {"mpeg4_interlaced.m4v", 176, 144}, {"h263_qcif_ip_q4.263", 176, 144},
-                              {"h263_plus_qcif.263", 176, 144}};
+                              {"h263_plus_qcif.263", 176, 144}, {"interlaced_xvid_ipb_tff.m4v", 176, 144}};
   const std::vector<Settings> modes = AllModes();
   for (const StreamInfo& info : infos) {
     Stream s = LoadStream(info.name, info.width, info.height);

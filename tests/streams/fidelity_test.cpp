@@ -172,4 +172,21 @@ INSTANTIATE_TEST_SUITE_P(
                       StreamCase{"h263_qcif_ip_gob.avi", kFfmpeg}),
     CaseName);
 
+// Interlaced layers: field DCT, field prediction (ffmpeg's streams; Xvid's
+// encoder codes none), B pictures with field direct macroblocks, both field
+// orders, the alternate vertical scan, a size off the macroblock grid,
+// video packets.
+INSTANTIATE_TEST_SUITE_P(
+    Interlaced, Fidelity,
+    ::testing::Values(StreamCase{"interlaced_mpeg4_intra.m4v", kFfmpeg},
+                      StreamCase{"mpeg4_interlaced.m4v", kFfmpeg},
+                      StreamCase{"interlaced_mpeg4_ipb_tff.m4v", kFfmpeg},
+                      StreamCase{"interlaced_mpeg4_ipb_bff_alt.m4v", kFfmpeg},
+                      StreamCase{"interlaced_mpeg4_ipb_200x120.m4v", kFfmpeg},
+                      StreamCase{"interlaced_mpeg4_ipb_packets.m4v", kFfmpeg},
+                      StreamCase{"interlaced_xvid_ipb_tff.m4v", kFfmpegAndXvid},
+                      StreamCase{"interlaced_xvid_ipb_bff_alt.m4v", kFfmpegAndXvid},
+                      StreamCase{"interlaced_xvid_ipb_200x120.m4v", kFfmpegAndXvid}),
+    CaseName);
+
 }  // namespace

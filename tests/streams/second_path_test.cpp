@@ -120,6 +120,17 @@ INSTANTIATE_TEST_SUITE_P(
                       "h263_cif_ip_gob.263", "h263_4cif_ip_gob.263", "h263_qcif_ip.3gp"),
     CaseName);
 
+// Interlaced layers: field DCT blocks and the alternate vertical scan through
+// the second path's own steps, onto field and frame predictions.
+INSTANTIATE_TEST_SUITE_P(
+    Interlaced, SecondPath,
+    ::testing::Values("interlaced_mpeg4_intra.m4v", "mpeg4_interlaced.m4v",
+                      "interlaced_mpeg4_ipb_tff.m4v", "interlaced_mpeg4_ipb_bff_alt.m4v",
+                      "interlaced_mpeg4_ipb_200x120.m4v", "interlaced_mpeg4_ipb_packets.m4v",
+                      "interlaced_xvid_ipb_tff.m4v",
+                      "interlaced_xvid_ipb_bff_alt.m4v", "interlaced_xvid_ipb_200x120.m4v"),
+    CaseName);
+
 // One shown picture of a decode with a setting per picture: which call
 // (decode order) produced it, its coding type and the setting of that call.
 struct Shown {

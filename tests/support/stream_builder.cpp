@@ -162,6 +162,7 @@ std::vector<uint8_t> MakePictureHeader(const PictureSpec& s) {
     if (s.reducedResolution >= 0) w.Bit(s.reducedResolution);
     for (int i = 0; i < s.estimationBits; ++i) w.Bit(i & 1);
     w.Put(static_cast<uint32_t>(s.intraDcVlcThr), 3);
+    if (s.topFieldFirst >= 0) w.Bit(s.topFieldFirst).Bit(s.alternateScan);
     for (size_t i = 0; i < s.du.size(); ++i) {
       PutWarpingDifference(w, s.du[i]);
       PutWarpingDifference(w, i < s.dv.size() ? s.dv[i] : 0);

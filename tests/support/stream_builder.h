@@ -89,6 +89,8 @@ struct PictureSpec {
   std::vector<int> du = {}, dv = {};
   // not_coded macroblocks (a 1 bit each) before the zero data.
   int skippedMacroblocks = 0;
+  int topFieldFirst = -1;      // interlaced layers: written with the next when 0 or 1
+  int alternateScan = 0;
 };
 
 // 00 00 01 B6 and the picture header, followed by zero bytes: macroblock

@@ -60,7 +60,6 @@ TEST(Commands, RefusedStreamsNameTheCodingToolInWords) {
     const char* stream;
     const char* words;
   } cases[] = {
-      {"mpeg4_interlaced.m4v", "interlaced video"},
       {"mpeg4_data_partitioned.m4v", "data partitioning"},
       {"mpeg4_obmc_header.m4v", "overlapped block motion compensation"},
       {"h263_plus_qcif.263", "H.263 version 2"},
@@ -126,6 +125,46 @@ TEST(Commands, DecodeToStandardOutputIsY4m) {
   const Result raw = Tool({"decode", Data("mpeg4_ipb.mp4"), "-", "--format", "yuv"});
   ASSERT_EQ(raw.status, 0) << raw.err;
   EXPECT_EQ(raw.out.size(), 20u * 176 * 144 * 3 / 2);
+}
+
+// Interlaced streams: the y4m header names the field order of the stream's
+// pictures, and info the interlaced coding it uses.
+TEST(Commands, InterlacedStreamsShowTheirFieldOrder) {
+  const struct {
+    const char* stream;
+    const char* tag;
+    const char* order;
+  } cases[] = {{"interlaced_mpeg4_ipb_tff.m4v", " It ", "interlaced video (top field first)"},
+               {"interlaced_xvid_ipb_bff_alt.m4v", " Ib ", "interlaced video (bottom field first)"},
+               {"mpeg4_interlaced.m4v", " Ib ", "interlaced video (bottom field first)"},
+               {"mpeg4_ipb.m4v", " Ip ", nullptr}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.stream);
+    const std::string output = Scratch("fields.y4m");
+    const Result r = Tool({"decode", Data(c.stream), "-o", output});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::FILE* f = std::fopen(output.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    char line[128] = {};
+    ASSERT_NE(std::fgets(line, sizeof line, f), nullptr);
+    std::fclose(f);
+    std::remove(output.c_str());
+    EXPECT_TRUE(Contains(line, c.tag)) << line;
+    const Result info = Tool({"info", Data(c.stream)});
+    EXPECT_TRUE(Contains(info.out, "supports the stream")) << info.out;
+    if (c.order != nullptr) {
+      EXPECT_TRUE(Contains(info.out, c.order)) << info.out;
+    } else {
+      EXPECT_FALSE(Contains(info.out, "interlaced video")) << info.out;
+    }
+  }
+  const Result ffmpeg = Tool({"info", Data("interlaced_mpeg4_ipb_tff.m4v")});
+  EXPECT_TRUE(Contains(ffmpeg.out, "field DCT (67 macroblocks in 4 P pictures walked)")) << ffmpeg.out;
+  EXPECT_TRUE(Contains(ffmpeg.out, "field prediction (59 macroblocks in 4 P pictures walked)")) << ffmpeg.out;
+  const Result xvid = Tool({"info", Data("interlaced_xvid_ipb_bff_alt.m4v")});
+  EXPECT_TRUE(Contains(xvid.out, "field DCT (29 macroblocks in 4 P pictures walked)")) << xvid.out;
+  EXPECT_FALSE(Contains(xvid.out, "field prediction")) << xvid.out;
+  EXPECT_TRUE(Contains(xvid.out, "alternate vertical scan (12 pictures)")) << xvid.out;
 }
 
 TEST(Commands, WriteFailuresAreReported) {

@@ -67,6 +67,10 @@ TEST(PictureWriter, Y4mStreamHeader) {
   p.aspectDen = 0;
   p.chroma = Y4mChromaTag::kJpeg;
   EXPECT_EQ(Y4mStreamHeader(150, 98, p), "YUV4MPEG2 W150 H98 F30000:1001 Ip A0:0 C420jpeg\n");
+  p.interlacing = 't';
+  EXPECT_EQ(Y4mStreamHeader(150, 98, p), "YUV4MPEG2 W150 H98 F30000:1001 It A0:0 C420jpeg\n");
+  p.interlacing = 'b';
+  EXPECT_EQ(Y4mStreamHeader(150, 98, p), "YUV4MPEG2 W150 H98 F30000:1001 Ib A0:0 C420jpeg\n");
 }
 
 TEST(PictureWriter, PictureBytesRoundChromaUp) {

@@ -335,11 +335,6 @@ TEST(LayerHeader, RefusalsInPlainWords) {
   std::vector<RefusalCase> cases;
   {
     LayerRecipe s;
-    s.interlaced = true;
-    cases.push_back({"interlaced", s, "interlaced video"});
-  }
-  {
-    LayerRecipe s;
     s.obmcDisable = false;
     cases.push_back({"obmc", s, "overlapped block motion compensation"});
   }
@@ -397,13 +392,16 @@ TEST(LayerHeader, RefusalsInPlainWords) {
 TEST(LayerHeader, SeveralRefusalsJoin) {
   LayerRecipe s;
   s.verid = 2;
+  s.obmcDisable = false;
   s.interlaced = true;
   s.quarterSample = true;
   s.dataPartitioned = true;
   const auto r = Parse(s);
   ASSERT_TRUE(r.ok()) << r.error;
   EXPECT_TRUE(r.layer.quarterSample);
-  EXPECT_EQ(r.RefusalReason(), "interlaced video and data partitioning");
+  EXPECT_EQ(r.RefusalReason(),
+            "overlapped block motion compensation, interlaced video with quarter-sample motion and data "
+            "partitioning");
   EXPECT_TRUE(r.layer.reversibleVlc);
 }
 
@@ -638,6 +636,14 @@ const StreamFacts kFacts[] = {
     {"mpeg4_data_partitioned.m4v", "IPPPP"},
     {"mpeg4_default.m4v", "IPPPPPPPPP"},
     {"mpeg4_gop4.m4v", "IPPPIPPPIP"},
+    {"interlaced_mpeg4_intra.m4v", "III"},
+    {"interlaced_mpeg4_ipb_200x120.m4v", "IBBPBBPBBP"},
+    {"interlaced_mpeg4_ipb_bff_alt.m4v", "IBBPBBPBBPBP"},
+    {"interlaced_mpeg4_ipb_packets.m4v", "IBBPBBPBBPBP"},
+    {"interlaced_mpeg4_ipb_tff.m4v", "IBBPBBPBBPBP"},
+    {"interlaced_xvid_ipb_200x120.m4v", "IBPBPBBPBP"},
+    {"interlaced_xvid_ipb_bff_alt.m4v", "IBBPBBPBBPBP"},
+    {"interlaced_xvid_ipb_tff.m4v", "IBBPBBPBBPBP"},
     {"mpeg4_interlaced.m4v", "IPPPP"},
     {"mpeg4_intra_98x74.m4v", "IIIII"},
     {"mpeg4_intra_aq.m4v", "IIIII"},
@@ -897,7 +903,6 @@ TEST(CommittedStreams, RefusedStreams) {
     const char* name;
     const char* reason;
   } cases[] = {
-      {"mpeg4_interlaced.m4v", "interlaced video"},
       {"mpeg4_data_partitioned.m4v", "data partitioning"},
       {"mpeg4_obmc_header.m4v", "overlapped block motion compensation"},
   };
@@ -909,10 +914,33 @@ TEST(CommittedStreams, RefusedStreams) {
     EXPECT_EQ(s.layer.RefusalReason(), c.reason);
     EXPECT_TRUE(s.layer.layer.complete);
   }
-  const Stream interlaced = Load("mpeg4_interlaced.m4v");
-  EXPECT_TRUE(interlaced.layer.layer.interlaced);
-  EXPECT_TRUE(interlaced.pictures[0].detailsKnown);
-  EXPECT_EQ(interlaced.pictures[0].vopQuant, 4);
+}
+
+// Interlaced streams are taken; their picture headers read in full,
+// top_field_first and alternate_vertical_scan_flag included.
+TEST(CommittedStreams, InterlacedStreams) {
+  const struct {
+    const char* name;
+    bool topFieldFirst, alternateScan;
+  } cases[] = {{"mpeg4_interlaced.m4v", false, false},
+               {"interlaced_mpeg4_ipb_tff.m4v", true, false},
+               {"interlaced_mpeg4_ipb_bff_alt.m4v", false, true},
+               {"interlaced_xvid_ipb_tff.m4v", true, false},
+               {"interlaced_xvid_ipb_bff_alt.m4v", false, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Stream s = Load(c.name);
+    EXPECT_TRUE(s.layer.supported()) << s.layer.RefusalReason();
+    EXPECT_TRUE(s.layer.layer.interlaced);
+    ASSERT_FALSE(s.pictures.empty());
+    for (const auto& p : s.pictures) {
+      if (!p.vopCoded) continue;
+      EXPECT_TRUE(p.detailsKnown);
+      EXPECT_EQ(p.topFieldFirst, c.topFieldFirst);
+      EXPECT_EQ(p.alternateVerticalScanFlag, c.alternateScan);
+    }
+  }
+  EXPECT_EQ(Load("mpeg4_interlaced.m4v").pictures[0].vopQuant, 4);
 }
 
 // Xvid's S pictures: three warping points at 1/16 sample, the trajectory
@@ -945,8 +973,7 @@ TEST(CommittedStreams, GlobalMotionPictures) {
 TEST(CommittedStreams, EveryStreamTheDecoderTakes) {
   for (const StreamFacts& facts : kFacts) {
     const std::string name = facts.name;
-    const bool refused = name.find("interlaced") != std::string::npos ||
-                         name.find("partitioned") != std::string::npos ||
+    const bool refused = name.find("partitioned") != std::string::npos ||
                          name.find("obmc") != std::string::npos;
     const Stream s = Load(name);
     EXPECT_EQ(s.layer.supported(), !refused) << name << ": " << s.layer.RefusalReason();

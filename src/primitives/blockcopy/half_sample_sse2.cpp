@@ -11,6 +11,7 @@
 #include <cstddef>
 
 #include "primitives/blockcopy/blockcopy.h"
+#include "primitives/blockcopy/field_prediction.h"
 #include "primitives/blockcopy/sse2_rows.h"
 
 namespace tavrin::sse2 {
@@ -222,6 +223,103 @@ PrimitiveStatus PredictBidirectionalChroma(const uint8_t* firstCb, const uint8_t
                        Store8(cbOut + ds * y, both);
                        Store8(crOut + ds * y, _mm_unpackhi_epi64(both, both));
                      });
+}
+
+// Field blocks (field_prediction.h): the bodies above over the 8 rows of a
+// luma field block or the 4 rows of a chroma one.
+namespace {
+
+template <int kRows, typename Emit>
+[[gnu::always_inline]] inline PrimitiveStatus PredictLumaRows(const uint8_t* reference,
+                                                              int32_t referenceStride, bool present,
+                                                              const MotionVector* vector,
+                                                              int32_t rounding, Emit&& emit) {
+  if (reference == nullptr || !present || vector == nullptr) return NullPointer;
+  const ptrdiff_t rs = referenceStride;
+  PredictRows<kRows>(Rows16{Origin(reference, rs, *vector)}, rs, ModeOf(*vector),
+                     rounding != 0 ? 1 : 0, emit);
+  return Ok;
+}
+
+template <int kRows, typename Emit>
+[[gnu::always_inline]] inline PrimitiveStatus PredictPairRows(const uint8_t* cb, const uint8_t* cr,
+                                                              int32_t referenceStride, bool present,
+                                                              const MotionVector* vector,
+                                                              int32_t rounding, Emit&& emit) {
+  if (cb == nullptr || cr == nullptr || !present || vector == nullptr) return NullPointer;
+  const ptrdiff_t rs = referenceStride;
+  PredictRows<kRows>(ChromaRows{Origin(cb, rs, *vector), Origin(cr, rs, *vector)}, rs,
+                     ModeOf(*vector), rounding != 0 ? 1 : 0, emit);
+  return Ok;
+}
+
+}  // namespace
+
+PrimitiveStatus PredictField16x8(const uint8_t* reference, int32_t referenceStride,
+                                 uint8_t* destination, int32_t destinationStride,
+                                 const MotionVector* vector, int32_t rounding) {
+  const ptrdiff_t ds = destinationStride;
+  return PredictLumaRows<8>(reference, referenceStride, destination != nullptr, vector, rounding,
+                            [&](int y, __m128i row) { Store16(destination + ds * y, row); });
+}
+
+PrimitiveStatus PredictFieldChroma(const uint8_t* cb, const uint8_t* cr, int32_t referenceStride,
+                                   uint8_t* cbOut, uint8_t* crOut, int32_t outStride,
+                                   const MotionVector* vector, int32_t rounding) {
+  const ptrdiff_t ds = outStride;
+  return PredictPairRows<4>(cb, cr, referenceStride, cbOut != nullptr && crOut != nullptr, vector,
+                            rounding, [&](int y, __m128i row) {
+                              Store8(cbOut + ds * y, row);
+                              Store8(crOut + ds * y, _mm_unpackhi_epi64(row, row));
+                            });
+}
+
+PrimitiveStatus PredictBidirectionalField16x8(const uint8_t* first, const uint8_t* second,
+                                              int32_t referenceStride, uint8_t* destination,
+                                              int32_t destinationStride,
+                                              const MotionVector* firstVector,
+                                              const MotionVector* secondVector, int32_t rounding) {
+  if (second == nullptr || secondVector == nullptr) {
+    const PrimitiveStatus s = PredictField16x8(first, referenceStride, destination,
+                                               destinationStride, firstVector, rounding);
+    return s != Ok ? s : NullPointer;
+  }
+  const ptrdiff_t ds = destinationStride;
+  __m128i rows[8];
+  const PrimitiveStatus s =
+      PredictLumaRows<8>(first, referenceStride, destination != nullptr, firstVector, rounding,
+                         [&](int y, __m128i row) { rows[y] = row; });
+  if (s != Ok) return s;
+  return PredictLumaRows<8>(second, referenceStride, true, secondVector, rounding,
+                            [&](int y, __m128i row) {
+                              Store16(destination + ds * y, _mm_avg_epu8(rows[y], row));
+                            });
+}
+
+PrimitiveStatus PredictBidirectionalFieldChroma(const uint8_t* firstCb, const uint8_t* firstCr,
+                                                const uint8_t* secondCb, const uint8_t* secondCr,
+                                                int32_t referenceStride, uint8_t* cbOut,
+                                                uint8_t* crOut, int32_t outStride,
+                                                const MotionVector* firstVector,
+                                                const MotionVector* secondVector,
+                                                int32_t rounding) {
+  if (secondCb == nullptr || secondCr == nullptr || secondVector == nullptr) {
+    const PrimitiveStatus s = PredictFieldChroma(firstCb, firstCr, referenceStride, cbOut, crOut,
+                                                 outStride, firstVector, rounding);
+    return s != Ok ? s : NullPointer;
+  }
+  const ptrdiff_t ds = outStride;
+  __m128i rows[4];
+  const PrimitiveStatus s =
+      PredictPairRows<4>(firstCb, firstCr, referenceStride, cbOut != nullptr && crOut != nullptr,
+                         firstVector, rounding, [&](int y, __m128i row) { rows[y] = row; });
+  if (s != Ok) return s;
+  return PredictPairRows<4>(secondCb, secondCr, referenceStride, true, secondVector, rounding,
+                            [&](int y, __m128i row) {
+                              const __m128i both = _mm_avg_epu8(rows[y], row);
+                              Store8(cbOut + ds * y, both);
+                              Store8(crOut + ds * y, _mm_unpackhi_epi64(both, both));
+                            });
 }
 
 }  // namespace tavrin::sse2

@@ -21,11 +21,24 @@ namespace tavrin::reconstruction {
 namespace {
 
 // The bit of the block row each scan position falls in.
-constexpr std::array<uint8_t, 64> kScanRowBits = [] {
+constexpr std::array<uint8_t, 64> RowBitsOf(const ScanTable& scan) {
   std::array<uint8_t, 64> bits{};
-  for (std::size_t i = 0; i < 64; ++i) bits[i] = static_cast<uint8_t>(1u << (kZigzagScan[i] >> 3));
+  for (std::size_t i = 0; i < 64; ++i) bits[i] = static_cast<uint8_t>(1u << (scan[i] >> 3));
   return bits;
-}();
+}
+constexpr std::array<uint8_t, 64> kScanRowBits = RowBitsOf(kZigzagScan);
+constexpr std::array<uint8_t, 64> kAlternateVerticalRowBits = RowBitsOf(kAlternateVerticalScan);
+
+// The coefficient order of inter blocks: the zigzag scan, or the alternate
+// vertical scan of interlaced pictures that ask for it.
+struct ZigzagOrder {
+  static constexpr const ScanTable& kScan = kZigzagScan;
+  static constexpr const std::array<uint8_t, 64>& kRowBits = kScanRowBits;
+};
+struct AlternateVerticalOrder {
+  static constexpr const ScanTable& kScan = kAlternateVerticalScan;
+  static constexpr const std::array<uint8_t, 64>& kRowBits = kAlternateVerticalRowBits;
+};
 
 // Where a decoded block goes: into a 16-bit residual, or added straight onto
 // the prediction in the picture.  Flat is the residual of a lone DC, one
@@ -51,8 +64,9 @@ struct OntoPicture {
 // Without a matrix the levels go from the codes straight into the block,
 // dequantised on the way, with no list in between: the same results as the
 // list form below, which the matrix method needs for its mismatch control.
-// Escape names the escape form (short-header blocks have one of their own).
-template <typename Escape = coefficients::Mpeg4Escape, typename Output, typename Ready>
+// Order names the scan, Escape the escape form (short-header blocks have
+// one of their own).
+template <typename Order, typename Escape = coefficients::Mpeg4Escape, typename Output, typename Ready>
 PrimitiveStatus ReconstructH263(const Output& output, Ready ready, BytePointer* bytePos,
                                 int32_t* bitPos, int32_t quant) {
   alignas(16) int16_t block[64];
@@ -69,8 +83,8 @@ PrimitiveStatus ReconstructH263(const Output& output, Ready ready, BytePointer* 
       [&](int32_t index, int32_t level, auto escaped) {
         int32_t value = dequantise(level);
         if constexpr (decltype(escaped)::value) value = ClampCoefficient(value);
-        block[kZigzagScan[static_cast<std::size_t>(index)]] = static_cast<int16_t>(value);
-        rows |= kScanRowBits[static_cast<std::size_t>(index)];
+        block[Order::kScan[static_cast<std::size_t>(index)]] = static_cast<int16_t>(value);
+        rows |= Order::kRowBits[static_cast<std::size_t>(index)];
       });
   if (status != Ok) return status;
   bits.StoreTo(bytePos, bitPos);
@@ -87,11 +101,11 @@ PrimitiveStatus ReconstructH263(const Output& output, Ready ready, BytePointer* 
 }
 
 // The matrix method, from a coefficient list.
-template <typename Output, typename Ready>
+template <typename Order, typename Output, typename Ready>
 PrimitiveStatus ReconstructWithMatrix(const Output& output, Ready ready, BytePointer* bytePos,
                                       int32_t* bitPos, int32_t quant, const uint8_t* matrix) {
   coefficients::CoefficientList list;
-  std::copy(kZigzagScan.begin(), kZigzagScan.end(), list.positions);
+  std::copy(Order::kScan.begin(), Order::kScan.end(), list.positions);
   list.count = 0;
   if (PrimitiveStatus s = coefficients::DecodeInterCoefficientList(bytePos, bitPos, list); s != Ok) {
     return s;
@@ -121,11 +135,24 @@ PrimitiveStatus CheckInterArguments(BytePointer* bytePos, int32_t* bitPos, int32
   return Ok;
 }
 
-template <typename Output, typename Ready>
+template <typename Order = ZigzagOrder, typename Output, typename Ready>
 PrimitiveStatus Reconstruct(const Output& output, Ready ready, BytePointer* bytePos,
                             int32_t* bitPos, int32_t quant, const uint8_t* matrix) {
-  if (matrix == nullptr) return ReconstructH263(output, ready, bytePos, bitPos, quant);
-  return ReconstructWithMatrix(output, ready, bytePos, bitPos, quant, matrix);
+  if (matrix == nullptr) return ReconstructH263<Order>(output, ready, bytePos, bitPos, quant);
+  return ReconstructWithMatrix<Order>(output, ready, bytePos, bitPos, quant, matrix);
+}
+
+template <typename Order>
+PrimitiveStatus ReconstructAndAdd(InverseDctAddFn transformAdd, AddFlatFn addFlat,
+                                  BytePointer* bytePos, int32_t* bitPos, int32_t quant,
+                                  const uint8_t* matrix, uint8_t* destination, int32_t stride) {
+  if (const PrimitiveStatus s = CheckInterArguments(bytePos, bitPos, quant); s != Ok) return s;
+  const auto ready = [&]() -> PrimitiveStatus {
+    if (destination == nullptr) return NullPointer;
+    return stride < 8 ? Step8Error : Ok;
+  };
+  return Reconstruct<Order>(OntoPicture{transformAdd, addFlat, destination, stride}, ready,
+                            bytePos, bitPos, quant, matrix);
 }
 
 }  // namespace
@@ -144,13 +171,25 @@ PrimitiveStatus ReconstructInter(InverseDctRowsFn transform, BytePointer* bytePo
 PrimitiveStatus ReconstructInterAdd(InverseDctAddFn transformAdd, AddFlatFn addFlat,
                                     BytePointer* bytePos, int32_t* bitPos, int32_t quant,
                                     const uint8_t* matrix, uint8_t* destination, int32_t stride) {
+  return ReconstructAndAdd<ZigzagOrder>(transformAdd, addFlat, bytePos, bitPos, quant, matrix,
+                                        destination, stride);
+}
+
+PrimitiveStatus ReconstructInterAddAlternate(InverseDctAddFn transformAdd, AddFlatFn addFlat,
+                                             BytePointer* bytePos, int32_t* bitPos, int32_t quant,
+                                             const uint8_t* matrix, uint8_t* destination,
+                                             int32_t stride) {
+  return ReconstructAndAdd<AlternateVerticalOrder>(transformAdd, addFlat, bytePos, bitPos, quant,
+                                                   matrix, destination, stride);
+}
+
+PrimitiveStatus ReconstructInterAlternate(InverseDctRowsFn transform, BytePointer* bytePos,
+                                          int32_t* bitPos, int16_t* residual, int32_t quant,
+                                          const uint8_t* matrix) {
+  if (residual == nullptr) return NullPointer;
   if (const PrimitiveStatus s = CheckInterArguments(bytePos, bitPos, quant); s != Ok) return s;
-  const auto ready = [&]() -> PrimitiveStatus {
-    if (destination == nullptr) return NullPointer;
-    return stride < 8 ? Step8Error : Ok;
-  };
-  return Reconstruct(OntoPicture{transformAdd, addFlat, destination, stride}, ready, bytePos,
-                     bitPos, quant, matrix);
+  return Reconstruct<AlternateVerticalOrder>(ToResidual{transform, residual}, [] { return Ok; },
+                                             bytePos, bitPos, quant, matrix);
 }
 
 PrimitiveStatus ReconstructShortHeaderInterAdd(InverseDctAddFn transformAdd, AddFlatFn addFlat,
@@ -162,7 +201,7 @@ PrimitiveStatus ReconstructShortHeaderInterAdd(InverseDctAddFn transformAdd, Add
     if (destination == nullptr) return NullPointer;
     return stride < 8 ? Step8Error : Ok;
   };
-  return ReconstructH263<coefficients::ShortHeaderEscape>(
+  return ReconstructH263<ZigzagOrder, coefficients::ShortHeaderEscape>(
       OntoPicture{transformAdd, addFlat, destination, stride}, ready, bytePos, bitPos, quant);
 }
 
@@ -182,6 +221,17 @@ PrimitiveStatus ReconstructInterAdd(BytePointer* bytePos, int32_t* bitPos, int32
                                     const uint8_t* matrix, uint8_t* destination, int32_t stride) {
   alignas(16) int16_t residual[64];
   const PrimitiveStatus s = ReconstructInter(bytePos, bitPos, residual, quant, matrix);
+  if (s != Ok) return s;
+  return AddResidual8x8(destination, residual, stride);
+}
+
+// As ReconstructInterAdd, the coefficients in the alternate vertical scan.
+PrimitiveStatus ReconstructInterAddAlternate(BytePointer* bytePos, int32_t* bitPos, int32_t quant,
+                                             const uint8_t* matrix, uint8_t* destination,
+                                             int32_t stride) {
+  alignas(16) int16_t residual[64];
+  const PrimitiveStatus s = reconstruction::ReconstructInterAlternate(
+      reconstruction::InverseDctRows, bytePos, bitPos, residual, quant, matrix);
   if (s != Ok) return s;
   return AddResidual8x8(destination, residual, stride);
 }

@@ -22,6 +22,14 @@ PrimitiveStatus ReconstructInterAdd(BytePointer* bytePos, int32_t* bitPos, int32
                                              matrix, destination, stride);
 }
 
+PrimitiveStatus ReconstructInterAddAlternate(BytePointer* bytePos, int32_t* bitPos, int32_t quant,
+                                             const uint8_t* matrix, uint8_t* destination,
+                                             int32_t stride) {
+  return reconstruction::ReconstructInterAddAlternate(reconstruction::sse2::InverseDctAdd,
+                                                      reconstruction::sse2::AddFlat, bytePos,
+                                                      bitPos, quant, matrix, destination, stride);
+}
+
 }  // namespace tavrin::sse2
 
 #endif  // __SSE2__

@@ -188,11 +188,14 @@ PrimitiveStatus ReconstructIntra(InverseDctStoreFn store, bool coded, BytePointe
   const bool vertical = std::abs(left - aboveLeft) < std::abs(aboveLeft - above);
   setup.vertical = vertical;
   setup.dcPredictor = vertical ? above : left;
-  const bool acOn = acPrediction != 0 && (vertical ? predRow[0] : predRow[-8]) >= 0;
+  const bool alternateScan = (acPrediction & kIntraAlternateVerticalScan) != 0;
+  const bool acFlag = (acPrediction & ~kIntraAlternateVerticalScan) != 0;
+  const bool acOn = acFlag && (vertical ? predRow[0] : predRow[-8]) >= 0;
   setup.acOn = acOn;
-  setup.scan = acPrediction == 0 ? &kZigzagScan
-               : vertical        ? &kAlternateHorizontalScan
-                                 : &kAlternateVerticalScan;
+  setup.scan = alternateScan ? &kAlternateVerticalScan
+               : !acFlag     ? &kZigzagScan
+               : vertical    ? &kAlternateHorizontalScan
+                             : &kAlternateVerticalScan;
 
   // Levels predicted from another macroblock were quantised with its
   // quantiser; inside the macroblock the quantiser is the current one.

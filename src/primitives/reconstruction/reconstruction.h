@@ -4,6 +4,14 @@
 
 #include "primitives/primitive_types.h"
 
+namespace tavrin {
+// A bit of the intra primitives' acPrediction argument, beside the
+// ac_pred_flag in bit 0: the block's coefficients come in the alternate
+// vertical scan whatever the prediction direction (interlaced pictures with
+// alternate_vertical_scan_flag 1).
+inline constexpr int32_t kIntraAlternateVerticalScan = 2;
+}  // namespace tavrin
+
 namespace tavrin::reference {
 PrimitiveStatus ReconstructIntraCoded(BytePointer* bytePos, int32_t* bitPos, uint8_t* destination,
                                       int32_t stride, int16_t* predRow, int16_t* predCol,
@@ -23,6 +31,11 @@ PrimitiveStatus InverseDct8x8(int16_t* block);
 // (the reconstruct-and-add routine, reconstruction_routines.h).
 PrimitiveStatus ReconstructInterAdd(BytePointer* bytePos, int32_t* bitPos, int32_t quant,
                                     const uint8_t* matrix, uint8_t* destination, int32_t stride);
+// ReconstructInterAdd with the coefficients in the alternate vertical scan
+// (the alternate-scan routine, alternate_scan_routines.h).
+PrimitiveStatus ReconstructInterAddAlternate(BytePointer* bytePos, int32_t* bitPos, int32_t quant,
+                                             const uint8_t* matrix, uint8_t* destination,
+                                             int32_t stride);
 }  // namespace tavrin::reference
 
 #if defined(__SSE2__)
@@ -44,5 +57,8 @@ PrimitiveStatus ReconstructInter(BytePointer* bytePos, int32_t* bitPos, int16_t*
 PrimitiveStatus InverseDct8x8(int16_t* block);
 PrimitiveStatus ReconstructInterAdd(BytePointer* bytePos, int32_t* bitPos, int32_t quant,
                                     const uint8_t* matrix, uint8_t* destination, int32_t stride);
+PrimitiveStatus ReconstructInterAddAlternate(BytePointer* bytePos, int32_t* bitPos, int32_t quant,
+                                             const uint8_t* matrix, uint8_t* destination,
+                                             int32_t stride);
 }  // namespace tavrin::sse2
 #endif

@@ -47,4 +47,15 @@ PrimitiveStatus ReconstructShortHeaderIntra(InverseDctStoreFn store, BytePointer
                                             int32_t* bitPos, int32_t coded, int32_t quant,
                                             uint8_t* destination, int32_t stride);
 
+// As the two above, the coefficients in the alternate vertical scan rather
+// than the zigzag scan (interlaced pictures with alternate_vertical_scan_flag
+// 1).
+PrimitiveStatus ReconstructInterAlternate(InverseDctRowsFn transform, BytePointer* bytePos,
+                                          int32_t* bitPos, int16_t* residual, int32_t quant,
+                                          const uint8_t* matrix);
+PrimitiveStatus ReconstructInterAddAlternate(InverseDctAddFn transformAdd, AddFlatFn addFlat,
+                                             BytePointer* bytePos, int32_t* bitPos, int32_t quant,
+                                             const uint8_t* matrix, uint8_t* destination,
+                                             int32_t stride);
+
 }  // namespace tavrin::reconstruction

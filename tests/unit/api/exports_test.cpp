@@ -75,7 +75,7 @@ TEST(Exports, UnusableHeadersGiveAnInertDecoder) {
   auto layer = MakeLayerHeader({});
   vos.insert(vos.end(), layer.begin(), layer.end());
   const std::vector<std::vector<uint8_t>> headers{
-      vos, {0xDE, 0xAD, 0xBE, 0xEF, 0x00, 0x11}, {}, MakeLayerHeader({.interlaced = 1})};
+      vos, {0xDE, 0xAD, 0xBE, 0xEF, 0x00, 0x11}, {}, MakeLayerHeader({.not8Bit = 1})};
   for (const auto& header : headers) {
     Host host(header);
     ASSERT_NE(host.handle, 0u);

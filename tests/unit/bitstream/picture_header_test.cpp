@@ -72,6 +72,35 @@ TEST_F(PictureHeaderTest, RoundingTypeOnlyInPredictedPictures) {
   EXPECT_EQ(holder->picture.vopFcodeBackward, 3);
 }
 
+// Interlaced layers: top_field_first and alternate_vertical_scan_flag follow
+// intra_dc_vlc_thr in every coded picture; progressive layers have neither.
+TEST_F(PictureHeaderTest, InterlacedPicturesCarryTheFieldOrderAndScan) {
+  holder->sequence.interlaced = 1;
+  for (int type : {0, 1, 2}) {
+    for (int order : {0, 1}) {
+      SCOPED_TRACE("type " + std::to_string(type) + " top first " + std::to_string(order));
+      ASSERT_EQ(Parse(MakePictureHeader({.codingType = type, .quant = 11, .fcodeForward = 2,
+                                         .fcodeBackward = 3, .topFieldFirst = order,
+                                         .alternateScan = 1 - order})),
+                0);
+      EXPECT_EQ(holder->picture.topFieldFirst, order);
+      EXPECT_EQ(holder->picture.alternateVerticalScanFlag, 1 - order);
+      EXPECT_EQ(holder->picture.vopQuant, 11);
+      if (type != 0) {
+        EXPECT_EQ(holder->picture.vopFcodeForward, 2);
+      }
+      if (type == 2) {
+        EXPECT_EQ(holder->picture.vopFcodeBackward, 3);
+      }
+    }
+  }
+  holder->sequence.interlaced = 0;
+  ASSERT_EQ(Parse(MakePictureHeader({.codingType = 1, .quant = 6})), 0);
+  EXPECT_EQ(holder->picture.topFieldFirst, 0);
+  EXPECT_EQ(holder->picture.alternateVerticalScanFlag, 0);
+  EXPECT_EQ(holder->picture.vopQuant, 6);
+}
+
 TEST_F(PictureHeaderTest, UnpaddedSourceForcesRoundingZeroButConsumesTheBit) {
   holder->input.sourceType = kSourceTypeUnpadded;
   ASSERT_EQ(Parse(MakePictureHeader({.codingType = 1, .roundingType = 1, .quant = 17})), 0);

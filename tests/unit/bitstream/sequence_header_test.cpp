@@ -99,6 +99,25 @@ TEST(LayerHeader, OptionalElementsAreReadInOrder) {
   EXPECT_EQ(s.videoObjectLayerWidth, 176);
 }
 
+// Interlaced layers open, and keep what their pictures need besides the
+// progressive records: a field mode and two field vectors per macroblock.
+TEST(LayerHeader, InterlacedLayersOpenWithFieldRecords) {
+  Opened o(MakeLayerHeader({.interlaced = 1, .obmcDisable = 1}), 50, 40);
+  ASSERT_TRUE(o.ok);
+  EXPECT_EQ(o.holder->sequence.interlaced, 1);
+  EXPECT_EQ(o.holder->sequence.obmcDisable, 1);
+  const InterlacedState& state = o.holder->store.interlaced;
+  ASSERT_NE(state.fieldModes, nullptr);
+  ASSERT_NE(state.fieldVectors, nullptr);
+  for (int32_t i = 0; i < 4 * 3; ++i) {
+    EXPECT_EQ(state.fieldModes[i], 0);
+    EXPECT_EQ(state.fieldVectors[2 * i], (MotionVector{0, 0}));
+  }
+  Opened progressive(MakeLayerHeader({}));
+  ASSERT_TRUE(progressive.ok);
+  EXPECT_EQ(progressive.holder->store.interlaced.fieldModes, nullptr);
+}
+
 TEST(LayerHeader, HostSizeReplacesTheHeaderSize) {
   Opened o(MakeLayerHeader({.width = 720, .height = 576}), 352, 288);
   ASSERT_TRUE(o.ok);
@@ -130,7 +149,6 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"chroma format", {.volControl = true, .chromaFormat = 2}},
         Refusal{"shape", {.shape = 1}},
         Refusal{"resolution 0", {.resolution = 0}},
-        Refusal{"interlaced", {.interlaced = 1}},
         Refusal{"overlapped motion compensation", {.obmcDisable = 0}},
         Refusal{"static sprites", {.spriteEnable = 1}},
         Refusal{"static sprites, version 2", {.objectLayerIdentifier = true, .verid = 2, .spriteEnable = 1}},
