@@ -90,10 +90,26 @@ struct PredictedPictureWalk {
     ResetPredictionColumns(f);
     primitives.ZeroBytes(f.blockFlagRow, 4 * f.mbWidth + 8);
     quant = packetQuant;
+    packetFirst = true;
   }
 
+  // ffmpeg's decoder and encoder, when the first macroblock of a video
+  // packet has four vectors, overwrite the vector of block 3 of the
+  // macroblock to its left with zero (its prediction takes that block as a
+  // missing neighbour by clearing it).  No later prediction of the P
+  // picture reads it (it lies in another packet), but direct mode in the B
+  // pictures that follow does, where that left macroblock had four vectors
+  // too (one with one vector lends its block 0).  Streams ffmpeg made are
+  // decoded as it made them: the stored vector is cleared the same way.
+  bool packetFirst = false;  // the macroblock being decoded starts a packet
+  bool leftFour = false;     // the macroblock before it had four vectors
+  bool thisFour = false;
+
   int32_t Macroblock(int32_t x, int32_t y) {
+    thisFour = false;
     const int32_t status = MacroblockData(x, y);
+    packetFirst = false;
+    leftFour = thisFour;
     if (status != 0) return status;
     // The macroblock is now a neighbour for vector prediction.
     uint8_t* flags = BlockFlagEntry(f, x + 1);
@@ -164,6 +180,8 @@ struct PredictedPictureWalk {
     }
     if ((status = texture.Inter(mb)) != 0) return status;
     StoreVectors(x, index, v);
+    thisFour = four;
+    if (four && packetFirst && leftFour && x > 0) MvStoreEntry(f, index - 1)[3] = MotionVector{};
     MarkNotIntra(f, x);
     return 0;
   }

@@ -142,6 +142,10 @@ enc xvid_zoom_350x250_ipb_mv4.m4v "$zoom350" "+mv4" -cpuflags 0 -c:v libxvid -g 
 # Xvid writes none.
 enc mpeg4_zoom_180x100_ip_packets.m4v "$zoom180" "" -cpuflags 0 -c:v mpeg4 -qscale:v 8 -ps 300 -frames:v 30
 enc mpeg4_zoom_180x100_ipb_packets.m4v "$zoom180" "" -cpuflags 0 -c:v mpeg4 -bf 2 -qscale:v 8 -ps 300 -frames:v 30
+# Four vectors with video packets and B pictures: ffmpeg's encoder (and its
+# decoder) clears the stored vector of block 3 left of a packet that starts
+# with a four-vector macroblock, and direct mode reads it.
+enc mpeg4_zoom_180x100_ipb_mv4_packets.m4v "$zoom180" "+mv4" -cpuflags 0 -c:v mpeg4 -bf 2 -qscale:v 5 -ps 150 -frames:v 30
 enc mpeg4_zoom_180x100_ip_mv4.m4v "$zoom180" "+mv4" -cpuflags 0 -c:v mpeg4 -qscale:v 8 -frames:v 30
 enc xvid_zoom_180x100_ip.m4v "$zoom180" "" -cpuflags 0 -c:v libxvid -qscale:v 8 -frames:v 30
 enc xvid_zoom_180x100_ipb.m4v "$zoom180" "" -cpuflags 0 -c:v libxvid -bf 2 -qscale:v 8 -frames:v 30
@@ -275,9 +279,8 @@ run xvid_unpacked.mkv "${mkvmerge_fixed[@]}" --engage native_mpeg4 -o "$out/xvid
 # plain C.  B pictures (forward, backward, interpolated and direct), with
 # and without four vectors, from both encoders; the 180x100 zoom of the
 # edge tests for a size off the macroblock grid with motion past the edges;
-# and video packets (one vector: ffmpeg's own decoder zeroes a stored vector
-# at a packet that starts inside a row with a four-vector macroblock, which
-# direct mode then reads, so packets and four vectors are kept apart).
+# and video packets (one vector; four vectors with packets are in
+# mpeg4_zoom_180x100_ipb_mv4_packets.m4v above).
 zoomq="testsrc2=size=352x288:rate=25,scale=w=352-3*n:h=288-2*n:eval=frame,crop=176:144:x=n:y=n"
 enc qpel_mpeg4_ipb.m4v "$zoomq" "+qpel" -cpuflags 0 -c:v mpeg4 -bf 2 -qscale:v 6 -frames:v 15
 enc qpel_mpeg4_ipb_mv4.m4v "$zoomq" "+qpel+mv4" -cpuflags 0 -c:v mpeg4 -bf 2 -qscale:v 6 -frames:v 15

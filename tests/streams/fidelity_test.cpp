@@ -122,6 +122,7 @@ INSTANTIATE_TEST_SUITE_P(
                       StreamCase{"xvid_zoom_350x250_ipb_mv4.m4v", kFfmpegAndXvid},
                       StreamCase{"mpeg4_zoom_180x100_ip_packets.m4v", kFfmpeg},
                       StreamCase{"mpeg4_zoom_180x100_ipb_packets.m4v", kFfmpeg},
+                      StreamCase{"mpeg4_zoom_180x100_ipb_mv4_packets.m4v", kFfmpeg},
                       StreamCase{"mpeg4_zoom_180x100_ip_mv4.m4v", kFfmpeg},
                       StreamCase{"xvid_zoom_180x100_ip.m4v", kFfmpegAndXvid},
                       StreamCase{"xvid_zoom_180x100_ipb.m4v", kFfmpegAndXvid},

@@ -90,6 +90,7 @@ INSTANTIATE_TEST_SUITE_P(
     MotionPastTheEdges, SecondPath,
     ::testing::Values("mpeg4_zoom_350x250_ipb_mv4.m4v", "xvid_zoom_350x250_ipb_mv4.m4v",
                       "mpeg4_zoom_180x100_ip_packets.m4v", "mpeg4_zoom_180x100_ipb_packets.m4v",
+                      "mpeg4_zoom_180x100_ipb_mv4_packets.m4v",
                       "mpeg4_zoom_180x100_ip_mv4.m4v", "xvid_zoom_180x100_ip.m4v", "xvid_zoom_180x100_ipb.m4v",
                       "xvid_zoom_180x100_ip_mv4.m4v"),
     CaseName);
