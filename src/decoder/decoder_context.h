@@ -10,6 +10,7 @@
 #include "bitstream/picture_header.h"
 #include "bitstream/sequence_header.h"
 #include "decoder/picture_buffer.h"
+#include "decoder/resilience_state.h"
 #include "primitives/primitive_types.h"
 
 namespace tavrin {
@@ -37,6 +38,7 @@ struct FrameStore {
   PictureBuffer forwardReference;
   PictureBuffer backwardReference;
   int32_t contentSerial;  // the tag of the picture being decoded (contentTags)
+  ResilienceState resilience;
 };
 
 struct PictureState {

@@ -4,6 +4,7 @@
 
 #include "bitstream/picture_header.h"
 #include "picture/border_padding.h"
+#include "picture/concealment.h"
 #include "picture/motion_compensation.h"
 #include "picture/picture_decoders.h"
 #include "primitives/dispatch/primitive_table.h"
@@ -48,6 +49,8 @@ void RotateAnchors(DecoderContext& context) {
   context.state.outputPicture = &f.forwardReference;
   f.pastAnchorTime = f.futureAnchorTime;
   f.futureAnchorTime = context.picture.vopTime;
+  if (f.resilience.anchorsDecoded < 2) ++f.resilience.anchorsDecoded;
+  KeepAnchorStatus(f.resilience, f.mbWidth * f.mbHeight, context.picture.vopCodingType == 0);
 }
 
 }  // namespace
@@ -77,6 +80,7 @@ void DecodeByType(DecoderContext& context, int32_t videoQuality) {
         } else {
           DecodeIntraPicture(context);
         }
+        ConcealPicture(context);
         ++state.iPictures;
         if (pad) PadChangedBorders(f);
         RotateAnchors(context);
@@ -89,12 +93,14 @@ void DecodeByType(DecoderContext& context, int32_t videoQuality) {
         } else {
           DecodePredictedPicture(context);
         }
+        ConcealPicture(context);
         ++state.pPictures;
         if (pad) PadChangedBorders(f);
         RotateAnchors(context);
         break;
       case 2:
         DecodeBidirectionalPicture(context);
+        ConcealPicture(context);
         ++state.bPictures;
         state.outputPicture = &f.currentPicture;
         break;

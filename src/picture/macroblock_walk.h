@@ -1,11 +1,15 @@
 // The macroblock loop every picture decoder shares: raster order, row
-// starts and ends, video packets, and the stop when the picture's data has
-// run out.
+// starts and ends, video packets, and what happens when the data is
+// damaged: the packet stops at its first macroblock that cannot be decoded,
+// decoding resumes at the next resynchronisation marker (or, without one,
+// at the next picture), and the macroblocks in between are marked lost for
+// the concealment.
 #pragma once
 
 #include <cstdint>
 
 #include "decoder/decoder_context.h"
+#include "picture/damage_map.h"
 #include "picture/macroblock_header.h"
 #include "picture/picture_decoders.h"
 #include "picture/video_packet.h"
@@ -14,41 +18,97 @@ namespace tavrin {
 
 // Picture supplies StartRow(y), EndRow(), StartPacket(quant),
 // ReadsBits(index) (false for a macroblock that takes nothing from the
-// stream) and Macroblock(x, y) (0 or a status that ends the picture).
+// stream) and Macroblock(x, y) (0, or a status when the macroblock's codes
+// cannot be right).
 template <typename Picture>
 int32_t WalkMacroblocks(DecoderContext& c, Picture& picture) {
   PrefetchMacroblockTables();
   const VideoPackets packets(c);
+  BitReader& r = c.reader;
   const int32_t mbWidth = c.store.mbWidth;
   const int32_t total = mbWidth * c.store.mbHeight;
+  const int32_t dataLength = r.dataLength;
+  DamageMap damage(c.store);
   auto decode = [&](int32_t i) {
     const int32_t x = i % mbWidth;
     const int32_t y = i / mbWidth;
     if (x == 0) picture.StartRow(y);
+    damage.Start(i, r);
     int32_t status = picture.Macroblock(x, y);
-    // A picture whose data ran out stops here; the rest keeps what the
-    // record held.
-    if (status == 0 && c.reader.Exhausted()) status = kInvalidMacroblockCode;
+    // A macroblock that reads past its packet's data (or the picture's)
+    // was not what the encoder wrote.
+    if (status == 0 && r.Exhausted()) status = kInvalidMacroblockCode;
     if (x == mbWidth - 1) picture.EndRow();
     return status;
   };
-  for (int32_t i = 0; i < total; ++i) {
-    if (i > 0 && packets.MarkerFollows(c.reader)) {
-      VideoPacketHeader header;
-      int32_t status = packets.ReadHeader(c, i, header);
-      if (status != 0) return status;
-      // Macroblocks that take nothing from the stream may lie between the
-      // marker and the packet's first macroblock; they are decoded as
-      // usual.  Any other macroblock in that gap was lost and keeps what
-      // the record held.
-      for (; i < header.macroblockNumber; ++i)
-        if (!picture.ReadsBits(i) && (status = decode(i)) != 0) return status;
-      picture.StartPacket(header.quant);
+  // Each packet's data ends at the next marker; reading past it is damage.
+  auto limitPacket = [&]() {
+    const int32_t from = static_cast<int32_t>(r.bytePos - r.bufferStart);
+    r.dataLength = dataLength;
+    const int32_t end = packets.NextMarker(r, from);
+    r.dataLength = end;
+    return end;
+  };
+  int32_t end = packets.enabled() ? limitPacket() : dataLength;
+  int32_t first = 0;  // the first macroblock of the packet being decoded
+  int32_t i = 0;
+  int32_t result = 0;
+  while (i < total) {
+    int32_t status = 0;
+    for (; i < total; ++i) {
+      if (i > first && packets.MarkerFollows(r)) break;
+      if ((status = decode(i)) != 0) break;
     }
-    const int32_t status = decode(i);
-    if (status != 0) return status;
+    if (status != 0) result = status;
+    const int32_t detected = DamageMap::BitPosition(r);
+    if (status == 0 && i == total) {
+      // The data must end where the last macroblock does.
+      if (!EndsCleanly(r)) {
+        damage.Lose(damage.SuspectFrom(first, total, detected), total);
+        result = kInvalidMacroblockCode;
+      }
+      break;
+    }
+    // The packet ended at a marker, or macroblock i could not be decoded:
+    // on to the next packet.
+    r.dataLength = dataLength;
+    VideoPacketHeader header{};
+    int32_t marker = end;
+    int32_t next = -1;
+    while (packets.enabled() && marker < dataLength) {
+      if (packets.ReadHeaderAt(c, marker, first, header) == 0) {
+        next = header.macroblockNumber;
+        break;
+      }
+      // A marker with a header that cannot be right: the next one.
+      marker = packets.NextMarker(r, marker + 1);
+    }
+    if (next < 0) {
+      damage.Lose(status != 0 ? damage.SuspectFrom(first, i, detected) : i, total);
+      if (status == 0) result = kInvalidMacroblockCode;
+      break;
+    }
+    // Macroblocks that take nothing from the stream may lie between the
+    // end of a packet and the first macroblock of the next.  Any other
+    // macroblock there means the packet ended early.
+    bool intact = status == 0 && next >= i && marker == end;
+    for (int32_t j = i; intact && j < next; ++j) intact = !picture.ReadsBits(j);
+    if (intact) {
+      for (; i < next; ++i) {
+        if (decode(i) != 0) damage.Lose(i, i + 1);
+      }
+    } else {
+      // Damage somewhere in the packet: it ended early or late, or a
+      // macroblock in it could not be decoded.
+      damage.Lose(damage.SuspectFrom(first, std::min(i, next), detected), next);
+      result = kInvalidMacroblockCode;
+    }
+    i = first = next;
+    end = limitPacket();
+    picture.StartPacket(header.quant);
   }
-  return 0;
+  r.dataLength = dataLength;
+  return result;
 }
 
 }  // namespace tavrin
