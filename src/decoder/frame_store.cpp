@@ -100,7 +100,8 @@ int32_t AllocateFrameStore(DecoderContext& context) {
   primitives.ZeroBytes(f.mbStateMap, mbs);
   primitives.ZeroBytes(f.mvStore, mbs * 64);
 
-  if (!AllocateResilienceState(f.resilience, mbs)) return kFrameStoreAllocationFailed;
+  if (!AllocateResilienceState(f.resilience, mbs, context.sequence.dataPartitioned != 0))
+    return kFrameStoreAllocationFailed;
   for (PictureBuffer* p : {&f.currentPicture, &f.forwardReference, &f.backwardReference}) {
     if (!AllocatePicture(*p, width, height, f.mbWidth, f.mbHeight)) return kFrameStoreAllocationFailed;
   }

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+#include "decoder/partition_records.h"
+
 namespace tavrin {
 
 // Per-macroblock status bits of the picture being decoded.
@@ -24,13 +26,18 @@ struct ResilienceState {
   // the picture P pictures predict from.
   uint8_t* anchorStatus = nullptr;
   int32_t* bitStart = nullptr;   // mbWidth * mbHeight: where each macroblock's data began
+  // Layers that partition their data: a record per macroblock, and room
+  // to put one macroblock's codes back together (kPartitionScratchBytes and
+  // the input padding).
+  PartitionRecord* partitions = nullptr;
+  uint8_t* scratch = nullptr;
   int32_t lostCount = 0;         // macroblocks of the current picture marked lost
   int32_t anchorsDecoded = 0;    // I and P pictures decoded since the stream opened
 };
 
 // Allocates (and clears) the arrays for mbs macroblocks: false when memory
 // could not be had (what was allocated stays until release).
-bool AllocateResilienceState(ResilienceState& state, int32_t mbs);
+bool AllocateResilienceState(ResilienceState& state, int32_t mbs, bool partitioned);
 
 // After an I or P picture: its statuses become the anchor's (every
 // macroblock intra for an I picture).

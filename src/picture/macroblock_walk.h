@@ -11,6 +11,7 @@
 #include "decoder/decoder_context.h"
 #include "picture/damage_map.h"
 #include "picture/macroblock_header.h"
+#include "picture/partitions_walk.h"
 #include "picture/picture_decoders.h"
 #include "picture/video_packet.h"
 
@@ -22,6 +23,9 @@ namespace tavrin {
 // cannot be right).
 template <typename Picture>
 int32_t WalkMacroblocks(DecoderContext& c, Picture& picture) {
+  // Data-partitioned I and P pictures have a loop of their own; their B
+  // pictures are not partitioned.
+  if (c.sequence.dataPartitioned && c.picture.vopCodingType <= 1) return WalkPartitionedPackets(c, picture);
   PrefetchMacroblockTables();
   const VideoPackets packets(c);
   BitReader& r = c.reader;

@@ -229,3 +229,17 @@ mux mpeg4_ipb.mp4 mp4 "" -c:v mpeg4 -bf 2 -qscale:v 5 -frames:v 20
 mux mpeg4_mv4.mov mov "+mv4" -c:v mpeg4 -qscale:v 5 -frames:v 15
 
 echo "make_streams: wrote $(ls "$out"/*.m4v | wc -l) streams and $(ls "$out"/*.avi "$out"/*.mp4 "$out"/*.mov | wc -l) container files to $out"
+
+# --- Data partitioning (partitioned_*) -------------------------------------
+# I and P pictures cut into video packets whose codes come in partitions
+# (types and vectors or DCs, then cbpy and the like, then residuals); B
+# pictures keep the plain syntax.  Each picture's partitions are separated
+# by the motion or DC marker.
+# A fast pan: intra macroblocks in P pictures, four vectors, long vectors.
+enc partitioned_ip_pan.m4v "$(pan 9 5)" "+mv4" -c:v mpeg4 -data_partitioning 1 -ps 300 -g 12 -qscale:v 4 -frames:v 15
+# B pictures and adaptive quantisation (dquant in the second partition).
+enc partitioned_ipb_aq.m4v "$(src2 176x144)" "+mv4" -c:v mpeg4 -data_partitioning 1 -ps 400 -bf 2 -g 12 \
+  "${aq_mpeg4[@]}" -frames:v 20
+# Off the macroblock grid, larger packets, a zoom.
+enc partitioned_zoom_180x100_ip.m4v "$zoom180" "" -cpuflags 0 -c:v mpeg4 -data_partitioning 1 -ps 600 \
+  -qscale:v 8 -frames:v 20

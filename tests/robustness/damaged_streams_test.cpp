@@ -19,7 +19,7 @@ namespace {
 
 // I, P and B pictures from both encoders; one and four vectors; matrices;
 // odd sizes; adaptive quantisation; long vectors; video packets; CIF; many
-// short pictures across second boundaries.
+// short pictures across second boundaries; data partitioning.
 const StreamInfo kStreams[] = {
     {"mpeg4_default.m4v", 176, 144},      {"xvid_ipb.m4v", 176, 144},
     {"mpeg4_ipb.m4v", 176, 144},          {"mpeg4_ip_mv4.m4v", 176, 144},
@@ -28,6 +28,8 @@ const StreamInfo kStreams[] = {
     {"xvid_150x98.m4v", 150, 98},         {"mpeg4_ipb_aq.m4v", 176, 144},
     {"mpeg4_ip_fastpan.m4v", 176, 144},   {"mpeg4_ipb_cif.m4v", 352, 288},
     {"robustness/packets_ipb.m4v", 176, 144}, {"mpeg4_ipb_long.m4v", 64, 48},
+    {"partitioned_ip_pan.m4v", 176, 144}, {"partitioned_ipb_aq.m4v", 176, 144},
+    {"partitioned_zoom_180x100_ip.m4v", 180, 100},
 };
 
 // Variants per stream and kind of damage; each decodes in the mode

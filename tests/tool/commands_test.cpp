@@ -63,7 +63,6 @@ TEST(Commands, RefusedStreamsNameTheCodingToolInWords) {
       {"mpeg4_interlaced.m4v", "interlaced video"},
       {"mpeg4_qpel.m4v", "quarter-sample motion"},
       {"xvid_qpel.m4v", "quarter-sample motion"},
-      {"mpeg4_data_partitioned.m4v", "data partitioning"},
       {"xvid_gmc.m4v", "global motion compensation"},
       {"mpeg4_obmc_header.m4v", "overlapped block motion compensation"},
   };

@@ -368,11 +368,6 @@ TEST(LayerHeader, RefusalsInPlainWords) {
   }
   {
     LayerRecipe s;
-    s.dataPartitioned = true;
-    cases.push_back({"data partitioned", s, "data partitioning"});
-  }
-  {
-    LayerRecipe s;
     s.verid = 2;
     s.newpred = true;
     cases.push_back({"newpred", s, "newpred (upstream messages)"});
@@ -411,11 +406,21 @@ TEST(LayerHeader, SeveralRefusalsJoin) {
   s.verid = 2;
   s.interlaced = true;
   s.quarterSample = true;
+  s.newpred = true;
+  const auto r = Parse(s);
+  ASSERT_TRUE(r.ok()) << r.error;
+  EXPECT_EQ(r.RefusalReason(), "interlaced video, quarter-sample motion and newpred (upstream messages)");
+}
+
+TEST(LayerHeader, DataPartitioningWithReversibleCodesIsSupported) {
+  LayerRecipe s;
   s.dataPartitioned = true;
   const auto r = Parse(s);
   ASSERT_TRUE(r.ok()) << r.error;
-  EXPECT_EQ(r.RefusalReason(), "interlaced video, quarter-sample motion and data partitioning");
+  EXPECT_TRUE(r.supported());
+  EXPECT_TRUE(r.layer.dataPartitioned);
   EXPECT_TRUE(r.layer.reversibleVlc);
+  EXPECT_TRUE(r.layer.complete);
 }
 
 TEST(LayerHeader, VersionTwoFields) {
@@ -887,7 +892,6 @@ TEST(CommittedStreams, RefusedStreams) {
       {"mpeg4_interlaced.m4v", "interlaced video"},
       {"mpeg4_qpel.m4v", "quarter-sample motion"},
       {"xvid_qpel.m4v", "quarter-sample motion"},
-      {"mpeg4_data_partitioned.m4v", "data partitioning"},
       {"xvid_gmc.m4v", "sprites or global motion compensation"},
       {"mpeg4_obmc_header.m4v", "overlapped block motion compensation"},
   };
@@ -915,7 +919,7 @@ TEST(CommittedStreams, EveryStreamTheDecoderTakes) {
   for (const StreamFacts& facts : kFacts) {
     const std::string name = facts.name;
     const bool refused = name.find("interlaced") != std::string::npos || name.find("qpel") != std::string::npos ||
-                         name.find("partitioned") != std::string::npos || name.find("gmc") != std::string::npos ||
+                         name.find("gmc") != std::string::npos ||
                          name.find("obmc") != std::string::npos;
     const Stream s = Load(name);
     EXPECT_EQ(s.layer.supported(), !refused) << name << ": " << s.layer.RefusalReason();

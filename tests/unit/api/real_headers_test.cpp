@@ -50,7 +50,9 @@ INSTANTIATE_TEST_SUITE_P(
                       HeaderCase{"mpeg4_mpegquant.m4v", 25, 176, 144},
                       HeaderCase{"xvid_custom_matrix.m4v", 25, 176, 144},
                       HeaderCase{"mpeg4_150x98.m4v", 25, 150, 98},
-                      HeaderCase{"mpeg4_no_vos.m4v", 25, 176, 144}));
+                      HeaderCase{"mpeg4_no_vos.m4v", 25, 176, 144},
+                      HeaderCase{"mpeg4_data_partitioned.m4v", 25, 176, 144},
+                      HeaderCase{"partitioned_zoom_180x100_ip.m4v", 25, 180, 100}));
 
 // Streams using what the decoder does not implement give a decoder that
 // reports its time resolution and returns no picture.
@@ -79,7 +81,6 @@ TEST_P(RefusedHeaders, DecodeNothing) {
 
 INSTANTIATE_TEST_SUITE_P(UnsupportedTools, RefusedHeaders,
                          ::testing::Values("mpeg4_interlaced.m4v", "mpeg4_qpel.m4v", "xvid_qpel.m4v",
-                                           "mpeg4_data_partitioned.m4v", "xvid_gmc.m4v",
-                                           "mpeg4_obmc_header.m4v"));
+                                           "xvid_gmc.m4v", "mpeg4_obmc_header.m4v"));
 
 }  // namespace
