@@ -243,3 +243,12 @@ enc partitioned_ipb_aq.m4v "$(src2 176x144)" "+mv4" -c:v mpeg4 -data_partitionin
 # Off the macroblock grid, larger packets, a zoom.
 enc partitioned_zoom_180x100_ip.m4v "$zoom180" "" -cpuflags 0 -c:v mpeg4 -data_partitioning 1 -ps 600 \
   -qscale:v 8 -frames:v 20
+# Reversible residual codes: no encoder writes them; the tests' rewriter
+# (built as build/tests/tavrin_rvlc_rewrite) writes the pan's residuals in
+# them.  Skipped when it is not built.
+rewrite="${TAVRIN_RVLC_REWRITE:-$here/../../build/tests/tavrin_rvlc_rewrite}"
+if [ -x "$rewrite" ]; then
+  "$rewrite" "$out/partitioned_ip_pan.m4v" "$out/partitioned_rvlc_ip_pan.m4v" >/dev/null
+else
+  echo "make_streams: $rewrite not built, partitioned_rvlc_ip_pan.m4v left as it is" >&2
+fi

@@ -29,7 +29,7 @@ const StreamInfo kStreams[] = {
     {"mpeg4_ip_fastpan.m4v", 176, 144},   {"mpeg4_ipb_cif.m4v", 352, 288},
     {"robustness/packets_ipb.m4v", 176, 144}, {"mpeg4_ipb_long.m4v", 64, 48},
     {"partitioned_ip_pan.m4v", 176, 144}, {"partitioned_ipb_aq.m4v", 176, 144},
-    {"partitioned_zoom_180x100_ip.m4v", 180, 100},
+    {"partitioned_zoom_180x100_ip.m4v", 180, 100}, {"partitioned_rvlc_ip_pan.m4v", 176, 144},
 };
 
 // Variants per stream and kind of damage; each decodes in the mode

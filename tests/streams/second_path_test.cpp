@@ -99,7 +99,7 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(
     DataPartitioning, SecondPath,
     ::testing::Values("mpeg4_data_partitioned.m4v", "partitioned_ip_pan.m4v", "partitioned_ipb_aq.m4v",
-                      "partitioned_zoom_180x100_ip.m4v"),
+                      "partitioned_zoom_180x100_ip.m4v", "partitioned_rvlc_ip_pan.m4v"),
     CaseName);
 
 // One shown picture of a decode with a setting per picture: which call
