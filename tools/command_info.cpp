@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "command_support.h"
+#include "damage_scan.h"
 #include "frame_rate.h"
 #include "macroblock_scan.h"
 #include "stream_names.h"
@@ -105,6 +106,21 @@ std::string ToolsText(const VideoObjectLayer& v, const StreamSurvey& s, const Ma
   return text;
 }
 
+// Which pictures the decoder finds damaged (`tavrin check` lists them).
+std::string DamageText(const VideoSource& source, const VideoObjectLayer& layer) {
+  DamageScanner scanner(layer);
+  int damaged = 0;
+  long long concealed = 0;
+  for (const auto& picture : source.pictures) {
+    const PictureDamage d = scanner.Scan(picture);
+    damaged += d.damaged ? 1 : 0;
+    concealed += d.concealed;
+  }
+  if (damaged == 0) return "none found";
+  return std::to_string(damaged) + " of " + std::to_string(source.pictures.size()) +
+         " pictures damaged, " + std::to_string(concealed) + " macroblocks concealed (tavrin check lists them)";
+}
+
 void ListPictures(std::FILE* out, const VideoSource& source, const VideoObjectLayer& layer) {
   std::fprintf(out, "\n%6s %4s %7s %10s %5s\n", "number", "type", "bytes", "time", "quant");
   PictureClock clock(layer.vopTimeIncrementResolution);
@@ -196,6 +212,7 @@ int RunInfo(const std::vector<std::string>& args, const Console& console) {
   pictures += "; " + std::to_string(s.shown) + " to show";
   Line(out, "pictures", pictures);
   Line(out, "decoder", refusal.empty() ? "supports the stream" : "refuses it: " + refusal);
+  if (refusal.empty()) Line(out, "damage", DamageText(source, v));
   for (const std::string& w : input->layer.warnings) Line(out, "warning", w);
   for (const std::string& note : source.notes) Line(out, "note", note);
   if (census.walked < census.pictures) {

@@ -108,7 +108,7 @@ class Concealer {
       // Far from anything decoded, that motion continues best (guesses
       // from rebuilt neighbours only drift), when there was motion:
       // encoders leave flat areas still, whatever moves across them.
-      if (colocated && !(own == zero) && !Intact(x - 1, y) && !Intact(x + 1, y) &&
+      if (colocated && !(own == zero) && MotionPersists() && !Intact(x - 1, y) && !Intact(x + 1, y) &&
           !Intact(x, y - 1) && !Intact(x, y + 1)) {
         add(Source::kPast, own, zero);
         return guesses[0];
@@ -185,6 +185,21 @@ class Concealer {
       meanKnown_ = true;
     }
     return mean_;
+  }
+
+  // Whether enough of the picture is intact to trust the reference's
+  // motion for the rest: a picture lost (nearly) whole may have moved
+  // anyhow, and a copy of the reference is then the safer guess (worked
+  // out once).
+  bool MotionPersists() {
+    if (persistKnown_) return persists_;
+    persistKnown_ = true;
+    const int32_t mbs = f_.mbWidth * f_.mbHeight;
+    int32_t intactInter = 0;
+    for (int32_t i = 0; i < mbs; ++i)
+      if ((status_[i] & (kMacroblockLost | kMacroblockIntra)) == 0) ++intactInter;
+    persists_ = intactInter >= std::max(kPersistEvidence, mbs / 4);
+    return persists_;
   }
 
   // The later anchor's vector at this place scaled to each anchor, as a
@@ -362,6 +377,9 @@ class Concealer {
   const PictureBuffer& cur_;
   const PictureBuffer& past_;
   const PictureBuffer& future_;
+  static constexpr int32_t kPersistEvidence = 8;
+  bool persistKnown_ = false;
+  bool persists_ = false;
   bool meanKnown_ = false;
   MotionVector mean_{0, 0};
 };

@@ -19,13 +19,15 @@
 namespace tavrin {
 
 // Bits before the point where damage showed within which a macroblock's
-// data must have begun to be taken as lost too.
+// data must have begun to be taken as lost too; more in intra pictures.
 inline constexpr int32_t kSuspectBits = 512;
+inline constexpr int32_t kIntraSuspectBits = 2048;
 
 class DamageMap {
  public:
   // Starts a picture: nothing lost yet.
-  explicit DamageMap(FrameStore& f) : r_(f.resilience), count_(f.mbWidth * f.mbHeight) {
+  explicit DamageMap(FrameStore& f, int32_t suspectBits = kSuspectBits)
+      : r_(f.resilience), count_(f.mbWidth * f.mbHeight), suspectBits_(suspectBits) {
     r_.lostCount = 0;
     if (r_.status != nullptr) primitives.ZeroBytes(r_.status, count_);
   }
@@ -53,7 +55,7 @@ class DamageMap {
   int32_t SuspectFrom(int32_t first, int32_t at, int32_t detected) const {
     if (r_.bitStart == nullptr) return at;
     int32_t from = std::min(at, count_);
-    while (from > first && r_.bitStart[from - 1] >= detected - kSuspectBits) --from;
+    while (from > first && r_.bitStart[from - 1] >= detected - suspectBits_) --from;
     return from;
   }
 
@@ -64,6 +66,7 @@ class DamageMap {
  private:
   ResilienceState& r_;
   int32_t count_;
+  int32_t suspectBits_;
 };
 
 // Whether the picture's data ends where its last macroblock does: stuffing

@@ -32,7 +32,10 @@ int32_t WalkMacroblocks(DecoderContext& c, Picture& picture) {
   const int32_t mbWidth = c.store.mbWidth;
   const int32_t total = mbWidth * c.store.mbHeight;
   const int32_t dataLength = r.dataLength;
-  DamageMap damage(c.store);
+  // Intra pictures distrust more before the damage: rubbish intra
+  // macroblocks stand out more, and every picture after them predicts
+  // from them.
+  DamageMap damage(c.store, c.picture.vopCodingType == 0 ? kIntraSuspectBits : kSuspectBits);
   auto decode = [&](int32_t i) {
     const int32_t x = i % mbWidth;
     const int32_t y = i / mbWidth;
