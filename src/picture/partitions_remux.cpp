@@ -11,8 +11,12 @@ namespace {
 
 class Writer {
  public:
-  Writer(uint8_t* out, int32_t capacity) : out_(out), capacityBits_(capacity * 8) {
-    std::memset(out, 0, static_cast<size_t>(capacity));
+  Writer(uint8_t* out, int32_t capacity) : out_(out), capacityBits_(capacity * 8) {}
+
+  // The zero bytes the decoder's readers may look at after the bits.
+  void Finish() {
+    const int32_t used = (bits_ + 7) >> 3;
+    std::memset(out_ + used, 0, static_cast<size_t>(kInputPadding));
   }
 
   void Put(uint32_t value, int32_t n) {
@@ -36,6 +40,7 @@ class Writer {
       ok_ = false;
       return;
     }
+    if ((bits_ & 7) == 0) out_[bits_ >> 3] = 0;
     if (b) out_[bits_ >> 3] |= static_cast<uint8_t>(0x80u >> (bits_ & 7));
     ++bits_;
   }
@@ -86,7 +91,10 @@ int32_t RemuxMacroblock(const DecoderContext& c, const PartitionRecord& m, bool 
   const bool predicted = c.picture.vopCodingType == 1;
   if (predicted) {
     w.Put(m.notCoded, 1);
-    if (m.notCoded) return w.bits();
+    if (m.notCoded) {
+      w.Finish();
+      return w.bits();
+    }
   }
   const bool intra = Intra(m);
   const bool quantChange = m.mbType == MbInterQuant || m.mbType == MbIntraQuant;
@@ -104,7 +112,7 @@ int32_t RemuxMacroblock(const DecoderContext& c, const PartitionRecord& m, bool 
     if (predicted) {
       w.Put(m.mbType == MbIntraQuant ? 0x4 : 0x3, m.mbType == MbIntraQuant ? 6 : 5);  // 000100, 00011
     } else {
-      w.Put(m.mbType == MbIntraQuant ? 0x1 : 0x1, m.mbType == MbIntraQuant ? 4 : 1);  // 0001, 1
+      w.Put(1, m.mbType == MbIntraQuant ? 4 : 1);  // 0001, 1
     }
     w.Put(0, 1);
     w.Put(0x3, 4);  // 0011
@@ -123,6 +131,7 @@ int32_t RemuxMacroblock(const DecoderContext& c, const PartitionRecord& m, bool 
     if (withResiduals) PutResidual(w, c, m, textureAt, m.blockBits[block]);
     textureAt += m.blockBits[block];
   }
+  w.Finish();
   return w.ok() ? w.bits() : -1;
 }
 

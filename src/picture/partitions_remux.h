@@ -14,7 +14,8 @@
 namespace tavrin {
 
 // Writes macroblock record m of the current (I or P) picture into `out`
-// (`capacity` bytes, then zeros): every code, or with `withResiduals`
+// (`capacity` bytes, then kInputPadding more, which it clears after the
+// bits): every code, or with `withResiduals`
 // false none of its residuals (an inter macroblock is then predicted
 // only; an intra one keeps its DCs).  The bits written, or -1 when they
 // would not fit (a record that cannot be right).

@@ -6,7 +6,7 @@
 // concealment: a lost packet whole; residuals that were lost leave inter
 // macroblocks predicted with their own vectors, and intra macroblocks with
 // their DCs only (kept for the DC prediction of the macroblocks after
-// them, then concealed).
+// them, then concealed from the reference when there is one).
 #pragma once
 
 #include <algorithm>
@@ -80,7 +80,7 @@ int32_t WalkPartitionedPackets(DecoderContext& c, Picture& picture) {
   // neighbour there, as the encoder did; then concealed.
   auto decodeUnknownIntra = [&](int32_t index) {
     uint8_t* out = rs.scratch;
-    std::fill(out, out + 8, uint8_t{0});
+    std::fill(out, out + 8 + kInputPadding, uint8_t{0});
     // 0, 00011 (intra, cbpc 0), 0 (no AC prediction), 0011 (cbpy 0), then
     // six DCs of size 0 (011 luma, 11 chroma) when they have codes.
     uint64_t code = 0b0000110'0011;
@@ -132,10 +132,12 @@ int32_t WalkPartitionedPackets(DecoderContext& c, Picture& picture) {
         if (!decoded) damage.Lose(index, index + 1);
       } else if (m.outcome == kTextureLost || m.notCoded) {
         decoded = decode(index, m, false);
-        if (!decoded || intra) {
+        // An intra macroblock keeps its DCs only when there is no
+        // picture to conceal it from (the stream's first).
+        if (!decoded || (intra && (c.picture.vopCodingType != 0 || rs.anchorsDecoded > 0))) {
           damage.Lose(index, index + 1);
         } else if (!m.notCoded) {
-          rs.status[index] |= kMacroblockConcealed;  // predicted with its own vectors
+          rs.status[index] |= kMacroblockConcealed;  // with its own vectors, or its DCs
         }
       } else {
         if (intra && !m.notCoded) decodeUnknownIntra(index);
