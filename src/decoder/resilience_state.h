@@ -33,6 +33,10 @@ struct ResilienceState {
   uint8_t* scratch = nullptr;
   int32_t lostCount = 0;         // macroblocks of the current picture marked lost
   int32_t anchorsDecoded = 0;    // I and P pictures decoded since the stream opened
+  // Before an intra picture: the mean vector of the newest anchor (half
+  // samples), the motion an intra picture's lost macroblocks may guess.
+  int16_t anchorMotionX = 0;
+  int16_t anchorMotionY = 0;
 };
 
 // Allocates (and clears) the arrays for mbs macroblocks: false when memory

@@ -48,7 +48,11 @@ class Concealer {
         Fill(x, y);
       } else {
         const Guess guess = Choose(x, y, index);
-        Predict(guess, cur_, x, y);
+        if (spatial_) {
+          Fill(x, y);
+        } else {
+          Predict(guess, cur_, x, y);
+        }
         if (job_.codingType == 1) {
           SetFourVectors(MvStoreEntry(f_, index), guess.past);
           f_.mbStateMap[index] = 0;
@@ -129,9 +133,12 @@ class Concealer {
       add(Source::kPast, MeanMotion(), zero);
       add(Source::kPast, zero, zero);
     } else {
+      // An intra picture has no vectors of its own: a copy, or the
+      // motion the newest anchor had as a whole (a pan goes on).
       add(Source::kPast, zero, zero);
+      const ResilienceState& r = f_.resilience;
+      add(Source::kPast, MotionVector{r.anchorMotionX, r.anchorMotionY}, zero);
     }
-    if (n == 1 && job_.codingType == 0) return guesses[0];
     int64_t best = INT64_MAX;
     int32_t chosen = 0;
     for (int32_t k = 0; k < n; ++k) {
@@ -141,7 +148,11 @@ class Concealer {
         chosen = k;
       }
     }
-    return Refine(guesses[chosen], best, x, y);
+    const Guess g = Refine(guesses[chosen], best, x, y);
+    // An intra picture whose reference matches nothing around the
+    // macroblock (a cut, a fast pan) is mended from its own samples.
+    spatial_ = job_.codingType == 0 && EdgeMismatch(g, x, y) > kSpatialMismatch * 256;
+    return g;
   }
 
   // The best guess moved by up to kSearch half samples each way where that
@@ -289,6 +300,8 @@ class Concealer {
   // would put there.  A guess that moves the right part of the reference
   // here moves its surroundings along with it.
   static constexpr int32_t kRing = 4;
+  // The mean step (in sample values) beyond which a guess is no guess.
+  static constexpr int64_t kSpatialMismatch = 15;
   int64_t EdgeMismatch(const Guess& g, int32_t x, int32_t y) const {
     const int32_t stride = cur_.strideY;
     const int32_t left = 16 * x;
@@ -378,6 +391,7 @@ class Concealer {
   const PictureBuffer& past_;
   const PictureBuffer& future_;
   static constexpr int32_t kPersistEvidence = 8;
+  bool spatial_ = false;
   bool persistKnown_ = false;
   bool persists_ = false;
   bool meanKnown_ = false;
@@ -389,6 +403,26 @@ class Concealer {
 void ConcealLostMacroblocks(DecoderContext& c, const ConcealmentJob& job) {
   if (c.store.resilience.lostCount == 0 || c.store.resilience.status == nullptr) return;
   Concealer(c, job).Run();
+}
+
+void RememberAnchorMotion(DecoderContext& c) {
+  FrameStore& f = c.store;
+  ResilienceState& r = f.resilience;
+  r.anchorMotionX = r.anchorMotionY = 0;
+  if (r.anchorStatus == nullptr || f.mvStore == nullptr) return;
+  const int32_t mbs = f.mbWidth * f.mbHeight;
+  int64_t sx = 0, sy = 0, n = 0;
+  for (int32_t i = 0; i < mbs; ++i) {
+    if ((r.anchorStatus[i] & kMacroblockIntra) != 0) continue;
+    const MotionVector v = MvStoreEntry(f, i)[0];
+    sx += v.x;
+    sy += v.y;
+    ++n;
+  }
+  if (n > 0) {
+    r.anchorMotionX = static_cast<int16_t>(sx / n);
+    r.anchorMotionY = static_cast<int16_t>(sy / n);
+  }
 }
 
 void ConcealPicture(DecoderContext& c) {

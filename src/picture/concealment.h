@@ -43,4 +43,9 @@ void ConcealLostMacroblocks(DecoderContext& c, const ConcealmentJob& job);
 // anchor times give.
 void ConcealPicture(DecoderContext& c);
 
+// Before an intra picture (which clears the vectors): keeps the newest
+// anchor's mean motion for the guesses of the intra picture's lost
+// macroblocks.
+void RememberAnchorMotion(DecoderContext& c);
+
 }  // namespace tavrin

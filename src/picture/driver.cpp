@@ -73,6 +73,7 @@ void DecodeByType(DecoderContext& context, int32_t videoQuality) {
           f.anchorsRearranged = 0;
         }
         RestoreAnchorOrder(context);
+        RememberAnchorMotion(context);
         MarkPictureWritten(f);
         if (videoQuality == 1) {
           DecodeIntraPictureSecondPath(context);

@@ -96,11 +96,35 @@ TEST_F(ConcealmentTest, IntraNeighboursLeaveACopy) {
   EXPECT_TRUE(MacroblockMoved(9, 0, 0));
 }
 
-TEST_F(ConcealmentTest, IntraPictureCopiesTheReference) {
-  LoseOneOfAMovedPicture(2, 2, 0);
+TEST_F(ConcealmentTest, IntraPictureCopiesAMatchingReference) {
+  LoseOneOfAMovedPicture(0, 0, 5);
   ConcealLostMacroblocks(*holder, {0, 0, 0, 0});
-  EXPECT_TRUE(MacroblockMoved(0, 0, 0));
-  EXPECT_EQ(MvStoreEntry(f(), 0)[0], (MotionVector{0, 0}));  // intra pictures leave no vectors
+  EXPECT_TRUE(MacroblockMoved(5, 0, 0));
+  EXPECT_EQ(MvStoreEntry(f(), 5)[0], (MotionVector{0, 0}));  // intra pictures leave no vectors
+}
+
+TEST_F(ConcealmentTest, IntraPictureFollowsTheAnchorsMotion) {
+  // The scene pans on: the newest anchor moved 3 samples right, 2 up.
+  LoseOneOfAMovedPicture(3, -2, 6);
+  f().resilience.anchorMotionX = 6;
+  f().resilience.anchorMotionY = -4;
+  ConcealLostMacroblocks(*holder, {0, 0, 0, 0});
+  EXPECT_TRUE(MacroblockMoved(6, 3, -2));
+}
+
+TEST_F(ConcealmentTest, IntraPictureMatchingNothingIsMendedFromItsOwnSamples) {
+  // A cut: the reference has nothing of the new picture.
+  LoseOneOfAMovedPicture(0, 0, 6);
+  const PictureBuffer& p = f().currentPicture;
+  for (int32_t y = 0; y < 48; ++y)
+    for (int32_t x = 0; x < 64; ++x)
+      if (y < 16 || y >= 32 || x < 32 || x >= 48) p.originY[y * p.strideY + x] = static_cast<uint8_t>(200 - (x * y) % 7);
+  ConcealLostMacroblocks(*holder, {0, 0, 0, 0});
+  for (int32_t y = 16; y < 32; ++y)
+    for (int32_t x = 32; x < 48; ++x) {
+      EXPECT_GE(p.originY[y * p.strideY + x], 193);
+      EXPECT_LE(p.originY[y * p.strideY + x], 200);
+    }
 }
 
 TEST_F(ConcealmentTest, WithoutAReferenceTheRowsAroundAreBlended) {
