@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -153,6 +154,28 @@ TEST(Check, AnUnreadablePictureHeaderIsNamed) {
   const Result r = Tool({"check", path});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.out.find("picture 3: header unreadable"), std::string::npos) << r.out;
+  std::remove(path.c_str());
+}
+
+// The decode of such a file keeps every picture in its place: the one
+// with the damaged header shows the picture before again.
+TEST(Check, ADecodeKeepsThePlaceOfAnUnreadablePicture) {
+  Bytes s = Read(testsupport::DataPath("mpeg4_ipb.m4v"));
+  const auto starts = PictureStarts(s);
+  ASSERT_GT(starts.size(), 8u);
+  for (size_t k : {size_t{3}, size_t{7}}) s[starts[k] + 5] = 0;  // a time marker bit
+  const std::string path = Scratch("header_ipb.m4v");
+  Write(path, s);
+  auto frames = [](const std::string& stream) {
+    const std::string out = Scratch("frames.y4m");
+    EXPECT_EQ(Tool({"decode", stream, "-o", out}).status, 0);
+    const Bytes y4m = Read(out);
+    std::remove(out.c_str());
+    int count = 0;
+    for (size_t i = 0; i + 5 < y4m.size(); ++i) count += std::equal(y4m.begin() + static_cast<std::ptrdiff_t>(i), y4m.begin() + static_cast<std::ptrdiff_t>(i) + 6, "FRAME\n");
+    return count;
+  };
+  EXPECT_EQ(frames(path), frames(testsupport::DataPath("mpeg4_ipb.m4v")));
   std::remove(path.c_str());
 }
 
