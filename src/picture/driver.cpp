@@ -65,6 +65,9 @@ void DecodeByType(DecoderContext& context, int32_t videoQuality) {
     if (header.vopCodingType == 2) ArrangeForBidirectional(context);
     StartPictureContent(f);
   }
+  // Each picture's walk marks what it lost (DamageMap); a picture decoded
+  // some other way conceals nothing.
+  f.resilience.lostCount = 0;
   if (header.vopCoded && !header.vopReducedResolution) {
     switch (header.vopCodingType) {
       case 0:
