@@ -4,6 +4,7 @@
 
 #include "command_support.h"
 #include "container_track.h"
+#include "damage_scan.h"
 #include "frame_rate.h"
 #include "macroblock_scan.h"
 #include "short_header.h"
@@ -139,6 +140,21 @@ std::string MillisecondsText(const VideoSource& source, std::size_t i) {
   return text;
 }
 
+// Which pictures the decoder finds damaged (`tavrin check` lists them).
+std::string DamageText(const VideoSource& source, const VideoObjectLayer& layer) {
+  DamageScanner scanner(layer);
+  int damaged = 0;
+  long long concealed = 0;
+  for (const auto& picture : source.pictures) {
+    const PictureDamage d = scanner.Scan(picture);
+    damaged += d.damaged ? 1 : 0;
+    concealed += d.concealed;
+  }
+  if (damaged == 0) return "none found";
+  return std::to_string(damaged) + " of " + std::to_string(source.pictures.size()) +
+         " pictures damaged, " + std::to_string(concealed) + " macroblocks concealed (tavrin check lists them)";
+}
+
 void ListPictures(std::FILE* out, const VideoSource& source, const VideoObjectLayer& layer) {
   // Containers that time every unit (Matroska) add that time, in ms.
   const bool timed = !source.pictureTimes.empty();
@@ -263,6 +279,7 @@ int RunInfo(const std::vector<std::string>& args, const Console& console) {
   pictures += "; " + std::to_string(s.shown) + " to show";
   Line(out, "pictures", pictures);
   Line(out, "decoder", refusal.empty() ? "supports the stream" : "refuses it: " + refusal);
+  if (refusal.empty()) Line(out, "damage", DamageText(source, v));
   for (const std::string& w : input->layer.warnings) Line(out, "warning", w);
   for (const std::string& note : source.notes) Line(out, "note", note);
   if (census.walked < census.pictures) {

@@ -24,6 +24,7 @@ int RunDecode(const std::vector<std::string>& args, const Console& console);
 int RunInfo(const std::vector<std::string>& args, const Console& console);
 int RunSnapshot(const std::vector<std::string>& args, const Console& console);
 int RunBench(const std::vector<std::string>& args, const Console& console);
+int RunCheck(const std::vector<std::string>& args, const Console& console);
 
 // The whole command line after the program name, as main() hands it on.
 int RunTool(const std::vector<std::string>& args, const Console& console);

@@ -56,6 +56,14 @@ void DecodeSession::Hold(const PlanarPicture& p, CodingType type) {
   holding_ = true;
 }
 
+namespace {
+
+// The largest unit that holds no more than a picture header (the
+// placeholders some encoders write in place of a picture).
+constexpr std::size_t kPlaceholderBytes = 16;
+
+}  // namespace
+
 void DecodeSession::Feed(std::span<const uint8_t> bytes, const Sink& sink) {
   ++counts_.handed;
   PictureHeaderResult header = ParsePictureHeader(bytes, layer_);
@@ -65,9 +73,18 @@ void DecodeSession::Feed(std::span<const uint8_t> bytes, const Sink& sink) {
   DecoderOutput output{};
   const bool returned = TavrinDecoder_DecoderOneFrame(handle_, &input, &output) == 1;
   if (returned) ++counts_.returned;
-  if (!header.ok()) return;
-  const int type = static_cast<int>(header.header.vopCodingType);
-  ++counts_.byType[type];
+  if (!header.ok()) {
+    // A picture whose header is damaged past its coding type: the decoder
+    // shows the picture before again, and it keeps its place in display
+    // order, so that the pictures after it keep theirs.  Units too short
+    // to be more than a placeholder, or without a picture start code, are
+    // passed over.
+    const bool placed = returned && bytes.size() > kPlaceholderBytes && header.error.find("no picture start code") == std::string::npos;
+    if (!placed) return;
+    header.header.vopCoded = true;
+  } else {
+    ++counts_.byType[static_cast<int>(header.header.vopCodingType)];
+  }
   if (!header.header.vopCoded) {
     ++counts_.notCoded;
     return;

@@ -302,6 +302,9 @@ bool WalkPredictedPicture(std::span<const uint8_t> picture, const VideoObjectLay
 MacroblockCensus WalkPredictedPictures(const std::vector<std::span<const uint8_t>>& pictures,
                                        const VideoObjectLayer& layer, int limit) {
   MacroblockCensus census;
+  // Partitioned packets keep their codes apart; this walk reads them in
+  // one piece.
+  if (layer.dataPartitioned) return census;
   for (const auto& picture : pictures) {
     if (census.pictures >= limit) break;
     const PictureHeaderResult r = ParsePictureHeader(picture, layer);

@@ -259,10 +259,7 @@ LayerHeaderResult ParseVideoObjectLayer(std::span<const uint8_t> bytes) {
     if (!v.complexityEstimationDisable) ReadComplexityEstimation(r, v.complexityEstimation);
     v.resyncMarkerDisable = r.Flag("resync_marker_disable");
     v.dataPartitioned = r.Flag("data_partitioned");
-    if (v.dataPartitioned) {
-      refuse("data partitioning");
-      v.reversibleVlc = r.Flag("reversible_vlc");
-    }
+    if (v.dataPartitioned) v.reversibleVlc = r.Flag("reversible_vlc");
     if (v.videoObjectLayerVerid != 1) {
       v.newpredEnable = r.Flag("newpred_enable");
       if (v.newpredEnable) {

@@ -24,6 +24,8 @@ constexpr const char* kHelp =
     "                             decoder supports the stream\n"
     "  snapshot INPUT -o F.png    a contact sheet of evenly spaced pictures\n"
     "  bench INPUT                time the decoder on the input, in memory\n"
+    "  check INPUT                which pictures are damaged, and how many\n"
+    "                             macroblocks the decoder conceals in each\n"
     "  version                    the library's version\n"
     "\n"
     "'tavrin COMMAND --help' tells more about a command.\n"
@@ -34,7 +36,8 @@ constexpr const char* kHelp =
     "  tavrin decode clip.mp4 -o - | mpv -\n"
     "  tavrin info clip.mkv\n"
     "  tavrin snapshot clip.m4v -o clip.png\n"
-    "  tavrin bench clip.avi --runs 10\n";
+    "  tavrin bench clip.avi --runs 10\n"
+    "  tavrin check clip.avi\n";
 
 }  // namespace
 
@@ -61,6 +64,7 @@ int RunTool(const std::vector<std::string>& all, const Console& console) {
   if (command == "info") return RunInfo(args, console);
   if (command == "snapshot") return RunSnapshot(args, console);
   if (command == "bench") return RunBench(args, console);
+  if (command == "check") return RunCheck(args, console);
   if (command == "version" || command == "--version") {
     const unsigned version = static_cast<unsigned>(GetMorvelDllVersion());
     std::fprintf(console.out, "tavrin, library version %u.%u.%u\n", version >> 24, (version >> 16) & 0xFF,

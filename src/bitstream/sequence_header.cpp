@@ -178,7 +178,7 @@ int32_t ParseVideoObjectLayer(BitReader& r, SequenceHeader& s) {
     return kUnsupportedHeader;
   s.resyncMarkerDisable = bits(1);
   s.dataPartitioned = bits(1);
-  if (s.dataPartitioned) return kUnsupportedHeader;
+  s.reversibleVlc = s.dataPartitioned ? bits(1) : 0;
   if (s.videoObjectLayerVerid != 1) {
     s.newpredEnable = bits(1);
     if (s.newpredEnable) return kUnsupportedHeader;

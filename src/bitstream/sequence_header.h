@@ -91,6 +91,7 @@ struct SequenceHeader {
   int32_t estimationCounts[EstimationItemCount];  // the counts of the last picture header
   int32_t resyncMarkerDisable;
   int32_t dataPartitioned;
+  int32_t reversibleVlc;  // with data partitioning: residuals in the reversible codes
   int32_t newpredEnable;
   int32_t reducedResolutionVopEnable;
   int32_t scalability;

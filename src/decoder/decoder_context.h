@@ -12,6 +12,7 @@
 #include "bitstream/short_header_picture.h"
 #include "decoder/interlaced_state.h"
 #include "decoder/picture_buffer.h"
+#include "decoder/resilience_state.h"
 #include "primitives/primitive_types.h"
 
 namespace tavrin {
@@ -40,6 +41,7 @@ struct FrameStore {
   PictureBuffer backwardReference;
   int32_t contentSerial;  // the tag of the picture being decoded (contentTags)
   InterlacedState interlaced;  // interlaced layers only
+  ResilienceState resilience;
 };
 
 struct PictureState {

@@ -102,6 +102,8 @@ int32_t AllocateFrameStore(DecoderContext& context) {
   primitives.ZeroBytes(f.mbStateMap, mbs);
   primitives.ZeroBytes(f.mvStore, mbs * 64);
 
+  if (!AllocateResilienceState(f.resilience, mbs, context.sequence.dataPartitioned != 0))
+    return kFrameStoreAllocationFailed;
   for (PictureBuffer* p : {&f.currentPicture, &f.forwardReference, &f.backwardReference}) {
     if (!AllocatePicture(*p, width, height, f.mbWidth, f.mbHeight)) return kFrameStoreAllocationFailed;
   }
@@ -126,6 +128,7 @@ int32_t ReleaseFrameStore(DecoderContext& context) {
   Release(f.blockFlagRow);
   Release(f.mbStateMap);
   Release(f.mvStore);
+  ReleaseResilienceState(f.resilience);
   ReleasePicture(f.currentPicture);
   ReleasePicture(f.forwardReference);
   ReleasePicture(f.backwardReference);

@@ -5,6 +5,7 @@
 #include "bitstream/picture_header.h"
 #include "bitstream/short_header_picture.h"
 #include "picture/border_padding.h"
+#include "picture/concealment.h"
 #include "picture/motion_compensation.h"
 #include "picture/picture_decoders.h"
 #include "primitives/dispatch/primitive_table.h"
@@ -49,6 +50,8 @@ void RotateAnchors(DecoderContext& context) {
   context.state.outputPicture = &f.forwardReference;
   f.pastAnchorTime = f.futureAnchorTime;
   f.futureAnchorTime = context.picture.vopTime;
+  if (f.resilience.anchorsDecoded < 2) ++f.resilience.anchorsDecoded;
+  KeepAnchorStatus(f.resilience, f.mbWidth * f.mbHeight, context.picture.vopCodingType == 0);
 }
 
 }  // namespace
@@ -68,6 +71,9 @@ void DecodeByType(DecoderContext& context, int32_t videoQuality) {
     if (header.vopCodingType == 2) ArrangeForBidirectional(context);
     StartPictureContent(f);
   }
+  // Each picture's walk marks what it lost (DamageMap); a picture decoded
+  // some other way conceals nothing.
+  f.resilience.lostCount = 0;
   if (header.vopCoded && !header.vopReducedResolution) {
     switch (header.vopCodingType) {
       case 0:
@@ -76,6 +82,7 @@ void DecodeByType(DecoderContext& context, int32_t videoQuality) {
           f.anchorsRearranged = 0;
         }
         RestoreAnchorOrder(context);
+        RememberAnchorMotion(context);
         MarkPictureWritten(f);
         if (context.sequence.shortVideoHeader) {
           DecodeShortHeaderPicture(context, videoQuality);
@@ -85,6 +92,7 @@ void DecodeByType(DecoderContext& context, int32_t videoQuality) {
         } else {
           DecodeIntraPicture(context);
         }
+        ConcealPicture(context);
         ++state.iPictures;
         if (pad) PadChangedBorders(f);
         RotateAnchors(context);
@@ -104,12 +112,14 @@ void DecodeByType(DecoderContext& context, int32_t videoQuality) {
         } else {
           DecodePredictedPicture(context);
         }
+        ConcealPicture(context);
         ++(header.vopCodingType == 1 ? state.pPictures : state.sPictures);
         if (pad) PadChangedBorders(f);
         RotateAnchors(context);
         break;
       case 2:
         DecodeBidirectionalPicture(context);
+        ConcealPicture(context);
         ++state.bPictures;
         state.outputPicture = &f.currentPicture;
         break;

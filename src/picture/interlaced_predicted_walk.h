@@ -134,7 +134,7 @@ template <typename Texture>
 int32_t WalkInterlacedPredictedPicture(DecoderContext& c, Texture& texture) {
   FrameStore& f = c.store;
   InterlacedPredictedWalk<Texture> walk{
-      {c, f, c.reader, PictureClipRect(c), c.picture.vopQuant, texture},
+      {c, f, c.reader, PictureClipRect(c), c.picture.vopQuant, texture, nullptr},
       FieldLumaOf(c),
       f.forwardReference,
       f.currentPicture,

@@ -1,66 +1,213 @@
 // The macroblock loop every picture decoder shares: raster order, row
-// starts and ends, video packets, and the stop when the picture's data has
-// run out.
+// starts and ends, video packets, and what happens when the data is
+// damaged: the packet stops at its first macroblock that cannot be decoded,
+// decoding resumes at the next resynchronisation marker (or, without one,
+// at the next picture), and the macroblocks in between are marked lost for
+// the concealment.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <type_traits>
 
 #include "decoder/decoder_context.h"
+#include "picture/damage_map.h"
 #include "picture/macroblock_header.h"
+#include "picture/partitions_walk.h"
 #include "picture/picture_decoders.h"
 #include "picture/video_packet.h"
 
 namespace tavrin {
 
-// Picture supplies StartRow(y), EndRow(), StartPacket(quant),
-// ReadsBits(index) (false for a macroblock that takes nothing from the
-// stream) and Macroblock(x, y) (0 or a status that ends the picture).
-// Packets finds the packets: video packets, or the groups of blocks of
-// short-header pictures (short_header_groups.h).  Packets that can find the
-// next packet after damage (ResumeAfterDamage(reader): moves the reader to
-// the next marker, false when there is none) let the walk resume there:
-// the macroblocks between the damage and that packet are lost as those in
-// front of any packet's first macroblock are.
-template <typename Packets = VideoPackets, typename Picture>
-int32_t WalkMacroblocks(DecoderContext& c, Picture& picture) {
+// Short-header pictures: the groups of blocks play the part of video
+// packets.  A group header may follow any macroblock; after damage the walk
+// resumes at the next group header (ResumeAfterDamage(reader): moves the
+// reader to it, false when there is none), and the macroblocks in between
+// are marked lost as in a damaged video packet.
+template <typename Packets, typename Picture>
+int32_t WalkGroupsOfBlocks(DecoderContext& c, Picture& picture) {
   PrefetchMacroblockTables();
   const Packets packets(c);
+  BitReader& r = c.reader;
   const int32_t mbWidth = c.store.mbWidth;
   const int32_t total = mbWidth * c.store.mbHeight;
+  DamageMap damage(c.store, c.picture.vopCodingType == 0 ? kIntraSuspectBits : kSuspectBits);
   auto decode = [&](int32_t i) {
     const int32_t x = i % mbWidth;
     const int32_t y = i / mbWidth;
     if (x == 0) picture.StartRow(y);
+    damage.Start(i, r);
     int32_t status = picture.Macroblock(x, y);
-    // A picture whose data ran out stops here; the rest keeps what the
-    // record held.
-    if (status == 0 && c.reader.Exhausted()) status = kInvalidMacroblockCode;
+    if (status == 0 && r.Exhausted()) status = kInvalidMacroblockCode;
     if (x == mbWidth - 1) picture.EndRow();
     return status;
   };
+  int32_t first = 0;  // the first macroblock of the group being decoded
+  int32_t result = 0;
   for (int32_t i = 0; i < total; ++i) {
-    if (i > 0 && packets.MarkerFollows(c.reader)) {
+    if (i > 0 && packets.MarkerFollows(r)) {
       VideoPacketHeader header;
-      int32_t status = packets.ReadHeader(c, i, header);
-      if (status != 0) return status;
-      // Macroblocks that take nothing from the stream may lie between the
-      // marker and the packet's first macroblock; they are decoded as
-      // usual.  Any other macroblock in that gap was lost and keeps what
-      // the record held.
-      for (; i < header.macroblockNumber; ++i)
-        if (!picture.ReadsBits(i) && (status = decode(i)) != 0) return status;
+      if (const int32_t status = packets.ReadHeader(c, i, header); status != 0) {
+        damage.Lose(i, total);
+        return status;
+      }
+      // Macroblocks before the group's first one were lost.
+      damage.Lose(i, header.macroblockNumber);
+      i = first = std::max(i, header.macroblockNumber);
+      if (i >= total) break;
       picture.StartPacket(header.quant);
     }
-    const int32_t status = decode(i);
-    if (status != 0) {
-      if constexpr (requires { packets.ResumeAfterDamage(c.reader); }) {
-        // The next round reads the packet's header; it must start after i.
-        if (i + 1 < total && packets.ResumeAfterDamage(c.reader)) continue;
-      }
+    if (const int32_t status = decode(i); status != 0) {
+      damage.Lose(damage.SuspectFrom(first, i, DamageMap::BitPosition(r)), i + 1);
+      result = status;
+      // The next round reads the group's header; it must start after i.
+      if (i + 1 < total && packets.ResumeAfterDamage(r)) continue;
+      damage.Lose(i, total);
       return status;
     }
   }
-  return 0;
+  return result;
+}
+
+// Picture supplies StartRow(y), EndRow(), StartPacket(quant),
+// ReadsBits(index) (false for a macroblock that takes nothing from the
+// stream) and Macroblock(x, y) (0, or a status when the macroblock's codes
+// cannot be right).  WalkMacroblocks below takes Packets, what finds the
+// packets: video packets (this walk), or the groups of blocks of
+// short-header pictures (short_header_groups.h, WalkGroupsOfBlocks).
+// How many times a packet is decoded again with the bound of a marker
+// that turned out not to be one moved on.
+inline constexpr int32_t kPacketRetries = 4;
+
+template <typename Picture>
+int32_t WalkVideoPackets(DecoderContext& c, Picture& picture) {
+  // Data-partitioned I and P pictures have a loop of their own; their B
+  // pictures are not partitioned.
+  if (c.sequence.dataPartitioned && c.picture.vopCodingType <= 1) return WalkPartitionedPackets(c, picture);
+  PrefetchMacroblockTables();
+  const VideoPackets packets(c);
+  BitReader& r = c.reader;
+  const int32_t mbWidth = c.store.mbWidth;
+  const int32_t total = mbWidth * c.store.mbHeight;
+  const int32_t dataLength = r.dataLength;
+  // Intra pictures distrust more before the damage: rubbish intra
+  // macroblocks stand out more, and every picture after them predicts
+  // from them.
+  DamageMap damage(c.store, c.picture.vopCodingType == 0 ? kIntraSuspectBits : kSuspectBits);
+  auto decode = [&](int32_t i) {
+    const int32_t x = i % mbWidth;
+    const int32_t y = i / mbWidth;
+    if (x == 0) picture.StartRow(y);
+    damage.Start(i, r);
+    int32_t status = picture.Macroblock(x, y);
+    // A macroblock that reads past its packet's data (or the picture's)
+    // was not what the encoder wrote.
+    if (status == 0 && r.Exhausted()) status = kInvalidMacroblockCode;
+    if (x == mbWidth - 1) picture.EndRow();
+    return status;
+  };
+  // Each packet's data ends at the next marker; reading past it is damage.
+  auto limitPacket = [&]() {
+    const int32_t from = static_cast<int32_t>(r.bytePos - r.bufferStart);
+    r.dataLength = dataLength;
+    const int32_t end = packets.NextMarker(r, from);
+    r.dataLength = end;
+    return end;
+  };
+  int32_t end = packets.enabled() ? limitPacket() : dataLength;
+  int32_t first = 0;  // the first macroblock of the packet being decoded
+  int32_t i = 0;
+  int32_t result = 0;
+  // Where the packet's macroblocks begin, and its quantiser.
+  const uint8_t* packetByte = r.bytePos;
+  int32_t packetBit = r.bitPos;
+  int32_t packetQuant = c.picture.vopQuant;
+  int32_t retries = 0;
+  while (i < total) {
+    int32_t status = 0;
+    for (; i < total; ++i) {
+      if (i > first && packets.MarkerFollows(r)) break;
+      if ((status = decode(i)) != 0) break;
+    }
+    const int32_t detected = DamageMap::BitPosition(r);
+    // Intact data may hold a marker's bits at a byte boundary by chance (a
+    // run of zeros after what reads as stuffing); a marker is real only
+    // where the packet's last macroblock ends.  A packet that fails after
+    // reading past the marker it was bounded by is decoded again, bounded by
+    // the marker after it, a few times at most.
+    if (status != 0 && detected > 8 * end && end < dataLength && retries < kPacketRetries) {
+      ++retries;
+      r.dataLength = dataLength;
+      end = packets.NextMarker(r, end + 1);
+      r.dataLength = end;
+      r.bytePos = packetByte;
+      r.bitPos = packetBit;
+      i = first;
+      picture.StartPacket(packetQuant);
+      continue;
+    }
+    if (status != 0) result = status;
+    if (status == 0 && i == total) {
+      // The data must end where the last macroblock does.
+      if (!EndsCleanly(r)) {
+        damage.Lose(damage.SuspectFrom(first, total, detected), total);
+        result = kInvalidMacroblockCode;
+      }
+      break;
+    }
+    // The packet ended at a marker, or macroblock i could not be decoded:
+    // on to the next packet.
+    r.dataLength = dataLength;
+    VideoPacketHeader header{};
+    int32_t marker = end;
+    int32_t next = -1;
+    while (packets.enabled() && marker < dataLength) {
+      if (packets.ReadHeaderAt(c, marker, first, header) == 0) {
+        next = header.macroblockNumber;
+        break;
+      }
+      // A marker with a header that cannot be right: the next one.
+      marker = packets.NextMarker(r, marker + 1);
+    }
+    if (next < 0) {
+      damage.Lose(status != 0 ? damage.SuspectFrom(first, i, detected) : i, total);
+      if (status == 0) result = kInvalidMacroblockCode;
+      break;
+    }
+    // Macroblocks that take nothing from the stream may lie between the
+    // end of a packet and the first macroblock of the next.  Any other
+    // macroblock there means the packet ended early.
+    bool intact = status == 0 && next >= i && marker == end;
+    for (int32_t j = i; intact && j < next; ++j) intact = !picture.ReadsBits(j);
+    if (intact) {
+      for (; i < next; ++i) {
+        if (decode(i) != 0) damage.Lose(i, i + 1);
+      }
+    } else {
+      // Damage somewhere in the packet: it ended early or late, or a
+      // macroblock in it could not be decoded.
+      damage.Lose(damage.SuspectFrom(first, std::min(i, next), detected), next);
+      result = kInvalidMacroblockCode;
+    }
+    i = first = next;
+    end = limitPacket();
+    packetByte = r.bytePos;
+    packetBit = r.bitPos;
+    packetQuant = header.quant;
+    retries = 0;
+    picture.StartPacket(header.quant);
+  }
+  r.dataLength = dataLength;
+  return result;
+}
+
+template <typename Packets = VideoPackets, typename Picture>
+int32_t WalkMacroblocks(DecoderContext& c, Picture& picture) {
+  if constexpr (std::is_same_v<Packets, VideoPackets>) {
+    return WalkVideoPackets(c, picture);
+  } else {
+    return WalkGroupsOfBlocks<Packets>(c, picture);
+  }
 }
 
 }  // namespace tavrin

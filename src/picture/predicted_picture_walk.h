@@ -232,6 +232,7 @@ struct PredictedPictureWalk {
                              UseIntraDcVlc(quant, c.picture.intraDcVlcThr) ? 1 : 0};
     if ((status = texture.Intra(mb)) != 0) return status;
     StoreVectors(x, index, zero);
+    f.resilience.status[index] = kMacroblockIntra;
     return 0;
   }
 };

@@ -115,8 +115,9 @@ int32_t reconstructIntraBlock(BitReader& reader, FrameStore& f, int32_t x,
   const int32_t selector = job.block < 4 ? 0 : 1;
 
   primitives.ZeroBytes(coefficients, 64 * sizeof(int16_t));
-  if (job.useIntraDcVlc)
-    primitives.DecodeIntraDc(&reader.bytePos, &reader.bitPos, coefficients, selector);
+  if (job.useIntraDcVlc &&
+      primitives.DecodeIntraDc(&reader.bytePos, &reader.bitPos, coefficients, selector) != Ok)
+    return kInvalidMacroblockCode;
   if (job.coded) {
     const int32_t status =
         job.useIntraDcVlc

@@ -31,13 +31,13 @@ struct SecondPathTexture {
     return ReconstructIntraMacroblockSecondPath(c, mb, intraMatrix, residual[0]);
   }
 
-  // Reads and dequantises one residual.  Damage in it does not stop the
-  // picture: the block is rebuilt from what the buffer holds.  Only a
-  // quantiser the dequantisation refuses (a picture quantiser of 0) stops
-  // it, before anything is read, as on the first path.
+  // Reads and dequantises one residual: 0, kInvalidMacroblockCode when
+  // its codes cannot be right, or QuantiserError (before anything is read)
+  // for a quantiser the dequantisation refuses, as on the first path.
   int32_t ReadResidual(int16_t* block, int32_t quant) {
     if (quant < 1 || quant > 31) return QuantiserError;
-    primitives.DecodeInterCoefficients(&c.reader.bytePos, &c.reader.bitPos, block);
+    if (primitives.DecodeInterCoefficients(&c.reader.bytePos, &c.reader.bitPos, block) != Ok)
+      return kInvalidMacroblockCode;
     primitives.DequantInter(block, quant, interMatrix);
     return 0;
   }

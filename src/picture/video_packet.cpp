@@ -1,6 +1,7 @@
 #include "picture/video_packet.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "picture/picture_decoders.h"
 
@@ -22,16 +23,15 @@ VideoPackets::VideoPackets(const DecoderContext& c) {
   while (macroblockBits_ < 14 && (1 << macroblockBits_) < macroblockCount_) ++macroblockBits_;
 }
 
-int32_t VideoPackets::ReadHeader(DecoderContext& c, int32_t next, VideoPacketHeader& header) const {
+int32_t VideoPackets::ReadFields(DecoderContext& c, VideoPacketHeader& header) const {
   BitReader& r = c.reader;
-  r.SkipBits(8 - r.bitPos);
-  r.SkipBits(markerLength_);
   header.macroblockNumber = static_cast<int32_t>(r.GetBits(macroblockBits_));
   header.quant = static_cast<int32_t>(r.GetBits(c.sequence.quantPrecision));
   if (r.GetBit()) {
     // The header extension repeats the picture's time and coding fields;
-    // the picture header already gave them.
-    while (r.GetBit()) {
+    // the picture header already gave them.  The seconds are a run of 1s,
+    // never longer than the data.
+    for (int32_t n = 0; n < 64 && r.GetBit(); ++n) {
     }
     r.SkipBits(1 + c.sequence.vopTimeIncrementBits + 1);
     const int32_t codingType = static_cast<int32_t>(r.GetBits(2));
@@ -44,9 +44,43 @@ int32_t VideoPackets::ReadHeader(DecoderContext& c, int32_t next, VideoPacketHea
     if (codingType != 0) r.SkipBits(3);
     if (codingType == 2) r.SkipBits(3);
   }
-  if (header.macroblockNumber < next || header.macroblockNumber >= macroblockCount_ ||
-      header.quant < 1)
-    return kInvalidMacroblockCode;
+  if (header.macroblockNumber >= macroblockCount_ || header.quant < 1) return kInvalidMacroblockCode;
+  return 0;
+}
+
+int32_t VideoPackets::ReadHeader(DecoderContext& c, int32_t next, VideoPacketHeader& header) const {
+  BitReader& r = c.reader;
+  r.SkipBits(8 - r.bitPos);
+  r.SkipBits(markerLength_);
+  const int32_t status = ReadFields(c, header);
+  if (status != 0 || header.macroblockNumber < next) return kInvalidMacroblockCode;
+  return 0;
+}
+
+int32_t VideoPackets::NextMarker(const BitReader& reader, int32_t from) const {
+  const uint8_t* data = reader.bufferStart;
+  const int32_t length = reader.dataLength;
+  // The marker's bits after its first two (zero) bytes: zeros, then a 1.
+  const int32_t tail = markerLength_ - 16;
+  const uint32_t expected = 1;
+  for (int32_t p = std::max(from, 0); p + 2 < length;) {
+    const void* zero = std::memchr(data + p, 0, static_cast<size_t>(length - 2 - p));
+    if (zero == nullptr) break;
+    p = static_cast<int32_t>(static_cast<const uint8_t*>(zero) - data);
+    if (data[p + 1] == 0 && (uint32_t{data[p + 2]} >> (8 - tail)) == expected) return p;
+    ++p;
+  }
+  return length;
+}
+
+int32_t VideoPackets::ReadHeaderAt(DecoderContext& c, int32_t marker, int32_t after,
+                                   VideoPacketHeader& header) const {
+  BitReader& r = c.reader;
+  r.bytePos = r.bufferStart + marker;
+  r.bitPos = 0;
+  r.SkipBits(markerLength_);
+  const int32_t status = ReadFields(c, header);
+  if (status != 0 || header.macroblockNumber <= after) return kInvalidMacroblockCode;
   return 0;
 }
 

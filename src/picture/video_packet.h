@@ -4,6 +4,10 @@
 // predicted across a packet boundary.  Streams that set
 // resync_marker_disable carry none; encoders that cut pictures into slices
 // (ffmpeg's with several threads, for one) do.
+//
+// The markers are also where decoding resumes after damage: a marker is
+// byte-aligned and no run of valid codes makes one, so the next one is
+// found by looking at the bytes alone, and the damaged packet ends there.
 #pragma once
 
 #include <cstdint>
@@ -36,9 +40,23 @@ class VideoPackets {
   // names a macroblock that is not ahead of `next` within the picture.
   int32_t ReadHeader(DecoderContext& c, int32_t next, VideoPacketHeader& header) const;
 
+  // The byte offset (from the buffer start) of the first marker that
+  // begins at or after byte `from` inside the valid data, or the data
+  // length when there is none.  Bounded by the data.
+  int32_t NextMarker(const BitReader& reader, int32_t from) const;
+
+  // Reads the header of the packet whose marker begins at byte `marker`,
+  // leaving the reader after it: 0, or -5 when the header names a
+  // macroblock at or before `after` or outside the picture.
+  int32_t ReadHeaderAt(DecoderContext& c, int32_t marker, int32_t after,
+                       VideoPacketHeader& header) const;
+
   bool enabled() const { return enabled_; }
+  int32_t markerLength() const { return markerLength_; }
 
  private:
+  int32_t ReadFields(DecoderContext& c, VideoPacketHeader& header) const;
+
   bool enabled_;
   int32_t markerLength_;       // zeros and the final 1
   int32_t macroblockBits_;     // bits of macroblock_number

@@ -386,4 +386,27 @@ xvid_il interlaced_xvid_ipb_tff.m4v 176x144 "$(ilpan 176 144 3 2)" 12 --interlac
 xvid_il interlaced_xvid_ipb_bff_alt.m4v 176x144 "$(ilpan 176 144 3 2)" 12 --interlaced --alternate-scan --bframes 2 --quant 5
 xvid_il interlaced_xvid_ipb_200x120.m4v 200x120 "$(ilpan 200 120 5 3)" 10 --interlaced --top-first --bframes 2 --quant 6
 
+# --- Data partitioning (partitioned_*) -------------------------------------
+# I and P pictures cut into video packets whose codes come in partitions
+# (types and vectors or DCs, then cbpy and the like, then residuals); B
+# pictures keep the plain syntax.  Each picture's partitions are separated
+# by the motion or DC marker.
+# A fast pan: intra macroblocks in P pictures, four vectors, long vectors.
+enc partitioned_ip_pan.m4v "$(pan 9 5)" "+mv4" -c:v mpeg4 -data_partitioning 1 -ps 300 -g 12 -qscale:v 4 -frames:v 15
+# B pictures and adaptive quantisation (dquant in the second partition).
+enc partitioned_ipb_aq.m4v "$(src2 176x144)" "+mv4" -c:v mpeg4 -data_partitioning 1 -ps 400 -bf 2 -g 12 \
+  "${aq_mpeg4[@]}" -frames:v 20
+# Off the macroblock grid, larger packets, a zoom.
+enc partitioned_zoom_180x100_ip.m4v "$zoom180" "" -cpuflags 0 -c:v mpeg4 -data_partitioning 1 -ps 600 \
+  -qscale:v 8 -frames:v 20
+# Reversible residual codes: no encoder writes them; the tests' rewriter
+# (built as build/tests/tavrin_rvlc_rewrite) writes the pan's residuals in
+# them.  Skipped when it is not built.
+rewrite="${TAVRIN_RVLC_REWRITE:-$here/../../build/tests/tavrin_rvlc_rewrite}"
+if [ -x "$rewrite" ]; then
+  "$rewrite" "$out/partitioned_ip_pan.m4v" "$out/partitioned_rvlc_ip_pan.m4v" >/dev/null
+else
+  echo "make_streams: $rewrite not built, partitioned_rvlc_ip_pan.m4v left as it is" >&2
+fi
+
 echo "make_streams: wrote $(ls "$out"/*.m4v | wc -l) streams and $(ls "$out"/*.avi "$out"/*.mp4 "$out"/*.mov "$out"/*.mkv | wc -l) container files to $out"

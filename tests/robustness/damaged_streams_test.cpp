@@ -19,7 +19,7 @@ namespace {
 
 // I, P and B pictures from both encoders; one and four vectors; matrices;
 // odd sizes; adaptive quantisation; long vectors; video packets; CIF; many
-// short pictures across second boundaries; interlaced coding.
+// short pictures across second boundaries; interlaced coding; data partitioning.
 const StreamInfo kStreams[] = {
     {"mpeg4_default.m4v", 176, 144},      {"xvid_ipb.m4v", 176, 144},
     {"mpeg4_ipb.m4v", 176, 144},          {"mpeg4_ip_mv4.m4v", 176, 144},
@@ -41,6 +41,8 @@ const StreamInfo kStreams[] = {
     {"interlaced_mpeg4_ipb_tff.m4v", 176, 144}, {"interlaced_mpeg4_ipb_bff_alt.m4v", 176, 144},
     {"interlaced_mpeg4_ipb_200x120.m4v", 200, 120}, {"interlaced_xvid_ipb_bff_alt.m4v", 176, 144},
     {"interlaced_mpeg4_ipb_packets.m4v", 176, 144},
+    {"partitioned_ip_pan.m4v", 176, 144}, {"partitioned_ipb_aq.m4v", 176, 144},
+    {"partitioned_zoom_180x100_ip.m4v", 180, 100}, {"partitioned_rvlc_ip_pan.m4v", 176, 144},
 };
 
 // Variants per stream and kind of damage; each decodes in the mode

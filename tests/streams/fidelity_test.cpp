@@ -190,4 +190,17 @@ INSTANTIATE_TEST_SUITE_P(
                       StreamCase{"interlaced_xvid_ipb_200x120.m4v", kFfmpegAndXvid}),
     CaseName);
 
+// Data partitioning: I and P pictures whose packets carry their codes in
+// partitions (intra macroblocks in P pictures, four vectors, adaptive
+// quantisation, B pictures in the plain syntax, a size off the grid, the
+// reversible residual codes).
+INSTANTIATE_TEST_SUITE_P(
+    DataPartitioning, Fidelity,
+    ::testing::Values(StreamCase{"mpeg4_data_partitioned.m4v", kFfmpeg},
+                      StreamCase{"partitioned_ip_pan.m4v", kFfmpeg},
+                      StreamCase{"partitioned_ipb_aq.m4v", kFfmpeg},
+                      StreamCase{"partitioned_zoom_180x100_ip.m4v", kFfmpeg},
+                      StreamCase{"partitioned_rvlc_ip_pan.m4v", kFfmpeg}),
+    CaseName);
+
 }  // namespace

@@ -132,6 +132,14 @@ INSTANTIATE_TEST_SUITE_P(
                       "interlaced_xvid_ipb_bff_alt.m4v", "interlaced_xvid_ipb_200x120.m4v"),
     CaseName);
 
+// Data partitioning: the partitioned packets' macroblocks go through the
+// second path's reconstruction as any others.
+INSTANTIATE_TEST_SUITE_P(
+    DataPartitioning, SecondPath,
+    ::testing::Values("mpeg4_data_partitioned.m4v", "partitioned_ip_pan.m4v", "partitioned_ipb_aq.m4v",
+                      "partitioned_zoom_180x100_ip.m4v", "partitioned_rvlc_ip_pan.m4v"),
+    CaseName);
+
 // One shown picture of a decode with a setting per picture: which call
 // (decode order) produced it, its coding type and the setting of that call.
 struct Shown {

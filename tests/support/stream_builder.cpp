@@ -122,6 +122,7 @@ std::vector<uint8_t> MakeLayerHeader(const LayerSpec& s) {
   }
   w.Bit(s.resyncMarkerDisable);
   w.Bit(s.dataPartitioned);
+  if (s.dataPartitioned) w.Bit(s.reversibleVlc);
   if (verid != 1) {
     w.Bit(s.newpred);
     w.Bit(s.reducedResolution);

@@ -59,6 +59,7 @@ struct LayerSpec {
   bool estimateOpaqueOnly = true;   // with estimation: only the opaque flag set
   int resyncMarkerDisable = 1;
   int dataPartitioned = 0;
+  int reversibleVlc = 0;  // written when dataPartitioned is
   int newpred = 0;
   int reducedResolution = 0;
   int scalability = 0;

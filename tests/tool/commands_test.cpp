@@ -60,7 +60,6 @@ TEST(Commands, RefusedStreamsNameTheCodingToolInWords) {
     const char* stream;
     const char* words;
   } cases[] = {
-      {"mpeg4_data_partitioned.m4v", "data partitioning"},
       {"mpeg4_obmc_header.m4v", "overlapped block motion compensation"},
       {"h263_plus_qcif.263", "H.263 version 2"},
       {"h263_obmc_qcif.263", "advanced prediction"},

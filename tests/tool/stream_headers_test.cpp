@@ -351,11 +351,6 @@ TEST(LayerHeader, RefusalsInPlainWords) {
   }
   {
     LayerRecipe s;
-    s.dataPartitioned = true;
-    cases.push_back({"data partitioned", s, "data partitioning"});
-  }
-  {
-    LayerRecipe s;
     s.verid = 2;
     s.newpred = true;
     cases.push_back({"newpred", s, "newpred (upstream messages)"});
@@ -395,14 +390,23 @@ TEST(LayerHeader, SeveralRefusalsJoin) {
   s.obmcDisable = false;
   s.interlaced = true;
   s.quarterSample = true;
+  s.newpred = true;
+  const auto r = Parse(s);
+  ASSERT_TRUE(r.ok()) << r.error;
+  EXPECT_EQ(r.RefusalReason(),
+            "overlapped block motion compensation, interlaced video with quarter-sample motion and newpred "
+            "(upstream messages)");
+}
+
+TEST(LayerHeader, DataPartitioningWithReversibleCodesIsSupported) {
+  LayerRecipe s;
   s.dataPartitioned = true;
   const auto r = Parse(s);
   ASSERT_TRUE(r.ok()) << r.error;
-  EXPECT_TRUE(r.layer.quarterSample);
-  EXPECT_EQ(r.RefusalReason(),
-            "overlapped block motion compensation, interlaced video with quarter-sample motion and data "
-            "partitioning");
+  EXPECT_TRUE(r.supported());
+  EXPECT_TRUE(r.layer.dataPartitioned);
   EXPECT_TRUE(r.layer.reversibleVlc);
+  EXPECT_TRUE(r.layer.complete);
 }
 
 TEST(LayerHeader, VersionTwoFields) {
@@ -903,7 +907,6 @@ TEST(CommittedStreams, RefusedStreams) {
     const char* name;
     const char* reason;
   } cases[] = {
-      {"mpeg4_data_partitioned.m4v", "data partitioning"},
       {"mpeg4_obmc_header.m4v", "overlapped block motion compensation"},
   };
   for (const auto& c : cases) {
@@ -973,8 +976,7 @@ TEST(CommittedStreams, GlobalMotionPictures) {
 TEST(CommittedStreams, EveryStreamTheDecoderTakes) {
   for (const StreamFacts& facts : kFacts) {
     const std::string name = facts.name;
-    const bool refused = name.find("partitioned") != std::string::npos ||
-                         name.find("obmc") != std::string::npos;
+    const bool refused = name.find("obmc") != std::string::npos;
     const Stream s = Load(name);
     EXPECT_EQ(s.layer.supported(), !refused) << name << ": " << s.layer.RefusalReason();
     EXPECT_TRUE(s.layer.layer.complete) << name;

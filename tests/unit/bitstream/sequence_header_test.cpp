@@ -118,6 +118,20 @@ TEST(LayerHeader, InterlacedLayersOpenWithFieldRecords) {
   EXPECT_EQ(progressive.holder->store.interlaced.fieldModes, nullptr);
 }
 
+TEST(LayerHeader, DataPartitioningReadsTheReversibleCodesFlag) {
+  for (int32_t reversible : {0, 1}) {
+    Opened o(MakeLayerHeader({.resyncMarkerDisable = 0, .dataPartitioned = 1, .reversibleVlc = reversible}));
+    ASSERT_TRUE(o.ok);
+    EXPECT_EQ(o.holder->sequence.dataPartitioned, 1);
+    EXPECT_EQ(o.holder->sequence.reversibleVlc, reversible);
+    EXPECT_EQ(o.holder->sequence.scalability, 0);  // the bit after it
+    EXPECT_NE(o.holder->store.resilience.partitions, nullptr);
+  }
+  Opened plain(MakeLayerHeader({}));
+  ASSERT_TRUE(plain.ok);
+  EXPECT_EQ(plain.holder->store.resilience.partitions, nullptr);
+}
+
 TEST(LayerHeader, HostSizeReplacesTheHeaderSize) {
   Opened o(MakeLayerHeader({.width = 720, .height = 576}), 352, 288);
   ASSERT_TRUE(o.ok);
@@ -158,7 +172,6 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"brightness change",
                 {.objectLayerIdentifier = true, .verid = 2, .spriteEnable = 2, .brightnessChange = 1}},
         Refusal{"not 8 bit", {.not8Bit = 1}},
-        Refusal{"data partitioning", {.dataPartitioned = 1}},
         Refusal{"newpred", {.objectLayerIdentifier = true, .verid = 2, .newpred = 1}},
         Refusal{"scalability", {.scalability = 1}},
         Refusal{"matrix starting with 0", {.quantType = 1, .intraMatrix = {0}}},

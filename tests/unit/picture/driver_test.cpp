@@ -192,10 +192,20 @@ TEST_F(DriverTest, BidirectionalPicturesSeeTheirTwoAnchors) {
 
 TEST_F(DriverTest, ReferencesArePadded) {
   holder.Load(MakePictureHeader({.codingType = 0}));
-  Store().currentPicture.originY[0] = 77;
   DecodePicture(*holder, 0);
   const PictureBuffer& p = Store().forwardReference;
-  EXPECT_EQ(p.baseY[0], 77);  // the top-left corner of the border
+  EXPECT_EQ(p.baseY[0], p.originY[0]);  // the top-left corner of the border
+}
+
+// A picture whose data ends before its first macroblock is all lost: it
+// is concealed (here, the stream's first picture, from nothing: grey), not
+// left as the record held it.
+TEST_F(DriverTest, APictureWithoutDataIsConcealed) {
+  holder.Load(MakePictureHeader({.codingType = 0}));
+  Store().currentPicture.originY[0] = 77;
+  DecodePicture(*holder, 0);
+  EXPECT_EQ(Store().forwardReference.originY[0], 128);
+  EXPECT_EQ(Store().resilience.lostCount, 12);
 }
 
 class UnpaddedDriverTest : public DriverTest {

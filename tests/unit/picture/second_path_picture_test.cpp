@@ -1,6 +1,6 @@
 // Intra and predicted pictures of the second path, built macroblock by
 // macroblock: DC prediction across whole pictures (against a model of the
-// standard's gradient rule, with skipped and inter macroblocks as missing
+// gradient rule, with skipped and inter macroblocks as missing
 // neighbours), skipped and inter macroblocks, residuals, a damaged inter
 // block, and the refusal of a picture quantiser of 0.
 #include <gtest/gtest.h>
@@ -243,24 +243,21 @@ TEST_F(SecondPathPictureTest, InterResidualIsDequantisedTransformedAndAdded) {
   for (int32_t x = 1; x < kMbWidth; ++x) ExpectMacroblock(none, ref, x, 0);
 }
 
-TEST_F(SecondPathPictureTest, ADamagedInterBlockDoesNotStopThePicture) {
+TEST_F(SecondPathPictureTest, ADamagedInterBlockStopsThePicture) {
   DcPicture reference;
   DecodeRandomIntraPicture(reference);
   UseAsReference();
   BitWriter w;
   // Macroblock 0 says block 0 is coded, but the bits that follow start with
-  // nine zeros, which no coefficient code does.  They are what macroblock 1
-  // is then read from: not coded 0, a stuffing code, an inter macroblock
-  // without residual at vector (0, 0).
+  // nine zeros, which no coefficient code does: the picture stops there,
+  // and every macroblock from it on is lost (for the concealment to mend).
   w.PutCode("0 1 1011 1 1");
   w.PutCode("0 0000 0000 1 1 11 1 1");
   for (int32_t i = 2; i < kMbWidth * kMbHeight; ++i) w.PutCode("1");
-  ASSERT_EQ(DecodePredicted(w), 0);
-  DcPicture none;
-  for (int32_t y = 0; y < kMbHeight; ++y)
-    for (int32_t x = 0; x < kMbWidth; ++x) ExpectMacroblock(none, Store().forwardReference, x, y);
-  EXPECT_EQ(Store().mbStateMap[1], 0);
-  EXPECT_EQ(Store().mbStateMap[2], 1);
+  EXPECT_EQ(DecodePredicted(w), kInvalidMacroblockCode);
+  const ResilienceState& r = Store().resilience;
+  EXPECT_EQ(r.lostCount, kMbWidth * kMbHeight);
+  for (int32_t i = 0; i < kMbWidth * kMbHeight; ++i) EXPECT_EQ(r.status[i] & kMacroblockLost, kMacroblockLost);
 }
 
 // A picture quantiser of 0 (no dquant raising it) is refused at the first
