@@ -228,7 +228,6 @@ LayerHeaderResult ParseVideoObjectLayer(std::span<const uint8_t> bytes) {
       if (v.spriteEnable == SpriteMode::kGlobalMotionCompensation) {
         if (v.noOfSpriteWarpingPoints > 3) refuse("global motion with more than three warping points");
         if (v.spriteBrightnessChange) refuse("sprite brightness change");
-        if (v.interlaced) refuse("interlaced video with global motion compensation");
       }
     }
     v.not8Bit = r.Flag("not_8_bit");
@@ -253,7 +252,6 @@ LayerHeaderResult ParseVideoObjectLayer(std::span<const uint8_t> bytes) {
     }
     if (v.videoObjectLayerVerid != 1) {
       v.quarterSample = r.Flag("quarter_sample");
-      if (v.interlaced && v.quarterSample) refuse("interlaced video with quarter-sample motion");
     }
     v.complexityEstimationDisable = r.Flag("complexity_estimation_disable");
     if (!v.complexityEstimationDisable) ReadComplexityEstimation(r, v.complexityEstimation);

@@ -112,7 +112,7 @@ struct LayerHeaderResult {
   // resolution of 0), in words.
   std::string error;
   // Features of the stream that the decoder does not support, in plain
-  // words ("interlaced video", "quarter-sample motion", ...), in the order
+  // words ("static sprites", "data partitioning", ...), in the order
   // the header carries them.  Empty for a stream the decoder takes.
   std::vector<std::string> refusals;
   // Things the decoder takes but reads differently from the standard, in
@@ -121,11 +121,11 @@ struct LayerHeaderResult {
 
   bool ok() const { return error.empty(); }
   bool supported() const { return error.empty() && refusals.empty(); }
-  // The refusals joined into one phrase ("interlaced video and quarter-sample
-  // motion"); empty when there is none.
+  // The refusals joined into one phrase ("static sprites and data
+  // partitioning"); empty when there is none.
   std::string RefusalReason() const;
   // Empty when the decoder takes the stream; else why not, in the words the
-  // tool prints ("the stream uses interlaced video, which the decoder does
+  // tool prints ("the stream uses data partitioning, which the decoder does
   // not support").  Every host of the tool's code says it the same way.
   std::string DecoderRefusal() const;
 };

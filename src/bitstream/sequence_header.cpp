@@ -169,10 +169,6 @@ int32_t ParseVideoObjectLayer(BitReader& r, SequenceHeader& s) {
   if (s.videoObjectLayerVerid != 1) {
     s.quarterSample = bits(1);  // vectors in quarter samples
   }
-  // Field prediction is implemented for half-sample vectors and P pictures:
-  // interlaced layers with quarter samples or global motion are refused.
-  if (s.interlaced && (s.quarterSample || s.spriteEnable == kSpriteGlobalMotion))
-    return kUnsupportedHeader;
   s.complexityEstimationDisable = bits(1);
   if (!s.complexityEstimationDisable && !ReadComplexityEstimationHeader(r, s))
     return kUnsupportedHeader;

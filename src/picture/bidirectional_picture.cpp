@@ -219,7 +219,6 @@ int32_t Decode(DecoderContext& c) {
 }  // namespace
 
 int32_t DecodeBidirectionalPicture(DecoderContext& c) {
-  // Interlaced layers with quarter samples are refused by the layer header.
   if (c.sequence.interlaced) return DecodeInterlacedBidirectionalPicture(c);
   return c.sequence.quarterSample ? Decode<QuarterSampleMotion>(c) : Decode<HalfSampleMotion>(c);
 }

@@ -25,7 +25,7 @@
 namespace tavrin {
 
 struct HalfSampleMotion {
-  // Whether vectors count half samples (the interlaced walks take only those).
+  // Whether vectors count half samples (field vectors too: interlaced_motion.h).
   static constexpr bool kHalfSample = true;
   static constexpr bool kSeparableBlocks = true;
 

@@ -15,16 +15,23 @@
 // of the later anchor, with the co-located field vector scaled by distances
 // in field periods; those depend on which field comes first in time and on
 // the reference field.
+//
+// Motion: the motion policy of the stream (half_sample_motion.h): frame
+// vectors and field vectors count half or quarter samples.  With quarter
+// samples a direct macroblock with a frame-predicted co-located macroblock
+// is always predicted block by block, as in progressive pictures.
 #include <algorithm>
 #include <climits>
 
 #include "picture/band_prefetch.h"
+#include "picture/half_sample_motion.h"
 #include "picture/interlaced_motion.h"
 #include "picture/interlaced_pictures.h"
 #include "picture/interlaced_residuals.h"
 #include "picture/macroblock_walk.h"
 #include "picture/motion_compensation.h"
 #include "picture/picture_decoders.h"
+#include "picture/quarter_sample_motion.h"
 #include "picture/vector_storage.h"
 #include "primitives/blockcopy/motion_routines.h"
 #include "primitives/dispatch/primitive_table.h"
@@ -54,6 +61,7 @@ struct BidirHeader {
   int32_t backwardSource[2];  // and backward
 };
 
+template <typename Motion>
 struct InterlacedBidirectionalPicture {
   DecoderContext& c;
   FrameStore& f;
@@ -111,7 +119,7 @@ struct InterlacedBidirectionalPicture {
     const auto& decode = forward ? primitives.DecodeForwardVector : primitives.DecodeBackwardVector;
     const int32_t status = decode(&reader.bytePos, &reader.bitPos, &v, fcode);
     if (status != 0) return status;
-    ClipBlockVector(v, clip, BlockX(x, -1), BlockY(y, -1), 16);
+    Motion::Clip(v, clip, BlockX(x, -1), BlockY(y, -1), 16);
     predictor[0] = predictor[1] = v;
     return 0;
   }
@@ -124,7 +132,7 @@ struct InterlacedBidirectionalPicture {
       v[i] = FieldPredictor(predictor[i]);
       const int32_t status = decode(&reader.bytePos, &reader.bitPos, &v[i], fcode);
       if (status != 0) return status;
-      ClipFieldVector(v[i], f, x, y);
+      ClipFieldVector<Motion>(v[i], f, x, y);
       predictor[i] = MotionVector{v[i].x, static_cast<int16_t>(2 * v[i].y)};
     }
     return 0;
@@ -147,14 +155,14 @@ struct InterlacedBidirectionalPicture {
         if (status != 0) return status;
       }
       if (useForward && useBackward) {
-        PredictLumaFromBoth(past, future, cur, x, y, forward, backward, kRounding);
-        PredictChromaFromBoth(past, future, cur, x, y, vectors::ChromaVectorOf(forward),
-                              vectors::ChromaVectorOf(backward), kRounding);
+        Motion::PredictLumaFromBoth(past, future, cur, x, y, forward, backward, kRounding);
+        PredictChromaFromBoth(past, future, cur, x, y, Motion::ChromaOf(forward),
+                              Motion::ChromaOf(backward), kRounding);
       } else {
         const PictureBuffer& ref = useForward ? past : future;
         const MotionVector v = useForward ? forward : backward;
-        PredictLuma(ref, cur, x, y, v, kRounding);
-        PredictChroma(ref, cur, x, y, vectors::ChromaVectorOf(v), kRounding);
+        Motion::PredictLuma(ref, cur, x, y, v, kRounding);
+        PredictChroma(ref, cur, x, y, Motion::ChromaOf(v), kRounding);
       }
       return AddResiduals(x, y, h.cbpb, h.fieldDct);
     }
@@ -169,14 +177,15 @@ struct InterlacedBidirectionalPicture {
     }
     for (int32_t field = 0; field < 2; ++field) {
       if (useForward && useBackward) {
-        PredictFieldFromBoth(fieldLuma, past, future, cur, x, y, field, h.forwardSource[field],
-                             h.backwardSource[field], forward[field], backward[field], kRounding);
+        PredictFieldFromBoth<Motion>(fieldLuma, past, future, cur, x, y, field,
+                                     h.forwardSource[field], h.backwardSource[field],
+                                     forward[field], backward[field], kRounding);
       } else if (useForward) {
-        PredictField(fieldLuma, past, cur, x, y, field, h.forwardSource[field], forward[field],
-                     kRounding);
+        PredictField<Motion>(fieldLuma, past, cur, x, y, field, h.forwardSource[field],
+                             forward[field], kRounding);
       } else {
-        PredictField(fieldLuma, future, cur, x, y, field, h.backwardSource[field], backward[field],
-                     kRounding);
+        PredictField<Motion>(fieldLuma, future, cur, x, y, field, h.backwardSource[field],
+                             backward[field], kRounding);
       }
     }
     return AddResiduals(x, y, h.cbpb, h.fieldDct);
@@ -194,24 +203,21 @@ struct InterlacedBidirectionalPicture {
                   : primitives.DeriveDirectVectors(colocated, forward, backward,
                                                    kAllBlocksPresent, trb, trd);
     if (status != 0) return status;
-    ClipFourVectors(forward, clip, x, y);
-    ClipFourVectors(backward, clip, x, y);
-    if (vectors::FourAreOne(forward) && vectors::FourAreOne(backward)) {
-      PredictLumaFromBoth(past, future, cur, x, y, forward[0], backward[0], kRounding);
-      PredictChromaFromBoth(past, future, cur, x, y, vectors::ChromaVectorOf(forward[0]),
-                            vectors::ChromaVectorOf(backward[0]), kRounding);
+    Motion::ClipFour(forward, clip, x, y);
+    Motion::ClipFour(backward, clip, x, y);
+    if (Motion::kSeparableBlocks && vectors::FourAreOne(forward) &&
+        vectors::FourAreOne(backward)) {
+      Motion::PredictLumaFromBoth(past, future, cur, x, y, forward[0], backward[0], kRounding);
+      PredictChromaFromBoth(past, future, cur, x, y, Motion::ChromaOf(forward[0]),
+                            Motion::ChromaOf(backward[0]), kRounding);
       return AddResiduals(x, y, cbpb, fieldDct);
     }
     for (int32_t b = 0; b < 4; ++b) {
-      const int32_t stride = cur.strideY;
-      uint8_t* to = BlockOrigin(cur, x, y, b);
-      primitives.PredictHalfSample8x8(BlockOrigin(past, x, y, b), stride, to, stride, &forward[b],
-                                      kRounding);
-      motionRoutines.predictAverage8x8(BlockOrigin(future, x, y, b), stride, to, stride,
-                                       &backward[b], kRounding);
+      Motion::PredictLumaBlock(past, cur, x, y, b, forward[b], kRounding);
+      Motion::AverageLumaBlock(future, cur, x, y, b, backward[b], kRounding);
     }
-    PredictChromaFromBoth(past, future, cur, x, y, vectors::ChromaVectorOfFour(forward),
-                          vectors::ChromaVectorOfFour(backward), kRounding);
+    PredictChromaFromBoth(past, future, cur, x, y, Motion::ChromaOfFour(forward),
+                          Motion::ChromaOfFour(backward), kRounding);
     return AddResiduals(x, y, cbpb, fieldDct);
   }
 
@@ -238,10 +244,10 @@ struct InterlacedBidirectionalPicture {
       if (distanceD > 0) {
         vectors::DirectPair(colocated, delta, distanceB, distanceD, forward, backward);
       }
-      ClipFieldVector(forward, f, x, y);
-      ClipFieldVector(backward, f, x, y);
-      PredictFieldFromBoth(fieldLuma, past, future, cur, x, y, field, source, field, forward,
-                           backward, kRounding);
+      ClipFieldVector<Motion>(forward, f, x, y);
+      ClipFieldVector<Motion>(backward, f, x, y);
+      PredictFieldFromBoth<Motion>(fieldLuma, past, future, cur, x, y, field, source, field,
+                                   forward, backward, kRounding);
     }
     return AddResiduals(x, y, cbpb, fieldDct);
   }
@@ -306,9 +312,8 @@ struct InterlacedBidirectionalPicture {
   }
 };
 
-}  // namespace
-
-int32_t DecodeInterlacedBidirectionalPicture(DecoderContext& c) {
+template <typename Motion>
+int32_t Decode(DecoderContext& c) {
   FrameStore& f = c.store;
   InterlacedState& state = f.interlaced;
   const int64_t trb = c.picture.vopTime - f.pastAnchorTime;
@@ -325,23 +330,30 @@ int32_t DecodeInterlacedBidirectionalPicture(DecoderContext& c) {
   }
   const int64_t period = state.framePeriod > 0 ? state.framePeriod : 1;
   const int64_t pastFrames = FramesOf(f.pastAnchorTime, period);
-  InterlacedBidirectionalPicture p{c,
-                                   f,
-                                   c.reader,
-                                   f.forwardReference,
-                                   f.backwardReference,
-                                   f.currentPicture,
-                                   c.sequence.quantType ? c.sequence.nonintraQuantMat : nullptr,
-                                   PictureClipRect(c),
-                                   ToInt32(trb),
-                                   ToInt32(trd),
-                                   ToInt32(2 * (FramesOf(c.picture.vopTime, period) - pastFrames)),
-                                   ToInt32(2 * (FramesOf(f.futureAnchorTime, period) - pastFrames)),
-                                   c.picture.topFieldFirst != 0,
-                                   c.picture.alternateVerticalScanFlag != 0,
-                                   FieldLumaOf(c),
-                                   c.picture.vopQuant};
+  InterlacedBidirectionalPicture<Motion> p{
+      c,
+      f,
+      c.reader,
+      f.forwardReference,
+      f.backwardReference,
+      f.currentPicture,
+      c.sequence.quantType ? c.sequence.nonintraQuantMat : nullptr,
+      PictureClipRect(c),
+      ToInt32(trb),
+      ToInt32(trd),
+      ToInt32(2 * (FramesOf(c.picture.vopTime, period) - pastFrames)),
+      ToInt32(2 * (FramesOf(f.futureAnchorTime, period) - pastFrames)),
+      c.picture.topFieldFirst != 0,
+      c.picture.alternateVerticalScanFlag != 0,
+      FieldLumaOf<Motion>(c),
+      c.picture.vopQuant};
   return WalkMacroblocks(c, p);
+}
+
+}  // namespace
+
+int32_t DecodeInterlacedBidirectionalPicture(DecoderContext& c) {
+  return c.sequence.quarterSample ? Decode<QuarterSampleMotion>(c) : Decode<HalfSampleMotion>(c);
 }
 
 }  // namespace tavrin

@@ -4,13 +4,16 @@
 // field is every other line of a picture: the predictions are the frame
 // primitives' with twice the stride and the field's first line as origin
 // (field_prediction.h).  Shared by the predicted and bidirectional picture
-// decoders of both reconstruction paths.
+// decoders of both reconstruction paths.  Streams with quarter-sample
+// vectors take the field arithmetic of quarter_sample_fields.h: the walks
+// pass their motion policy (half_sample_motion.h) as Motion.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
 #include "decoder/decoder_context.h"
+#include "picture/quarter_sample_fields.h"
 #include "primitives/blockcopy/field_routines.h"
 #include "primitives/primitive_types.h"
 #include "primitives/vectors/chroma_vector.h"
@@ -36,7 +39,14 @@ inline MotionVector FieldPredictor(MotionVector frame) {
 }
 
 // The chroma vector of a field vector, in chroma field lines.
-inline MotionVector FieldChromaVector(MotionVector v) { return vectors::ChromaVectorOf(v); }
+template <typename Motion>
+inline MotionVector FieldChromaVector(MotionVector v) {
+  if constexpr (Motion::kHalfSample) {
+    return vectors::ChromaVectorOf(v);
+  } else {
+    return quarter_sample::FieldChromaVector(v);
+  }
+}
 
 // Direct macroblocks with a field-predicted co-located macroblock scale
 // each field vector by distances in field periods: twice the frame
@@ -63,16 +73,29 @@ inline void ClipFieldVector(MotionVector& v, const FrameStore& f, int32_t x, int
   v.x = ClipFieldComponent(v.x, 16 * x, -16, 16 * f.mbWidth);
   v.y = ClipFieldComponent(v.y, 8 * y, -8, 8 * f.mbHeight);
 }
+template <typename Motion>
+inline void ClipFieldVector(MotionVector& v, const FrameStore& f, int32_t x, int32_t y) {
+  if constexpr (Motion::kHalfSample) {
+    ClipFieldVector(v, f, x, y);
+  } else {
+    quarter_sample::ClipFieldVector(v, f.mbWidth, f.mbHeight, x, y);
+  }
+}
 
 // How the luma of a field block is interpolated: one call per field block,
 // and one that averages the blocks of two references.  Half-sample streams
-// use the field routines; other interpolations take their place here.
+// use the field routines, quarter-sample streams the quarter-sample ones.
 struct FieldLumaInterpolation {
   PredictHalfSampleFn predict;
   PredictBidirectionalFn predictBoth;
 };
+template <typename Motion>
 inline FieldLumaInterpolation FieldLumaOf(const DecoderContext&) {
-  return {fieldRoutines.predictLuma16x8.get(), fieldRoutines.predictBidirectionalLuma16x8.get()};
+  if constexpr (Motion::kHalfSample) {
+    return {fieldRoutines.predictLuma16x8.get(), fieldRoutines.predictBidirectionalLuma16x8.get()};
+  } else {
+    return {quarter_sample::PredictField16x8, quarter_sample::PredictBidirectionalField16x8};
+  }
 }
 
 // The first line of field `field` (0 top, 1 bottom) of macroblock (x, y).
@@ -85,13 +108,14 @@ inline ptrdiff_t FieldChromaOffset(const PictureBuffer& p, int32_t x, int32_t y,
 
 // Field `field` of macroblock (x, y) of cur predicted from field `source`
 // of ref with field vector v: luma and both chroma blocks.
+template <typename Motion>
 inline void PredictField(const FieldLumaInterpolation& luma, const PictureBuffer& ref,
                          const PictureBuffer& cur, int32_t x, int32_t y, int32_t field,
                          int32_t source, MotionVector v, int32_t rounding) {
   const int32_t lumaStride = 2 * cur.strideY;
   luma.predict(ref.originY + FieldLumaOffset(ref, x, y, source), lumaStride,
                cur.originY + FieldLumaOffset(cur, x, y, field), lumaStride, &v, rounding);
-  const MotionVector c = FieldChromaVector(v);
+  const MotionVector c = FieldChromaVector<Motion>(v);
   const int32_t chromaStride = 2 * cur.strideCb;  // the same for both chroma planes
   const ptrdiff_t from = FieldChromaOffset(ref, x, y, source);
   const ptrdiff_t to = FieldChromaOffset(cur, x, y, field);
@@ -102,6 +126,7 @@ inline void PredictField(const FieldLumaInterpolation& luma, const PictureBuffer
 // Field `field` of macroblock (x, y) predicted from field firstSource of
 // first and field secondSource of second, each with its vector, and
 // averaged.
+template <typename Motion>
 inline void PredictFieldFromBoth(const FieldLumaInterpolation& luma, const PictureBuffer& first,
                                  const PictureBuffer& second, const PictureBuffer& cur, int32_t x,
                                  int32_t y, int32_t field, int32_t firstSource,
@@ -113,8 +138,8 @@ inline void PredictFieldFromBoth(const FieldLumaInterpolation& luma, const Pictu
                    second.originY + FieldLumaOffset(second, x, y, secondSource), lumaStride,
                    cur.originY + FieldLumaOffset(cur, x, y, field), lumaStride, &firstVector,
                    &secondVector, rounding);
-  const MotionVector firstChroma = FieldChromaVector(firstVector);
-  const MotionVector secondChroma = FieldChromaVector(secondVector);
+  const MotionVector firstChroma = FieldChromaVector<Motion>(firstVector);
+  const MotionVector secondChroma = FieldChromaVector<Motion>(secondVector);
   const int32_t chromaStride = 2 * cur.strideCb;
   const ptrdiff_t a = FieldChromaOffset(first, x, y, firstSource);
   const ptrdiff_t b = FieldChromaOffset(second, x, y, secondSource);

@@ -71,9 +71,7 @@ int32_t Decode(DecoderContext& c) {
                                    matrices ? c.sequence.intraQuantMat : nullptr,
                                    matrices ? c.sequence.nonintraQuantMat : nullptr,
                                    c.picture.vopRoundingType};
-  if constexpr (Motion::kHalfSample) {
-    if (c.sequence.interlaced) return WalkInterlacedPredictedPicture(c, texture);
-  }
+  if (c.sequence.interlaced) return WalkInterlacedPredictedPicture(c, texture);
   return WalkPredictedPicture(c, texture);
 }
 

@@ -70,7 +70,7 @@ inline void Predict(PredictQuarterSampleFn predict, const PictureBuffer& ref,
 }  // namespace quarter_sample
 
 struct QuarterSampleMotion {
-  // Whether vectors count half samples (the interlaced walks take only those).
+  // Whether vectors count half samples (field vectors too: interlaced_motion.h).
   static constexpr bool kHalfSample = false;
   static constexpr bool kSeparableBlocks = false;
 

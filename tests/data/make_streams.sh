@@ -409,4 +409,30 @@ else
   echo "make_streams: $rewrite not built, partitioned_rvlc_ip_pan.m4v left as it is" >&2
 fi
 
+# --- Interlaced coding with quarter-sample motion and global motion --------
+# Field and frame vectors in quarter samples: ffmpeg's mpeg4 encoder with
+# +qpel and field motion (+ilme), B pictures with field direct macroblocks,
+# four vectors, both field orders, the alternate scan; a zoom out while the
+# window pans (woven from 50 pictures a second), 180x100 (off the
+# macroblock grid both ways), so that vectors point past the right and
+# bottom edges.  -cpuflags 0 keeps the scaling on plain C.
+ilzoomout="testsrc2=size=352x288:rate=50,scale=w=352-3*n:h=288-2*n:eval=frame,crop=180:100:x=n:y=n,tinterlace=mode=interleave_top"
+enc interlaced_qpel_mpeg4_ipb_tff.m4v "$(ilpan 176 144 3 2)" "+qpel+ildct+ilme" -top 1 -c:v mpeg4 -bf 2 -qscale:v 5 -frames:v 10
+enc interlaced_qpel_mpeg4_ipb_mv4_bff_alt.m4v "$(ilpan 176 144 3 2)" "+qpel+ildct+ilme+mv4" -top 0 -alternate_scan 1 \
+  -c:v mpeg4 -bf 2 -qscale:v 5 -frames:v 10
+enc interlaced_qpel_mpeg4_zoom_180x100_ipb_mv4.m4v "$ilzoomout" "+qpel+ildct+ilme+mv4" -cpuflags 0 -top 0 -c:v mpeg4 -bf 2 \
+  -qscale:v 8 -frames:v 14
+# Xvid's encoder (the driver above, --gmc and --quarter-sample): S pictures
+# in interlaced layers, whose global macroblocks are warped from the whole
+# frame and may carry field DCT residuals, with B pictures around them; a
+# window zooming in on testsrc2 while it drifts right, woven as above.
+# Xvid codes no field prediction, also not with quarter samples.
+ilzoom() { echo "testsrc2=size=640x480:rate=50,zoompan=z='1+0.006*on':x='iw/2-iw/zoom/2+on':y='ih/2-ih/zoom/2':d=1:s=$1:fps=50,tinterlace=mode=interleave_top"; }
+xvid_il interlaced_gmc_xvid_ipb_tff.m4v 176x144 "$(ilzoom 176x144)" 12 --interlaced --top-first --gmc --bframes 1 --quant 6
+xvid_il interlaced_gmc_xvid_ip_150x98_bff_alt.m4v 150x98 "$(ilzoom 150x98)" 10 --interlaced --alternate-scan --gmc --quant 6
+xvid_il interlaced_qpel_xvid_ipb_mv4_tff.m4v 176x144 "$(ilpan 176 144 3 2)" 10 --interlaced --top-first --quarter-sample \
+  --four-vectors --bframes 2 --quant 6
+xvid_il interlaced_qpel_gmc_xvid_ipb_bff.m4v 176x144 "$(ilzoom 176x144)" 12 --interlaced --quarter-sample --gmc --bframes 1 \
+  --quant 6
+
 echo "make_streams: wrote $(ls "$out"/*.m4v | wc -l) streams and $(ls "$out"/*.avi "$out"/*.mp4 "$out"/*.mov "$out"/*.mkv | wc -l) container files to $out"

@@ -19,7 +19,8 @@ namespace {
 
 // I, P and B pictures from both encoders; one and four vectors; matrices;
 // odd sizes; adaptive quantisation; long vectors; video packets; CIF; many
-// short pictures across second boundaries; interlaced coding; data partitioning.
+// short pictures across second boundaries; interlaced coding, with quarter
+// samples and global motion too; data partitioning.
 const StreamInfo kStreams[] = {
     {"mpeg4_default.m4v", 176, 144},      {"xvid_ipb.m4v", 176, 144},
     {"mpeg4_ipb.m4v", 176, 144},          {"mpeg4_ip_mv4.m4v", 176, 144},
@@ -43,6 +44,12 @@ const StreamInfo kStreams[] = {
     {"interlaced_mpeg4_ipb_packets.m4v", 176, 144},
     {"partitioned_ip_pan.m4v", 176, 144}, {"partitioned_ipb_aq.m4v", 176, 144},
     {"partitioned_zoom_180x100_ip.m4v", 180, 100}, {"partitioned_rvlc_ip_pan.m4v", 176, 144},
+    // Interlaced with quarter samples (field vectors too) and with global
+    // motion (S pictures), off the macroblock grid.
+    {"interlaced_qpel_mpeg4_ipb_mv4_bff_alt.m4v", 176, 144},
+    {"interlaced_qpel_mpeg4_zoom_180x100_ipb_mv4.m4v", 180, 100},
+    {"interlaced_gmc_xvid_ip_150x98_bff_alt.m4v", 150, 98},
+    {"interlaced_qpel_gmc_xvid_ipb_bff.m4v", 176, 144},
 };
 
 // Variants per stream and kind of damage; each decodes in the mode
@@ -143,7 +150,8 @@ TEST(DamagedHeader, EveryBitFlippedInTurn) {
   const StreamInfo infos[] = {{"mpeg4_ipb.m4v", 176, 144},   {"xvid_custom_matrix.m4v", 176, 144},
                               {"mpeg4_qpel.m4v", 176, 144},  {"xvid_gmc.m4v", 176, 144},
                               {"mpeg4_interlaced.m4v", 176, 144}, {"h263_qcif_ip_q4.263", 176, 144},
-                              {"h263_plus_qcif.263", 176, 144}, {"interlaced_xvid_ipb_tff.m4v", 176, 144}};
+                              {"h263_plus_qcif.263", 176, 144}, {"interlaced_xvid_ipb_tff.m4v", 176, 144},
+                              {"interlaced_qpel_gmc_xvid_ipb_bff.m4v", 176, 144}};
   const std::vector<Settings> modes = AllModes();
   for (const StreamInfo& info : infos) {
     Stream s = LoadStream(info.name, info.width, info.height);

@@ -203,4 +203,20 @@ INSTANTIATE_TEST_SUITE_P(
                       StreamCase{"partitioned_rvlc_ip_pan.m4v", kFfmpeg}),
     CaseName);
 
+// Interlaced layers with quarter-sample vectors (field vectors too: ffmpeg's
+// streams; Xvid's decoder decodes their field prediction differently, so
+// they are held to ffmpeg's alone) and with global motion (Xvid's S
+// pictures: global macroblocks with field DCT residuals, B pictures around
+// them), both field orders, sizes off the macroblock grid.
+INSTANTIATE_TEST_SUITE_P(
+    InterlacedQuarterSampleAndGlobalMotion, Fidelity,
+    ::testing::Values(StreamCase{"interlaced_qpel_mpeg4_ipb_tff.m4v", kFfmpeg},
+                      StreamCase{"interlaced_qpel_mpeg4_ipb_mv4_bff_alt.m4v", kFfmpeg},
+                      StreamCase{"interlaced_qpel_mpeg4_zoom_180x100_ipb_mv4.m4v", kFfmpeg},
+                      StreamCase{"interlaced_qpel_xvid_ipb_mv4_tff.m4v", kFfmpegAndXvid},
+                      StreamCase{"interlaced_gmc_xvid_ipb_tff.m4v", kFfmpegAndXvid},
+                      StreamCase{"interlaced_gmc_xvid_ip_150x98_bff_alt.m4v", kFfmpegAndXvid},
+                      StreamCase{"interlaced_qpel_gmc_xvid_ipb_bff.m4v", kFfmpegAndXvid}),
+    CaseName);
+
 }  // namespace

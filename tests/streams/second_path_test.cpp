@@ -140,6 +140,18 @@ INSTANTIATE_TEST_SUITE_P(
                       "partitioned_zoom_180x100_ip.m4v", "partitioned_rvlc_ip_pan.m4v"),
     CaseName);
 
+// Interlaced layers with quarter samples and with global motion: residuals
+// of the second path onto quarter-sample field predictions and onto the
+// warp.
+INSTANTIATE_TEST_SUITE_P(
+    InterlacedQuarterSampleAndGlobalMotion, SecondPath,
+    ::testing::Values("interlaced_qpel_mpeg4_ipb_tff.m4v", "interlaced_qpel_mpeg4_ipb_mv4_bff_alt.m4v",
+                      "interlaced_qpel_mpeg4_zoom_180x100_ipb_mv4.m4v",
+                      "interlaced_qpel_xvid_ipb_mv4_tff.m4v", "interlaced_gmc_xvid_ipb_tff.m4v",
+                      "interlaced_gmc_xvid_ip_150x98_bff_alt.m4v",
+                      "interlaced_qpel_gmc_xvid_ipb_bff.m4v"),
+    CaseName);
+
 // One shown picture of a decode with a setting per picture: which call
 // (decode order) produced it, its coding type and the setting of that call.
 struct Shown {

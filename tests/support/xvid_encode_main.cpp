@@ -1,7 +1,7 @@
 // tavrin_xvid_encode: makes test streams with Xvid's encoder (libxvidcore,
 // used as a black box through its public interface) where ffmpeg's libxvid
 // wrapper offers no way to ask for a mode: ffmpeg 5.1 passes no interlacing
-// to Xvid.  It reads raw planar yuv420p pictures (as ffmpeg's
+// to Xvid, nor asks for global motion with it.  It reads raw planar yuv420p pictures (as ffmpeg's
 // `-f rawvideo -pix_fmt yuv420p` writes them) and writes a raw MPEG-4 Visual
 // elementary stream.
 //
@@ -10,6 +10,8 @@
 //     --top-first       top_field_first 1 in every picture (else 0)
 //     --alternate-scan  alternate_vertical_scan_flag 1
 //     --four-vectors    four-vector macroblocks allowed
+//     --quarter-sample  vectors in quarter samples
+//     --gmc             global motion compensation (S pictures)
 //     --packed          B pictures packed behind their anchors (as in AVI)
 //     --bframes N       up to N B pictures between anchors (default 0)
 //     --quant Q         fixed quantiser 1..31 for every picture (default 4)
@@ -32,6 +34,8 @@ struct Options {
   bool topFirst = false;
   bool alternateScan = false;
   bool fourVectors = false;
+  bool quarterSample = false;
+  bool gmc = false;
   bool packed = false;
   int bframes = 0;
   int quant = 4;
@@ -45,7 +49,7 @@ struct Options {
 int Usage() {
   std::fprintf(stderr,
                "usage: tavrin_xvid_encode [--interlaced] [--top-first] [--alternate-scan] "
-               "[--four-vectors] [--packed] [--bframes N] [--quant Q] [--frames N] WIDTH HEIGHT "
+               "[--four-vectors] [--quarter-sample] [--gmc] [--packed] [--bframes N] [--quant Q] [--frames N] WIDTH HEIGHT "
                "INPUT.yuv OUTPUT.m4v\n");
   return 2;
 }
@@ -63,6 +67,10 @@ bool Parse(int argc, char** argv, Options& o) {
       o.alternateScan = true;
     } else if (a == "--four-vectors") {
       o.fourVectors = true;
+    } else if (a == "--quarter-sample") {
+      o.quarterSample = true;
+    } else if (a == "--gmc") {
+      o.gmc = true;
     } else if (a == "--packed") {
       o.packed = true;
     } else if (a == "--bframes" && hasValue) {
@@ -147,12 +155,16 @@ int main(int argc, char** argv) {
     xvid_enc_frame_t frame{};
     frame.version = XVID_VERSION;
     frame.vol_flags = o.interlaced ? XVID_VOL_INTERLACING : 0;
+    if (o.quarterSample) frame.vol_flags |= XVID_VOL_QUARTERPEL;
+    if (o.gmc) frame.vol_flags |= XVID_VOL_GMC;
     frame.vop_flags = XVID_VOP_HALFPEL | XVID_VOP_HQACPRED;
     if (o.interlaced && o.topFirst) frame.vop_flags |= XVID_VOP_TOPFIELDFIRST;
     if (o.interlaced && o.alternateScan) frame.vop_flags |= XVID_VOP_ALTERNATESCAN;
     if (o.fourVectors) frame.vop_flags |= XVID_VOP_INTER4V;
     frame.motion = XVID_ME_ADVANCEDDIAMOND16 | XVID_ME_HALFPELREFINE16 | XVID_ME_CHROMA_PVOP |
                    XVID_ME_CHROMA_BVOP;
+    if (o.quarterSample) frame.motion |= XVID_ME_QUARTERPELREFINE16 | XVID_ME_QUARTERPELREFINE8;
+    if (o.gmc) frame.motion |= XVID_ME_GME_REFINE;
     frame.type = XVID_TYPE_AUTO;
     frame.quant = o.quant;
     frame.bitstream = bitstream.data();

@@ -166,6 +166,28 @@ TEST(Commands, InterlacedStreamsShowTheirFieldOrder) {
   EXPECT_TRUE(Contains(xvid.out, "alternate vertical scan (12 pictures)")) << xvid.out;
 }
 
+// Interlaced streams with quarter samples or global motion are supported,
+// and info names both tools.
+TEST(Commands, InterlacedStreamsWithQuarterSamplesOrGlobalMotion) {
+  const struct {
+    const char* stream;
+    const char* order;
+    const char* tool;
+  } cases[] = {
+      {"interlaced_qpel_mpeg4_ipb_tff.m4v", "interlaced video (top field first)", "quarter-sample motion"},
+      {"interlaced_gmc_xvid_ipb_tff.m4v", "interlaced video (top field first)",
+       "global motion compensation (3 warping points at 1/16 sample)"},
+      {"interlaced_qpel_gmc_xvid_ipb_bff.m4v", "interlaced video (bottom field first)", "quarter-sample motion"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.stream);
+    const Result info = Tool({"info", Data(c.stream)});
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_TRUE(Contains(info.out, "supports the stream")) << info.out;
+    EXPECT_TRUE(Contains(info.out, c.order)) << info.out;
+    EXPECT_TRUE(Contains(info.out, c.tool)) << info.out;
+  }
+}
+
 TEST(Commands, WriteFailuresAreReported) {
   const Result decode = Tool({"decode", Data("mpeg4_ipb.m4v"), "-o", "/dev/full"});
   EXPECT_EQ(decode.status, 1);

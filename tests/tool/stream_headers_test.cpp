@@ -388,14 +388,13 @@ TEST(LayerHeader, SeveralRefusalsJoin) {
   LayerRecipe s;
   s.verid = 2;
   s.obmcDisable = false;
-  s.interlaced = true;
+  s.sprite = 1;
   s.quarterSample = true;
   s.newpred = true;
   const auto r = Parse(s);
   ASSERT_TRUE(r.ok()) << r.error;
   EXPECT_EQ(r.RefusalReason(),
-            "overlapped block motion compensation, interlaced video with quarter-sample motion and newpred "
-            "(upstream messages)");
+            "overlapped block motion compensation, static sprites and newpred (upstream messages)");
 }
 
 TEST(LayerHeader, DataPartitioningWithReversibleCodesIsSupported) {
@@ -435,6 +434,21 @@ TEST(LayerHeader, GlobalMotionIsTakenStaticSpritesAreNot) {
   s.verid = 1;
   s.sprite = 1;
   EXPECT_EQ(Parse(s).RefusalReason(), "static sprites");
+}
+
+// Interlaced layers take quarter samples and global motion as well.
+TEST(LayerHeader, InterlacedLayersWithQuarterSamplesOrGlobalMotion) {
+  LayerRecipe s;
+  s.verid = 2;
+  s.interlaced = true;
+  s.quarterSample = true;
+  s.sprite = 2;
+  const auto r = Parse(s);
+  ASSERT_TRUE(r.ok()) << r.error;
+  EXPECT_TRUE(r.supported()) << r.RefusalReason();
+  EXPECT_TRUE(r.layer.interlaced);
+  EXPECT_TRUE(r.layer.quarterSample);
+  EXPECT_EQ(r.layer.spriteEnable, SpriteMode::kGlobalMotionCompensation);
 }
 
 // Complexity estimation, method 0, with only the opaque flag set.
@@ -648,6 +662,13 @@ const StreamFacts kFacts[] = {
     {"interlaced_xvid_ipb_200x120.m4v", "IBPBPBBPBP"},
     {"interlaced_xvid_ipb_bff_alt.m4v", "IBBPBBPBBPBP"},
     {"interlaced_xvid_ipb_tff.m4v", "IBBPBBPBBPBP"},
+    {"interlaced_qpel_mpeg4_ipb_tff.m4v", "IBBPBBPBBP"},
+    {"interlaced_qpel_mpeg4_ipb_mv4_bff_alt.m4v", "IBBPBBPBBP"},
+    {"interlaced_qpel_mpeg4_zoom_180x100_ipb_mv4.m4v", "IBBPBBPBBPBBIP"},
+    {"interlaced_qpel_xvid_ipb_mv4_tff.m4v", "IBPBBPBBPP"},
+    {"interlaced_gmc_xvid_ipb_tff.m4v", "IBSBSBPBSBSP"},
+    {"interlaced_gmc_xvid_ip_150x98_bff_alt.m4v", "ISSSSSSSSS"},
+    {"interlaced_qpel_gmc_xvid_ipb_bff.m4v", "IBSBSBPBSBSS"},
     {"mpeg4_interlaced.m4v", "IPPPP"},
     {"mpeg4_intra_98x74.m4v", "IIIII"},
     {"mpeg4_intra_aq.m4v", "IIIII"},

@@ -132,6 +132,25 @@ TEST(LayerHeader, DataPartitioningReadsTheReversibleCodesFlag) {
   EXPECT_EQ(plain.holder->store.resilience.partitions, nullptr);
 }
 
+// Interlaced layers with quarter-sample vectors and with global motion
+// open too (the interlaced walks take both).
+TEST(LayerHeader, InterlacedLayersTakeQuarterSamplesAndGlobalMotion) {
+  Opened o(MakeLayerHeader({.objectLayerIdentifier = true,
+                            .verid = 2,
+                            .interlaced = 1,
+                            .spriteEnable = 2,
+                            .warpingPoints = 3,
+                            .warpingAccuracy = 3,
+                            .quarterSample = 1}));
+  ASSERT_TRUE(o.ok);
+  const SequenceHeader& s = o.holder->sequence;
+  EXPECT_EQ(s.interlaced, 1);
+  EXPECT_EQ(s.quarterSample, 1);
+  EXPECT_EQ(s.spriteEnable, kSpriteGlobalMotion);
+  EXPECT_EQ(s.globalMotion.warpingPoints, 3);
+  EXPECT_NE(o.holder->store.interlaced.fieldModes, nullptr);
+}
+
 TEST(LayerHeader, HostSizeReplacesTheHeaderSize) {
   Opened o(MakeLayerHeader({.width = 720, .height = 576}), 352, 288);
   ASSERT_TRUE(o.ok);

@@ -7,11 +7,14 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstring>
 #include <vector>
 
 #include "decoder/frame_store.h"
 #include "picture/interlaced_blocks.h"
 #include "picture/interlaced_motion.h"
+#include "picture/quarter_sample_fields.h"
+#include "primitives/blockcopy/quarter_sample.h"
 #include "primitives/reconstruction/reconstruction.h"
 #include "primitives/reconstruction/reconstruction_routines.h"
 #include "primitives/scan_tables.h"
@@ -124,6 +127,78 @@ TEST(FieldVectors, DirectModeFieldDistances) {
       for (int source = 0; source < 2; ++source)
         EXPECT_EQ(FieldDistanceOffset(first != 0, field, source), expected[first][field][source])
             << "top first " << first << " field " << field << " source " << source;
+}
+
+// Quarter-sample field vectors: the chroma vector from the field vector
+// halved, horizontally towards zero and vertically downwards, then rounded
+// as half-sample vectors are.
+TEST(QuarterSampleFieldVectors, ChromaHalvesHorizontallyTowardsZeroVerticallyDown) {
+  struct Case {
+    MotionVector field, chroma;
+  };
+  const Case cases[] = {{{0, 0}, {0, 0}},     {{1, 1}, {0, 0}},     {{-1, -1}, {0, -1}},
+                        {{2, 2}, {1, 1}},     {{-2, -2}, {-1, -1}}, {{-3, -3}, {-1, -1}},
+                        {{-5, -5}, {-1, -1}}, {{-7, -7}, {-1, -2}}, {{-9, -9}, {-2, -3}},
+                        {{6, 7}, {1, 1}},     {{9, 13}, {2, 3}},    {{-6, 6}, {-1, 1}}};
+  for (const Case& c : cases) {
+    const MotionVector got = quarter_sample::FieldChromaVector(c.field);
+    EXPECT_EQ(got, c.chroma) << c.field.x << "," << c.field.y << " gives " << got.x << "," << got.y;
+  }
+}
+
+// In quarter samples a field block starts from 16 samples and 8 field lines
+// outside the picture to a quarter sample short of the last position inside
+// the border (the interpolation reads one column and field line more); a
+// vector past it takes that last whole position.
+TEST(QuarterSampleFieldVectors, ClippingKeepsTheFieldBlockAndItsTapsInTheBorder) {
+  struct Case {
+    int32_t x, y;
+    MotionVector in, out;
+  };
+  // 3 x 2 macroblocks: luma field 48 x 16, blocks 16 x 8.
+  const Case cases[] = {{0, 0, {0, 0}, {0, 0}},           {0, 0, {-64, -32}, {-64, -32}},
+                        {0, 0, {-65, -33}, {-64, -32}},   {0, 0, {-900, -700}, {-64, -32}},
+                        {2, 1, {63, 31}, {63, 31}},       {2, 1, {64, 32}, {64, 32}},
+                        {2, 1, {65, 33}, {64, 32}},       {1, 0, {127, 63}, {127, 63}},
+                        {1, 0, {128, 64}, {128, 64}},     {1, 1, {-129, -65}, {-128, -64}}};
+  for (const Case& c : cases) {
+    MotionVector v = c.in;
+    quarter_sample::ClipFieldVector(v, 3, 2, c.x, c.y);
+    EXPECT_EQ(v, c.out) << "macroblock " << c.x << "," << c.y << " vector " << c.in.x << "," << c.in.y
+                        << " gives " << v.x << "," << v.y;
+  }
+}
+
+// A quarter-sample field block is two 8x8 blocks side by side, each
+// filtered with its own mirrored edges, over every other line; the
+// bidirectional one averages the second reference's onto the first's,
+// rounding up.
+TEST(QuarterSampleFieldVectors, FieldBlockIsTwoEightByEightBlocksOfOneField) {
+  constexpr int32_t kStride = 64;
+  std::vector<uint8_t> first(kStride * 48), second(kStride * 48);
+  for (size_t i = 0; i < first.size(); ++i) {
+    first[i] = static_cast<uint8_t>((i * 37 + (i >> 6) * 11) & 255);
+    second[i] = static_cast<uint8_t>((i * 53 + 7 * (i >> 5)) & 255);
+  }
+  const uint8_t* a = first.data() + 16 * kStride + 16 + kStride;  // bottom field
+  const uint8_t* b = second.data() + 16 * kStride + 16;           // top field
+  for (const MotionVector v : {MotionVector{0, 0}, MotionVector{5, -3}, MotionVector{-7, 6},
+                               MotionVector{2, 9}}) {
+    const MotionVector w{static_cast<int16_t>(-v.y), static_cast<int16_t>(v.x)};
+    uint8_t got[8][16], want[8][16], half[8][16];
+    quarter_sample::PredictField16x8(a, 2 * kStride, &got[0][0], 16, &v, 1);
+    reference::PredictQuarterSample8x8(a, 2 * kStride, &want[0][0], 16, &v, 1);
+    reference::PredictQuarterSample8x8(a + 8, 2 * kStride, &want[0][8], 16, &v, 1);
+    EXPECT_EQ(0, std::memcmp(got, want, sizeof got)) << v.x << "," << v.y;
+    quarter_sample::PredictBidirectionalField16x8(a, b, 2 * kStride, &got[0][0], 16, &v, &w, 0);
+    reference::PredictQuarterSample8x8(a, 2 * kStride, &want[0][0], 16, &v, 0);
+    reference::PredictQuarterSample8x8(a + 8, 2 * kStride, &want[0][8], 16, &v, 0);
+    reference::PredictQuarterSample8x8(b, 2 * kStride, &half[0][0], 16, &w, 0);
+    reference::PredictQuarterSample8x8(b + 8, 2 * kStride, &half[0][8], 16, &w, 0);
+    for (int r = 0; r < 8; ++r)
+      for (int i = 0; i < 16; ++i) want[r][i] = static_cast<uint8_t>((want[r][i] + half[r][i] + 1) >> 1);
+    EXPECT_EQ(0, std::memcmp(got, want, sizeof got)) << v.x << "," << v.y;
+  }
 }
 
 // ---- The alternate vertical scan ----
