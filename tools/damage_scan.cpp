@@ -24,7 +24,7 @@ PictureDamage DamageScanner::Scan(std::span<const uint8_t> picture) {
     return d;
   }
   const PictureHeader& h = r.header;
-  if (!h.vopCoded || h.vopCodingType == CodingType::kSprite || !h.detailsKnown || total_ <= 0) {
+  if (!h.vopCoded || !h.detailsKnown || total_ <= 0) {  // static sprites have no details
     d.decoded = false;
     return d;
   }
@@ -108,6 +108,9 @@ void PictureWalk::CombinedPicture() {
   if (!packets) limit_ = dataBits;
   int first = 0;
   int i = 0;
+  int64_t packetStart = bits_.pos;
+  int packetQuant = quant_;
+  int retries = 0;
   while (i < total) {
     bool ok = true;
     for (; i < total; ++i) {
@@ -117,6 +120,19 @@ void PictureWalk::CombinedPicture() {
       if (!ok) break;
     }
     const int64_t detected = bits_.pos;
+    // Intact data may hold a marker's bits at a byte boundary by chance; a
+    // packet that fails after reading past the marker that bounded it is
+    // read again up to the marker after it, as the decoder does.
+    if (packets && !ok && detected > int64_t{end} * 8 && end < static_cast<int>(dataBits >> 3) &&
+        retries < kPacketRetries) {
+      ++retries;
+      end = NextMarker(end + 1);
+      limit_ = int64_t{end} * 8;
+      bits_.pos = packetStart;
+      i = first;
+      quant_ = packetQuant;
+      continue;
+    }
     if (ok && i == total) {
       if (!EndsCleanly()) {
         Lose(SuspectFrom(first, total, detected), total);
@@ -144,7 +160,9 @@ void PictureWalk::CombinedPicture() {
       damaged_ = true;
     }
     i = first = next;
-    quant_ = quant;
+    quant_ = packetQuant = quant;
+    packetStart = bits_.pos;
+    retries = 0;
     end = limitPacket();
   }
 }

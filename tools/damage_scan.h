@@ -35,6 +35,9 @@ struct PictureDamage {
 // in intra pictures).
 inline constexpr int64_t kSuspectBits = 512;
 inline constexpr int64_t kIntraSuspectBits = 2048;
+// How many times a packet is read again with the bound of a marker that
+// turned out not to be one moved on.
+inline constexpr int kPacketRetries = 4;
 
 class DamageScanner {
  public:

@@ -18,7 +18,8 @@ PictureWalk::PictureWalk(DamageScanner& scanner, std::span<const uint8_t> bytes,
     : s_(scanner), h_(header), bits_(bytes, static_cast<int64_t>(header.macroblockBit)) {
   switch (h_.vopCodingType) {
     case CodingType::kIntra: markerLength_ = 17; break;
-    case CodingType::kPredicted: markerLength_ = 16 + std::max(h_.vopFcodeForward, 1); break;
+    case CodingType::kPredicted:
+    case CodingType::kSprite: markerLength_ = 16 + std::max(h_.vopFcodeForward, 1); break;
     default: markerLength_ = 16 + std::max({h_.vopFcodeForward, h_.vopFcodeBackward, 2}); break;
   }
   markerLength_ = std::min(markerLength_, 23);
@@ -30,7 +31,9 @@ PictureWalk::PictureWalk(DamageScanner& scanner, std::span<const uint8_t> bytes,
 }
 
 PictureDamage PictureWalk::Run() {
-  if (s_.layer_.dataPartitioned && h_.vopCodingType != CodingType::kBidirectional) {
+  if (s_.layer_.shortVideoHeader) {
+    ShortHeaderPicture();
+  } else if (s_.layer_.dataPartitioned && h_.vopCodingType != CodingType::kBidirectional) {
     PartitionedPicture();
   } else {
     CombinedPicture();
@@ -40,7 +43,7 @@ PictureDamage PictureWalk::Run() {
   d.damaged = d.concealed > 0;
   if (h_.vopCodingType != CodingType::kBidirectional) {
     // What the B pictures after this anchor read: the lost macroblocks are
-    // concealed as coded ones.
+    // concealed as coded ones, and those of S pictures count as coded.
     for (int i = 0; i < s_.total_; ++i)
       s_.anchorSkipped_[static_cast<std::size_t>(i)] =
           h_.vopCodingType == CodingType::kPredicted && !lost_[static_cast<std::size_t>(i)] &&
@@ -159,7 +162,13 @@ bool PictureWalk::BlockCodes(bool intra, int firstIndex) {
     int entry = TcoefTree().Lookup([&] { return bits_.Read(1); });
     if (entry < 0) return false;
     int last = 0, run = 0;
-    if (entry == kTcoefRunCount) {
+    if (entry == kTcoefRunCount && s_.layer_.shortVideoHeader) {
+      // Fixed length: last, run, level (8 bits, not 0 or -128).
+      last = static_cast<int>(bits_.Read(1));
+      run = static_cast<int>(bits_.Read(6));
+      const uint32_t level = bits_.Read(8);
+      if (level == 0 || level == 128) return false;
+    } else if (entry == kTcoefRunCount) {
       if (bits_.Peek(2) == 3) {
         // Fixed length: last, run, marker, level (12 bits, not 0), marker.
         bits_.pos += 2;
@@ -196,6 +205,7 @@ bool PictureWalk::IntraMacroblock() {
   bits_.pos += 1;  // ac_pred_flag
   if (!Cbpy(cbpy)) return false;
   if (type == 4) Dquant();
+  if (s_.layer_.interlaced) bits_.pos += 1;  // dct_type
   const int pattern = cbpy << 2 | cbpc;
   const bool dc = UseDcCodes();
   for (int block = 0; block < 6; ++block) {
@@ -211,13 +221,27 @@ bool PictureWalk::PredictedMacroblock(int index) {
   int type = 0, cbpc = 0, cbpy = 0;
   if (!PredictedMcbpc(type, cbpc)) return false;
   const bool intra = type >= 3;
+  // S pictures: mcsel, whether a one-vector macroblock takes the global
+  // prediction (and then no vector).
+  const bool global = h_.vopCodingType == CodingType::kSprite && type < 2 && bits_.Read(1);
   if (intra) bits_.pos += 1;  // ac_pred_flag
   if (!Cbpy(cbpy)) return false;
   if (!intra) cbpy = 15 - cbpy;
   if (type == 1 || type == 4) Dquant();
-  for (int v = 0; v < (type == 2 ? 4 : intra ? 0 : 1); ++v)
-    if (!Vector(h_.vopFcodeForward)) return false;
   const int pattern = cbpy << 2 | cbpc;
+  // Interlaced layers: dct_type for intra and coded macroblocks, then
+  // field_prediction for one-vector ones with their two reference fields.
+  bool fields = false;
+  if (s_.layer_.interlaced) {
+    if (intra || pattern != 0) bits_.pos += 1;
+    if (type < 2 && !global && bits_.Read(1)) {
+      fields = true;
+      bits_.pos += 2;
+    }
+  }
+  const int vectors = type == 2 ? 4 : intra || global ? 0 : fields ? 2 : 1;
+  for (int v = 0; v < vectors; ++v)
+    if (!Vector(h_.vopFcodeForward)) return false;
   const bool dc = intra && UseDcCodes();
   for (int block = 0; block < 6; ++block) {
     if (dc && !Dc(block)) return false;
@@ -249,14 +273,30 @@ bool PictureWalk::BidirectionalMacroblock(int index) {
   }
   const uint32_t cbpb = noCbpb ? 0 : bits_.Read(6);
   if (type != 0 && cbpb != 0 && bits_.Read(1)) bits_.pos += 1;  // dbquant
+  // Interlaced layers: dct_type for coded macroblocks, field_prediction
+  // for all but direct ones, with a reference field per field and
+  // direction used.
+  int perDirection = 1;
+  if (s_.layer_.interlaced) {
+    if (cbpb != 0) bits_.pos += 1;
+    if (type != 0 && bits_.Read(1)) {
+      perDirection = 2;
+      bits_.pos += type == 1 ? 4 : 2;
+    }
+  }
+  auto vectors = [&](int fcode) {
+    for (int v = 0; v < perDirection; ++v)
+      if (!Vector(fcode)) return false;
+    return true;
+  };
   bool ok = true;
   switch (type) {
     case 0: ok = Vector(1); break;
-    case 1: ok = h_.vopFcodeBackward >= 1 && h_.vopFcodeBackward <= 7 && Vector(h_.vopFcodeForward) &&
-                 Vector(h_.vopFcodeBackward);
+    case 1: ok = h_.vopFcodeBackward >= 1 && h_.vopFcodeBackward <= 7 && vectors(h_.vopFcodeForward) &&
+                 vectors(h_.vopFcodeBackward);
       break;
-    case 2: ok = Vector(h_.vopFcodeBackward); break;
-    default: ok = Vector(h_.vopFcodeForward); break;
+    case 2: ok = vectors(h_.vopFcodeBackward); break;
+    default: ok = vectors(h_.vopFcodeForward); break;
   }
   if (!ok) return false;
   for (int block = 0; block < 6; ++block)
@@ -265,9 +305,11 @@ bool PictureWalk::BidirectionalMacroblock(int index) {
 }
 
 bool PictureWalk::Macroblock(int index) {
+  if (s_.layer_.shortVideoHeader) return ShortHeaderMacroblock(index);
   switch (h_.vopCodingType) {
     case CodingType::kIntra: return IntraMacroblock();
-    case CodingType::kPredicted: return PredictedMacroblock(index);
+    case CodingType::kPredicted:
+    case CodingType::kSprite: return PredictedMacroblock(index);
     default: return BidirectionalMacroblock(index);
   }
 }

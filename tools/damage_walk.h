@@ -70,6 +70,13 @@ class PictureWalk {
   void Lose(int from, int to);
   int SuspectFrom(int first, int at, int64_t detected) const;
 
+  // Short-header pictures: groups of blocks where video packets would be
+  // (damage_short_header.cpp).
+  void ShortHeaderPicture();
+  bool ShortHeaderMacroblock(int index);
+  bool GroupStartFollows() const;
+  bool NextGroupStart(int64_t from, int64_t& at) const;
+
   // Data partitioning (damage_partitions.cpp).
   void PartitionedPicture();
   int PartitionedPacket(int first, int expected, int64_t begin, int64_t end, int64_t limit);
