@@ -18,6 +18,9 @@ enum MacroblockStatus : uint8_t {
   kMacroblockLost = 1,       // to be concealed
   kMacroblockIntra = 2,      // decoded as an intra macroblock
   kMacroblockConcealed = 4,  // rebuilt by the concealment
+  // Lost, but its DCs were read intact (a data-partitioned intra
+  // macroblock whose residuals were lost): the picture holds them.
+  kMacroblockDcKnown = 8,
 };
 
 struct ResilienceState {

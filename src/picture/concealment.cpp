@@ -44,6 +44,9 @@ class Concealer {
       const int32_t x = index % f_.mbWidth;
       const int32_t y = index / f_.mbWidth;
       MarkMacroblockWritten(f_, index);
+      uint8_t dcs[6];
+      const bool dcKnown = (status_[index] & kMacroblockDcKnown) != 0;
+      if (dcKnown) BlockMeans(x, y, dcs);
       if (!HasReference()) {
         Fill(x, y);
       } else {
@@ -58,11 +61,57 @@ class Concealer {
           f_.mbStateMap[index] = 0;
         }
       }
+      if (dcKnown) KeepDcs(x, y, dcs);
       status_[index] = static_cast<uint8_t>((status_[index] & ~kMacroblockIntra) | kMacroblockConcealed);
     }
   }
 
  private:
+  // The six blocks of macroblock (x, y): four luma blocks, then Cb and Cr.
+  uint8_t* BlockAt(int32_t x, int32_t y, int32_t b, int32_t& stride) const {
+    if (b < 4) {
+      stride = cur_.strideY;
+      return cur_.originY + ptrdiff_t{16 * y + 8 * (b >> 1)} * stride + 16 * x + 8 * (b & 1);
+    }
+    stride = b == 4 ? cur_.strideCb : cur_.strideCr;
+    return (b == 4 ? cur_.originCb : cur_.originCr) + ptrdiff_t{8 * y} * stride + 8 * x;
+  }
+
+  static int32_t Mean(const uint8_t* p, int32_t stride) {
+    int32_t sum = 0;
+    for (int32_t row = 0; row < 8; ++row)
+      for (int32_t col = 0; col < 8; ++col) sum += p[ptrdiff_t{row} * stride + col];
+    return (sum + 32) >> 6;
+  }
+
+  void BlockMeans(int32_t x, int32_t y, uint8_t means[6]) const {
+    for (int32_t b = 0; b < 6; ++b) {
+      int32_t stride = 0;
+      const uint8_t* p = BlockAt(x, y, b, stride);
+      means[b] = static_cast<uint8_t>(Mean(p, stride));
+    }
+  }
+
+  // A macroblock whose DCs are known keeps them: each block of the guess
+  // is shifted to its known mean, and a block whose guess strays further
+  // than kDcStray from it (the guess took the wrong place) is the flat
+  // block its DC makes.
+  static constexpr int32_t kDcStray = 32;
+  void KeepDcs(int32_t x, int32_t y, const uint8_t dcs[6]) const {
+    for (int32_t b = 0; b < 6; ++b) {
+      int32_t stride = 0;
+      uint8_t* p = BlockAt(x, y, b, stride);
+      const int32_t shift = dcs[b] - Mean(p, stride);
+      const bool flat = std::abs(shift) > kDcStray;
+      for (int32_t row = 0; row < 8; ++row) {
+        for (int32_t col = 0; col < 8; ++col) {
+          uint8_t& v = p[ptrdiff_t{row} * stride + col];
+          v = flat ? dcs[b] : static_cast<uint8_t>(std::clamp(v + shift, 0, 255));
+        }
+      }
+    }
+  }
+
   bool HasReference() const {
     return f_.resilience.anchorsDecoded >= 1;
   }

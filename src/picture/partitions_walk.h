@@ -136,9 +136,16 @@ int32_t WalkPartitionedPackets(DecoderContext& c, Picture& picture) {
         // picture to conceal it from (the stream's first).
         if (!decoded || (intra && (c.picture.vopCodingType != 0 || rs.anchorsDecoded > 0))) {
           damage.Lose(index, index + 1);
+          if (decoded && intra && rs.status != nullptr) rs.status[index] |= kMacroblockDcKnown;
         } else if (!m.notCoded) {
           rs.status[index] |= kMacroblockConcealed;  // with its own vectors, or its DCs
         }
+      } else if (intra && !m.notCoded && c.picture.vopCodingType == 0 && decode(index, m, false)) {
+        // The residual partition of an intra picture was lost from before
+        // this macroblock, but its DCs lie in the first partition, which
+        // was read: decoded from them, then concealed around them.
+        damage.Lose(index, index + 1);
+        if (rs.status != nullptr) rs.status[index] |= kMacroblockDcKnown;
       } else {
         if (intra && !m.notCoded) decodeUnknownIntra(index);
         damage.Lose(index, index + 1);

@@ -137,5 +137,54 @@ TEST(VideoPackets, DecodingResumesAtTheNextPacket) {
   }
 }
 
+// A data-partitioned intra picture (not the stream's first) whose
+// residual partition is damaged after its DC marker: the lost macroblocks
+// are concealed from the reference but keep the DCs that were read intact,
+// so every block of them has (nearly) the clean picture's mean.
+TEST(Concealment, PartitionedIntraMacroblocksKeepTheirDcs) {
+  const Stream s = LoadStream("partitioned_ip_pan.m4v", 176, 144);
+  size_t k = 0;
+  for (size_t i = 1; i < s.pictures.size() && k == 0; ++i)
+    if (CodingTypeOf(s.pictures[i]) == 0) k = i;
+  ASSERT_GT(k, 0u);
+  // The DC marker (19 bits: 110 1011 0000 0000 0001) of the first packet.
+  const Bytes& picture = s.pictures[k];
+  size_t marker = 0;
+  for (size_t bit = 32; bit + 19 < 8 * picture.size() && marker == 0; ++bit) {
+    uint32_t v = 0;
+    for (size_t n = 0; n < 19; ++n) v = v << 1 | ((picture[(bit + n) / 8] >> (7 - (bit + n) % 8)) & 1);
+    if (v == 0x6B001) marker = (bit + 19) / 8 + 2;
+  }
+  ASSERT_GT(marker, 0u);
+  for (int32_t quality : {0, 1}) {
+    SCOPED_TRACE("video quality " + std::to_string(quality));
+    Settings mode;
+    mode.videoQuality = quality;
+    const Decoded clean = DecodeAll(s, mode);
+    std::vector<Bytes> pictures = s.pictures;
+    pictures[k][marker] = 0;  // fifteen zero bits: no residual code
+    pictures[k][marker + 1] = 1;
+    const Decoded damaged = DecodeAll(s.header, pictures, mode, s.width, s.height);
+    const Bytes& got = damaged.calls[k].picture;
+    const Bytes& want = clean.calls[k].picture;
+    ASSERT_EQ(got.size(), want.size());
+    int blocks = 0, kept = 0;
+    for (int32_t y = 0; y < s.height; y += 8)
+      for (int32_t x = 0; x < s.width; x += 8) {
+        int32_t a = 0, b = 0;
+        for (int32_t r = y; r < y + 8; ++r)
+          for (int32_t c = x; c < x + 8; ++c) {
+            a += got[static_cast<size_t>(r) * s.width + c];
+            b += want[static_cast<size_t>(r) * s.width + c];
+          }
+        if (std::equal(got.begin() + y * s.width + x, got.begin() + y * s.width + x + 8, want.begin() + y * s.width + x) && a == b) continue;
+        ++blocks;
+        kept += std::abs(a - b) <= 64 * 4;
+      }
+    EXPECT_GT(blocks, 8);
+    EXPECT_GE(kept, blocks * 9 / 10) << kept << " of " << blocks << " damaged blocks keep their mean";
+  }
+}
+
 }  // namespace
 }  // namespace robustness
