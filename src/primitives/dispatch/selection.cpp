@@ -1,5 +1,7 @@
 #include "primitives/dispatch/selection.h"
 
+#include "primitives/blockcopy/blockcopy.h"
+#include "primitives/blockcopy/motion_routines.h"
 #include "primitives/reconstruction/alternate_scan_routines.h"
 #include "primitives/reconstruction/reconstruction.h"
 #include "primitives/reconstruction/reconstruction_routines.h"
@@ -156,6 +158,8 @@ int32_t SelectAvx2Forms([[maybe_unused]] PrimitiveTable& table,
   changed += UpgradeRow(table.ReconstructIntraUncoded, &sse2::ReconstructIntraUncoded,
                         &avx2::ReconstructIntraUncoded);
   changed += UpgradeRow(table.InverseDct8x8, &sse2::InverseDct8x8, &avx2::InverseDct8x8);
+  changed += UpgradeRow(table.PredictHalfSample16x16, &sse2::PredictHalfSample16x16,
+                        &avx2::PredictHalfSample16x16);
 #endif
   return changed;
 }
@@ -168,6 +172,8 @@ int32_t SelectAvx2Routines([[maybe_unused]] uint32_t featureWord) {
                      &avx2::ReconstructInterAdd);
   changed += Upgrade(alternateScanRoutines.reconstructInterAdd,
                      &sse2::ReconstructInterAddAlternate, &avx2::ReconstructInterAddAlternate);
+  changed += Upgrade(motionRoutines.predictBidirectional16x16, &sse2::PredictBidirectional16x16,
+                     &avx2::PredictBidirectional16x16);
 #endif
   return changed;
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "primitives/blockcopy/blockcopy.h"
 #include "primitives/memory/memory.h"
 #include "primitives/reconstruction/reconstruction.h"
 #include "primitives/reconstruction/second_path_block_routines_sse2.h"
@@ -206,11 +207,12 @@ TEST(Selection, Avx2FormsReplaceTheSse2Slots) {
   PrimitiveTable table = MakeInitialPrimitiveTable();
   EXPECT_EQ(SelectAvx2Forms(table, ProbeFeatures(Avx2Processor(false))), 0);
 #if defined(TAVRIN_AVX2_FORMS)
-  EXPECT_EQ(SelectAvx2Forms(table, ProbeFeatures(Avx2Processor())), 4);
+  EXPECT_EQ(SelectAvx2Forms(table, ProbeFeatures(Avx2Processor())), 5);
   EXPECT_EQ(table.InverseDct8x8.slot(), &avx2::InverseDct8x8);
   EXPECT_EQ(table.ReconstructInter.slot(), &avx2::ReconstructInter);
   EXPECT_EQ(table.ReconstructIntraCoded.slot(), &avx2::ReconstructIntraCoded);
   EXPECT_EQ(table.ReconstructIntraUncoded.slot(), &avx2::ReconstructIntraUncoded);
+  EXPECT_EQ(table.PredictHalfSample16x16.slot(), &avx2::PredictHalfSample16x16);
   // The candidates stay as they were; a second selection changes nothing.
   EXPECT_EQ(table.InverseDct8x8.candidate(1), &sse2::InverseDct8x8);
   EXPECT_EQ(SelectAvx2Forms(table, ProbeFeatures(Avx2Processor())), 0);
