@@ -102,4 +102,20 @@ TEST(CheckAsm, PredictQuarterSampleAverage16x16) {
                      tavrin::reference::PredictQuarterSampleAverage16x16, 16);
 }
 
+#if defined(TAVRIN_AVX2_FORMS)
+// The AVX2 forms, on processors that have it.
+TEST(CheckAsm, PredictQuarterSample16x16Avx2) {
+  if (!checkasm::HasAvx2()) GTEST_SKIP() << "no AVX2";
+  CheckQuarterSample("PredictQuarterSample16x16Avx2", tavrin::avx2::PredictQuarterSample16x16,
+                     tavrin::reference::PredictQuarterSample16x16, 16);
+}
+
+TEST(CheckAsm, PredictQuarterSampleAverage16x16Avx2) {
+  if (!checkasm::HasAvx2()) GTEST_SKIP() << "no AVX2";
+  CheckQuarterSample("PredictQuarterSampleAverage16x16Avx2",
+                     tavrin::avx2::PredictQuarterSampleAverage16x16,
+                     tavrin::reference::PredictQuarterSampleAverage16x16, 16);
+}
+#endif
+
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "primitives/blockcopy/blockcopy.h"
 #include "primitives/blockcopy/motion_routines.h"
+#include "primitives/blockcopy/quarter_sample_routines.h"
 #include "primitives/reconstruction/alternate_scan_routines.h"
 #include "primitives/reconstruction/reconstruction.h"
 #include "primitives/reconstruction/reconstruction_routines.h"
@@ -174,6 +175,11 @@ int32_t SelectAvx2Routines([[maybe_unused]] uint32_t featureWord) {
                      &sse2::ReconstructInterAddAlternate, &avx2::ReconstructInterAddAlternate);
   changed += Upgrade(motionRoutines.predictBidirectional16x16, &sse2::PredictBidirectional16x16,
                      &avx2::PredictBidirectional16x16);
+  changed += Upgrade(quarterSampleRoutines.predict16x16, &sse2::PredictQuarterSample16x16,
+                     &avx2::PredictQuarterSample16x16);
+  changed += Upgrade(quarterSampleRoutines.predictAverage16x16,
+                     &sse2::PredictQuarterSampleAverage16x16,
+                     &avx2::PredictQuarterSampleAverage16x16);
 #endif
   return changed;
 }
