@@ -175,6 +175,11 @@ int32_t SelectAvx2Routines([[maybe_unused]] uint32_t featureWord) {
                      &sse2::ReconstructInterAddAlternate, &avx2::ReconstructInterAddAlternate);
   changed += Upgrade(motionRoutines.predictBidirectional16x16, &sse2::PredictBidirectional16x16,
                      &avx2::PredictBidirectional16x16);
+  changed += Upgrade(quarterSampleRoutines.predict8x8, &sse2::PredictQuarterSample8x8,
+                     &avx2::PredictQuarterSample8x8);
+  changed += Upgrade(quarterSampleRoutines.predictAverage8x8,
+                     &sse2::PredictQuarterSampleAverage8x8,
+                     &avx2::PredictQuarterSampleAverage8x8);
   changed += Upgrade(quarterSampleRoutines.predict16x16, &sse2::PredictQuarterSample16x16,
                      &avx2::PredictQuarterSample16x16);
   changed += Upgrade(quarterSampleRoutines.predictAverage16x16,

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "primitives/blockcopy/blockcopy.h"
+#include "primitives/blockcopy/motion_routines.h"
+#include "primitives/blockcopy/quarter_sample_routines.h"
 #include "primitives/memory/memory.h"
 #include "primitives/reconstruction/reconstruction.h"
+#include "primitives/reconstruction/reconstruction_routines.h"
 #include "primitives/reconstruction/second_path_block_routines_sse2.h"
 
 namespace tavrin {
@@ -222,6 +225,23 @@ TEST(Selection, Avx2FormsReplaceTheSse2Slots) {
   portable.InverseDct8x8.Take(1);
   SelectAvx2Forms(portable, ProbeFeatures(Avx2Processor()));
   EXPECT_EQ(portable.InverseDct8x8.slot(), &reference::InverseDct8x8);
+#endif
+}
+
+TEST(Selection, Avx2RoutinesOnlyWithAvx2) {
+  EXPECT_EQ(SelectAvx2Routines(ProbeFeatures(Avx2Processor(false))), 0);
+#if defined(TAVRIN_AVX2_FORMS)
+  // The process-wide sets change only where this processor runs AVX2.
+  if ((ProbeFeatures(platform::ReadCpuProbe()) & FeatureAvx2) == 0) GTEST_SKIP() << "no AVX2";
+  SelectAvx2Routines(FeatureAvx2);
+  EXPECT_EQ(reconstructionRoutines.reconstructInterAdd.get(), &avx2::ReconstructInterAdd);
+  EXPECT_EQ(motionRoutines.predictBidirectional16x16.get(), &avx2::PredictBidirectional16x16);
+  EXPECT_EQ(quarterSampleRoutines.predict8x8.get(), &avx2::PredictQuarterSample8x8);
+  EXPECT_EQ(quarterSampleRoutines.predictAverage16x16.get(),
+            &avx2::PredictQuarterSampleAverage16x16);
+  // The chroma pairs keep their SSE2 forms.
+  EXPECT_EQ(motionRoutines.predictBidirectionalChroma.get(), &sse2::PredictBidirectionalChroma);
+  EXPECT_EQ(SelectAvx2Routines(FeatureAvx2), 0);
 #endif
 }
 
