@@ -17,6 +17,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "primitives/blockcopy/quarter_sample.h"
 #include "primitives/blockcopy/quarter_sample_avx2_rows.h"
@@ -33,7 +34,7 @@ inline __m128i Load8Pair(const uint8_t* low, const uint8_t* high) {
 // Stores the low eight bytes at low and the high eight at high.
 inline void Store8Pair(uint8_t* low, uint8_t* high, __m128i v) {
   _mm_storel_epi64(reinterpret_cast<__m128i*>(low), v);
-  _mm_storeh_pd(reinterpret_cast<double*>(high), _mm_castsi128_pd(v));
+  std::memcpy(high, reinterpret_cast<const char*>(&v) + 8, 8);
 }
 
 // The tap windows of a line of 9 samples, per half: samples 1..3 back

@@ -23,6 +23,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "primitives/reconstruction/inverse_dct.h"
 #include "primitives/reconstruction/inverse_dct_tables.h"
@@ -178,6 +179,11 @@ inline void StoreRows(const __m128i (&rows)[8], int16_t* output) {
   }
 }
 
+// The high eight bytes of v at p (any alignment).
+inline void StoreHigh8(uint8_t* p, __m128i v) {
+  std::memcpy(p, reinterpret_cast<const char*>(&v) + 8, 8);
+}
+
 // A row of eight picture samples with eight 16-bit values added, clamped
 // (the saturating add cannot change the clamped result).
 inline void AddRow(uint8_t* line, __m128i values) {
@@ -209,7 +215,7 @@ void InverseDctStore(const int16_t* block, uint32_t nonzero, uint8_t* destinatio
   for (int r = 0; r < 8; r += 2) {
     const __m128i bytes = _mm_packus_epi16(rows[r], rows[r + 1]);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(destination + s * r), bytes);
-    _mm_storeh_pd(reinterpret_cast<double*>(destination + s * (r + 1)), _mm_castsi128_pd(bytes));
+    StoreHigh8(destination + s * (r + 1), bytes);
   }
 }
 
