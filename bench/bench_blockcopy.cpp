@@ -60,12 +60,16 @@ const bool registered = [] {
                   for (auto _ : st)
                     benchmark::DoNotOptimize(fn(p.from(), kStride, p.to(), kStride, &v, 0));
                 });
+    const auto halfSample16 = [v](benchmark::State& st, auto fn) {
+      Pictures p;
+      for (auto _ : st) benchmark::DoNotOptimize(fn(p.from(), kStride, p.to(), kStride, &v, 1));
+    };
     RegisterRow("PredictHalfSample16x16" + m, t.PredictHalfSample16x16, ref::PredictHalfSample16x16,
-                [v](benchmark::State& st, auto fn) {
-                  Pictures p;
-                  for (auto _ : st)
-                    benchmark::DoNotOptimize(fn(p.from(), kStride, p.to(), kStride, &v, 1));
-                });
+                halfSample16);
+#if defined(TAVRIN_AVX2_FORMS)
+    RegisterAvx2("PredictHalfSample16x16" + m, &tavrin::avx2::PredictHalfSample16x16,
+                 halfSample16);
+#endif
     RegisterRow("PredictAddResidual8x8" + m, t.PredictAddResidual8x8, ref::PredictAddResidual8x8,
                 [v](benchmark::State& st, auto fn) {
                   Pictures p;
@@ -96,14 +100,19 @@ const bool registered = [] {
       }
     };
     RegisterRow("PredictAverage8x8" + m, average8, ref::PredictAverage8x8, predictBody);
+    const auto bidirectional16 = [v](benchmark::State& st, auto fn) {
+      Pictures p;
+      for (auto _ : st) {
+        benchmark::DoNotOptimize(
+            fn(p.from(), p.from() + 24 * kStride, kStride, p.to(), kStride, &v, &v, 0));
+      }
+    };
     RegisterRow("PredictBidirectional16x16" + m, both16, ref::PredictBidirectional16x16,
-                [v](benchmark::State& st, auto fn) {
-                  Pictures p;
-                  for (auto _ : st) {
-                    benchmark::DoNotOptimize(
-                        fn(p.from(), p.from() + 24 * kStride, kStride, p.to(), kStride, &v, &v, 0));
-                  }
-                });
+                bidirectional16);
+#if defined(TAVRIN_AVX2_FORMS)
+    RegisterAvx2("PredictBidirectional16x16" + m, &tavrin::avx2::PredictBidirectional16x16,
+                 bidirectional16);
+#endif
     RegisterRow("PredictChroma" + m, chroma, ref::PredictChroma, chromaBody);
     RegisterRow("PredictBidirectionalChroma" + m, bothChroma, ref::PredictBidirectionalChroma,
                 [v](benchmark::State& st, auto fn) {

@@ -1,6 +1,7 @@
 // The inverse DCT, inter block reconstruction from coded bits (into a
-// residual, and added onto a prediction), and the
-// second path's block routines (portable against SSE2).
+// residual, and added onto a prediction; portable against SSE2 and, where
+// the processor runs it, AVX2), and the second path's block routines
+// (portable against SSE2).
 #include <array>
 
 #include "bench_support.h"
@@ -50,15 +51,18 @@ void RegisterRoutine(const std::string& name, tavrin::InverseTransformFn fn) {
 
 const bool registered = [] {
   const auto& t = Table();
-  RegisterRow("InverseDct8x8", t.InverseDct8x8, ref::InverseDct8x8,
-              [](benchmark::State& st, auto fn) {
-                const auto coefficients = Coefficients();
-                alignas(16) std::array<int16_t, 64> block;
-                for (auto _ : st) {
-                  block = coefficients;
-                  benchmark::DoNotOptimize(fn(block.data()));
-                }
-              });
+  const auto inverseDct = [](benchmark::State& st, auto fn) {
+    const auto coefficients = Coefficients();
+    alignas(16) std::array<int16_t, 64> block;
+    for (auto _ : st) {
+      block = coefficients;
+      benchmark::DoNotOptimize(fn(block.data()));
+    }
+  };
+  RegisterRow("InverseDct8x8", t.InverseDct8x8, ref::InverseDct8x8, inverseDct);
+#if defined(TAVRIN_AVX2_FORMS)
+  RegisterAvx2("InverseDct8x8", &tavrin::avx2::InverseDct8x8, inverseDct);
+#endif
   for (int events : {1, 6, 20}) {
     RegisterRow("ReconstructInter/" + std::to_string(events) + "codes", t.ReconstructInter,
                 ref::ReconstructInter, [events](benchmark::State& st, auto fn) {
@@ -74,16 +78,21 @@ const bool registered = [] {
     // form against the reference pair).
     const tavrin::PrimitiveRow<tavrin::ReconstructInterAddFn> add(
         tavrin::reconstructionRoutines.reconstructInterAdd.get(), nullptr, nullptr);
+    const auto interAdd = [events](benchmark::State& st, auto fn) {
+      const std::vector<uint8_t> bits = InterBlockBits(events);
+      std::array<uint8_t, 8 * 32> picture{};
+      for (auto _ : st) {
+        tavrin::BytePointer p = bits.data();
+        int32_t bit = 0;
+        benchmark::DoNotOptimize(fn(&p, &bit, 6, nullptr, picture.data(), 32));
+      }
+    };
     RegisterRow("ReconstructInterAdd/" + std::to_string(events) + "codes", add,
-                ref::ReconstructInterAdd, [events](benchmark::State& st, auto fn) {
-                  const std::vector<uint8_t> bits = InterBlockBits(events);
-                  std::array<uint8_t, 8 * 32> picture{};
-                  for (auto _ : st) {
-                    tavrin::BytePointer p = bits.data();
-                    int32_t bit = 0;
-                    benchmark::DoNotOptimize(fn(&p, &bit, 6, nullptr, picture.data(), 32));
-                  }
-                });
+                ref::ReconstructInterAdd, interAdd);
+#if defined(TAVRIN_AVX2_FORMS)
+    RegisterAvx2("ReconstructInterAdd/" + std::to_string(events) + "codes",
+                 &tavrin::avx2::ReconstructInterAdd, interAdd);
+#endif
     // The same in the alternate vertical scan (interlaced pictures), at the
     // doubled stride of a field DCT block.
     const tavrin::PrimitiveRow<tavrin::ReconstructInterAddFn> alternate(

@@ -1,6 +1,7 @@
 // Registration of one benchmark per implementation of a table row: the
 // portable reference, then each distinct candidate of the build's initial
-// table, named by the variants that share it ("PadPlane/v1+v2+v3").
+// table, named by the variants that share it ("PadPlane/v1+v2+v3"), and
+// the AVX2 forms beside them (RegisterAvx2).
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -10,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/avx2_forms.h"
 #include "primitives/dispatch/primitive_table.h"
+#include "primitives/dispatch/selection.h"
 
 namespace tavrinbench {
 
@@ -40,6 +43,20 @@ void RegisterRow(const std::string& name, const tavrin::PrimitiveRow<Fn>& row, F
     benchmark::RegisterBenchmark((name + "/" + label).c_str(),
                                  [=](benchmark::State& state) { body(state, fn); });
   }
+}
+
+// Whether this processor runs the AVX2 forms.
+inline bool HasAvx2() {
+  return (tavrin::ProbeFeatures(tavrin::platform::ReadCpuProbe()) & tavrin::FeatureAvx2) != 0;
+}
+
+// The AVX2 form the selection puts in place of a row's SSE2 candidate
+// ("name/avx2"), registered only where the processor runs it.
+template <typename Fn, typename Body>
+void RegisterAvx2(const std::string& name, Fn fn, Body body) {
+  if (!HasAvx2()) return;
+  benchmark::RegisterBenchmark((name + "/avx2").c_str(),
+                               [=](benchmark::State& state) { body(state, fn); });
 }
 
 // Pixels that look like a picture (smooth with some noise).

@@ -2,6 +2,7 @@
 
 #include <csetjmp>
 #include <csignal>
+#include <cstdint>
 
 #if defined(__i386__) || defined(__x86_64__)
 #include <cpuid.h>
@@ -22,6 +23,14 @@ CpuidLeaf Query(uint32_t leaf) {
   CpuidLeaf r;
   __cpuid(leaf, r.eax, r.ebx, r.ecx, r.edx);
   return r;
+}
+
+// XCR0, the register of enabled state components; only valid to read when
+// the processor reports OSXSAVE.
+uint64_t ReadXcr0() {
+  uint32_t eax = 0, edx = 0;
+  __asm__ volatile("xgetbv" : "=a"(eax), "=d"(edx) : "c"(0));
+  return (uint64_t{edx} << 32) | eax;
 }
 
 #if defined(__i386__)
@@ -62,6 +71,9 @@ CpuProbe ReadCpuProbe() {
   p.hasCpuid = true;
   p.leaf0 = Query(0);
   if (p.leaf0.eax >= 1) p.leaf1 = Query(1);
+  if (p.leaf0.eax >= 7) __cpuid_count(7, 0, p.leaf7.eax, p.leaf7.ebx, p.leaf7.ecx, p.leaf7.edx);
+  const bool osXsave = (p.leaf1.ecx >> 27) & 1;
+  if (osXsave) p.osSavesYmm = (ReadXcr0() & 0x6) == 0x6;
   p.extendedLeaf0 = Query(0x80000000u);
   if (p.extendedLeaf0.eax > 0x80000000u) p.extendedLeaf1 = Query(0x80000001u);
   const bool claimsSse = (p.leaf1.edx >> 25) & 1;
@@ -78,6 +90,12 @@ CpuProbe ReadCpuProbe() {
 #endif
 #endif
   return p;
+}
+
+bool HasAvx2(const CpuProbe& p) {
+  const bool avx = (p.leaf1.ecx >> 28) & 1;
+  const bool avx2 = (p.leaf7.ebx >> 5) & 1;
+  return p.hasCpuid && p.leaf0.eax >= 7 && avx && avx2 && p.osSavesYmm;
 }
 
 }  // namespace tavrin::platform

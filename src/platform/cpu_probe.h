@@ -19,9 +19,17 @@ struct CpuProbe {
   CpuidLeaf leaf1;             // family, features
   CpuidLeaf extendedLeaf0;     // highest extended leaf in eax
   CpuidLeaf extendedLeaf1;     // extended features (leaf 0x80000001)
+  CpuidLeaf leaf7;             // structured extended features (leaf 7, subleaf 0)
   bool osExecutesSse = false;  // one SSE instruction ran without an illegal-instruction fault
   bool osExecutesSse2 = false;
+  // The operating system saves the 256-bit register state (XCR0 holds the
+  // SSE and AVX state bits), read only when the processor reports XSAVE
+  // enabled by the operating system.
+  bool osSavesYmm = false;
 };
+
+// The processor has AVX2 and the operating system saves its registers.
+bool HasAvx2(const CpuProbe& probe);
 
 // Reads the running processor.  The SSE and SSE2 execution checks run only
 // when the processor claims the instruction set.

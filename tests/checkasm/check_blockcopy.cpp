@@ -25,6 +25,13 @@ struct Buffer {
   void Randomise(std::mt19937& rng) {
     for (auto& b : bytes) b = static_cast<uint8_t>(rng());
   }
+  // Random samples, or (every fifth iteration) samples at the ends of the
+  // range only, where the rounded averages and their corrections meet.
+  void RandomiseSamples(std::mt19937& rng, int iter) {
+    if (iter % 5 != 2) return Randomise(rng);
+    const uint8_t edges[6] = {0, 1, 2, 253, 254, 255};
+    for (auto& b : bytes) b = edges[rng() % 6];
+  }
   // The sample at the block origin, kMargin rows and columns in.
   uint8_t* origin(int stride) { return bytes.data() + kMargin * stride + kMargin; }
 };
@@ -154,7 +161,7 @@ void CheckHalfSample(const char* name, const tavrin::PrimitiveRow<Fn>& row, Fn r
   Buffer ref, want, got;
   for (const auto& c : checkasm::CandidatesOf(row)) {
     for (int iter = 0; iter < 2000; ++iter) {
-      ref.Randomise(rng);
+      ref.RandomiseSamples(rng, iter);
       want.Randomise(rng);
       got.bytes = want.bytes;
       const int32_t referenceStride = RandomStride(rng, size);
@@ -214,8 +221,8 @@ void CheckChroma(const char* name, tavrin::PredictChromaFn fn, tavrin::PredictCh
   auto rng = checkasm::Rng(name);
   Buffer cb, cr, wantCb, wantCr, gotCb, gotCr;
   for (int iter = 0; iter < 2000; ++iter) {
-    cb.Randomise(rng);
-    cr.Randomise(rng);
+    cb.RandomiseSamples(rng, iter);
+    cr.RandomiseSamples(rng, iter);
     wantCb.Randomise(rng);
     wantCr.Randomise(rng);
     std::copy(wantCb.bytes.begin(), wantCb.bytes.end(), gotCb.bytes.begin());
@@ -269,14 +276,13 @@ BothInputs RandomBothInputs(std::mt19937& rng, int iter, int size) {
   return in;
 }
 
-TEST(CheckAsm, PredictBidirectional16x16) {
+void CheckBidirectional16x16(const char* name, tavrin::PredictBidirectionalFn fast) {
   CHECKASM_TRACE();
-  auto rng = checkasm::Rng("PredictBidirectional16x16");
-  const auto fast = tavrin::motionRoutines.predictBidirectional16x16.get();
+  auto rng = checkasm::Rng(name);
   Buffer first, second, want, got;
   for (int iter = 0; iter < 3000; ++iter) {
-    first.Randomise(rng);
-    second.Randomise(rng);
+    first.RandomiseSamples(rng, iter);
+    second.RandomiseSamples(rng, iter);
     want.Randomise(rng);
     got.bytes = want.bytes;
     const BothInputs in = RandomBothInputs(rng, iter, 16);
@@ -293,18 +299,23 @@ TEST(CheckAsm, PredictBidirectional16x16) {
                                      << in.first.y << " " << in.second.x << "," << in.second.y;
   }
   const MotionVector a{1, 1}, b{-1, 2};
-  checkasm::Bench("PredictBidirectional16x16", [&] {
+  checkasm::Bench(name, [&] {
     fast(first.origin(64), second.origin(64), 64, got.origin(64), 64, &a, &b, 0);
   });
 }
 
-TEST(CheckAsm, PredictBidirectionalChroma) {
+TEST(CheckAsm, PredictBidirectional16x16) {
+  CheckBidirectional16x16("PredictBidirectional16x16",
+                          tavrin::motionRoutines.predictBidirectional16x16.get());
+}
+
+void CheckBidirectionalChroma(const char* name, tavrin::PredictBidirectionalChromaFn fast) {
   CHECKASM_TRACE();
-  auto rng = checkasm::Rng("PredictBidirectionalChroma");
-  const auto fast = tavrin::motionRoutines.predictBidirectionalChroma.get();
+  auto rng = checkasm::Rng(name);
   Buffer firstCb, firstCr, secondCb, secondCr, wantCb, wantCr, gotCb, gotCr;
   for (int iter = 0; iter < 3000; ++iter) {
-    for (Buffer* b : {&firstCb, &firstCr, &secondCb, &secondCr, &wantCb, &wantCr}) b->Randomise(rng);
+    for (Buffer* b : {&firstCb, &firstCr, &secondCb, &secondCr}) b->RandomiseSamples(rng, iter);
+    for (Buffer* b : {&wantCb, &wantCr}) b->Randomise(rng);
     gotCb.bytes = wantCb.bytes;
     gotCr.bytes = wantCr.bytes;
     const BothInputs in = RandomBothInputs(rng, iter, 8);
@@ -324,11 +335,32 @@ TEST(CheckAsm, PredictBidirectionalChroma) {
     ASSERT_EQ(wantCr.bytes, gotCr.bytes) << "iteration " << iter;
   }
   const MotionVector a{1, 1}, b{-1, 2};
-  checkasm::Bench("PredictBidirectionalChroma", [&] {
+  checkasm::Bench(name, [&] {
     fast(firstCb.origin(64), firstCr.origin(64), secondCb.origin(64), secondCr.origin(64), 64,
          gotCb.origin(64), gotCr.origin(64), 64, &a, &b, 0);
   });
 }
+
+TEST(CheckAsm, PredictBidirectionalChroma) {
+  CheckBidirectionalChroma("PredictBidirectionalChroma",
+                           tavrin::motionRoutines.predictBidirectionalChroma.get());
+}
+
+#if defined(TAVRIN_AVX2_FORMS)
+// The AVX2 forms, on processors that have it, through the same checks.
+TEST(CheckAsm, PredictHalfSample16x16Avx2) {
+  if (!checkasm::HasAvx2()) GTEST_SKIP() << "no AVX2";
+  const tavrin::PrimitiveRow<tavrin::PredictHalfSampleFn> row(
+      tavrin::avx2::PredictHalfSample16x16, nullptr, nullptr);
+  CheckHalfSample("PredictHalfSample16x16Avx2", row, tavrin::reference::PredictHalfSample16x16,
+                  16);
+}
+
+TEST(CheckAsm, PredictBidirectional16x16Avx2) {
+  if (!checkasm::HasAvx2()) GTEST_SKIP() << "no AVX2";
+  CheckBidirectional16x16("PredictBidirectional16x16Avx2", tavrin::avx2::PredictBidirectional16x16);
+}
+#endif
 
 TEST(CheckAsm, PredictAddResidual8x8) {
   CHECKASM_TRACE();

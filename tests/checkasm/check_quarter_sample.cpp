@@ -102,4 +102,33 @@ TEST(CheckAsm, PredictQuarterSampleAverage16x16) {
                      tavrin::reference::PredictQuarterSampleAverage16x16, 16);
 }
 
+#if defined(TAVRIN_AVX2_FORMS)
+// The AVX2 forms, on processors that have it.
+TEST(CheckAsm, PredictQuarterSample8x8Avx2) {
+  if (!checkasm::HasAvx2()) GTEST_SKIP() << "no AVX2";
+  CheckQuarterSample("PredictQuarterSample8x8Avx2", tavrin::avx2::PredictQuarterSample8x8,
+                     tavrin::reference::PredictQuarterSample8x8, 8);
+}
+
+TEST(CheckAsm, PredictQuarterSampleAverage8x8Avx2) {
+  if (!checkasm::HasAvx2()) GTEST_SKIP() << "no AVX2";
+  CheckQuarterSample("PredictQuarterSampleAverage8x8Avx2",
+                     tavrin::avx2::PredictQuarterSampleAverage8x8,
+                     tavrin::reference::PredictQuarterSampleAverage8x8, 8);
+}
+
+TEST(CheckAsm, PredictQuarterSample16x16Avx2) {
+  if (!checkasm::HasAvx2()) GTEST_SKIP() << "no AVX2";
+  CheckQuarterSample("PredictQuarterSample16x16Avx2", tavrin::avx2::PredictQuarterSample16x16,
+                     tavrin::reference::PredictQuarterSample16x16, 16);
+}
+
+TEST(CheckAsm, PredictQuarterSampleAverage16x16Avx2) {
+  if (!checkasm::HasAvx2()) GTEST_SKIP() << "no AVX2";
+  CheckQuarterSample("PredictQuarterSampleAverage16x16Avx2",
+                     tavrin::avx2::PredictQuarterSampleAverage16x16,
+                     tavrin::reference::PredictQuarterSampleAverage16x16, 16);
+}
+#endif
+
 }  // namespace

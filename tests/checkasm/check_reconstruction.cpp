@@ -112,7 +112,8 @@ IntraInputs RandomIntraInputs(std::mt19937& rng, int iter) {
   return in;
 }
 
-void CheckIntra(const char* name, const tavrin::PrimitiveRow<tavrin::ReconstructIntraFn>& row,
+void CheckIntra(const char* name,
+                tavrin::PrimitiveRow<tavrin::ReconstructIntraFn> tavrin::PrimitiveTable::*row,
                 tavrin::ReconstructIntraFn reference) {
   CHECKASM_TRACE();
   auto rng = checkasm::Rng(name);
@@ -134,12 +135,12 @@ void CheckIntra(const char* name, const tavrin::PrimitiveRow<tavrin::Reconstruct
 }
 
 TEST(CheckAsm, ReconstructIntraCoded) {
-  CheckIntra("ReconstructIntraCoded", checkasm::Table().ReconstructIntraCoded,
+  CheckIntra("ReconstructIntraCoded", &tavrin::PrimitiveTable::ReconstructIntraCoded,
              tavrin::reference::ReconstructIntraCoded);
 }
 
 TEST(CheckAsm, ReconstructIntraUncoded) {
-  CheckIntra("ReconstructIntraUncoded", checkasm::Table().ReconstructIntraUncoded,
+  CheckIntra("ReconstructIntraUncoded", &tavrin::PrimitiveTable::ReconstructIntraUncoded,
              tavrin::reference::ReconstructIntraUncoded);
 }
 
@@ -192,7 +193,7 @@ std::vector<uint8_t> BenchInterCodes() {
 TEST(CheckAsm, ReconstructInter) {
   CHECKASM_TRACE();
   auto rng = checkasm::Rng("ReconstructInter");
-  for (const auto& c : checkasm::CandidatesOf(checkasm::Table().ReconstructInter)) {
+  for (const auto& c : checkasm::CandidatesOf(&tavrin::PrimitiveTable::ReconstructInter)) {
     for (int iter = 0; iter < 6000; ++iter) {
       const InterCodes in = RandomInterCodes(rng, iter);
       const uint32_t fill = rng();
@@ -286,12 +287,28 @@ TEST(CheckAsm, ReconstructInterAddAlternate) {
                          tavrin::reference::ReconstructInterAddAlternate);
 }
 
+#if defined(TAVRIN_AVX2_FORMS)
+// The forms with the AVX2 transform, on processors that have it.
+TEST(CheckAsm, ReconstructInterAddAvx2) {
+  if (!checkasm::HasAvx2()) GTEST_SKIP() << "no AVX2";
+  CheckReconstructAndAdd("ReconstructInterAddAvx2", tavrin::avx2::ReconstructInterAdd,
+                         tavrin::reference::ReconstructInterAdd);
+}
+
+TEST(CheckAsm, ReconstructInterAddAlternateAvx2) {
+  if (!checkasm::HasAvx2()) GTEST_SKIP() << "no AVX2";
+  CheckReconstructAndAdd("ReconstructInterAddAlternateAvx2",
+                         tavrin::avx2::ReconstructInterAddAlternate,
+                         tavrin::reference::ReconstructInterAddAlternate);
+}
+#endif
+
 // ---- Slot 40 ----
 
 TEST(CheckAsm, InverseDct8x8) {
   CHECKASM_TRACE();
   auto rng = checkasm::Rng("InverseDct8x8");
-  for (const auto& c : checkasm::CandidatesOf(checkasm::Table().InverseDct8x8)) {
+  for (const auto& c : checkasm::CandidatesOf(&tavrin::PrimitiveTable::InverseDct8x8)) {
     EXPECT_EQ(c.fn(nullptr), tavrin::reference::InverseDct8x8(nullptr));
     for (int iter = 0; iter < 20000; ++iter) {
       std::array<int16_t, 80> want{}, got{};
@@ -324,17 +341,41 @@ TEST(CheckAsm, InverseDct8x8) {
 }
 
 #if defined(__SSE2__)
-// A block whose rows named in filled (random) hold random coefficients, all
-// 16-bit values every third iteration, the 12-bit range otherwise; the
-// other rows are zero.  Every other iteration only rows 0 to 3 may be
+// The SIMD forms of the transform's entry points: SSE2, and AVX2 on
+// processors that have it.
+struct TransformForm {
+  const char* name;
+  void (*rows)(const int16_t*, int16_t*, uint32_t);
+  void (*add)(const int16_t*, uint32_t, uint8_t*, int32_t);
+  void (*store)(const int16_t*, uint32_t, uint8_t*, int32_t);
+};
+
+std::vector<TransformForm> Forms() {
+  namespace r = tavrin::reconstruction;
+  std::vector<TransformForm> forms{
+      {"sse2", r::sse2::InverseDctRows, r::sse2::InverseDctAdd, r::sse2::InverseDctStore}};
+#if defined(TAVRIN_AVX2_FORMS)
+  if (checkasm::HasAvx2()) {
+    forms.push_back({"avx2", r::avx2::InverseDctRows, r::avx2::InverseDctAdd,
+                     r::avx2::InverseDctStore});
+  }
+#endif
+  return forms;
+}
+
+// A block whose rows named in filled (random) hold random coefficients:
+// the extremes every fifth iteration, all 16-bit values every third, the
+// 12-bit range otherwise; the other rows are zero.  Every other iteration only rows 0 to 3 may be
 // filled (the transforms treat that shape apart).
 std::array<int16_t, 64> RandomRows(std::mt19937& rng, int iter, uint32_t& filled) {
   std::array<int16_t, 64> block{};
   filled = rng() & (iter % 2 == 0 ? 0x0F : 0xFF);
   for (size_t i = 0; i < 64; ++i) {
     if (((filled >> (i / 8)) & 1) == 0) continue;
-    block[i] = iter % 3 == 0 ? static_cast<int16_t>(rng())
-                             : static_cast<int16_t>(static_cast<int32_t>(rng() % 4096) - 2048);
+    const int16_t extremes[5] = {-32768, 32767, -2048, 2047, 0};
+    block[i] = iter % 5 == 4   ? extremes[rng() % 5]
+               : iter % 3 == 0 ? static_cast<int16_t>(rng())
+                               : static_cast<int16_t>(static_cast<int32_t>(rng() % 4096) - 2048);
   }
   return block;
 }
@@ -349,10 +390,13 @@ TEST(CheckAsm, InverseDctRows) {
     alignas(16) const std::array<int16_t, 64> block = RandomRows(rng, iter, filled);
     // Extra rows may be named (every fourth iteration only upper ones).
     const uint32_t mask = filled | (rng() & (iter % 4 == 0 ? 0x0F : 0xFF));
-    alignas(16) std::array<int16_t, 64> want{}, got{};
+    alignas(16) std::array<int16_t, 64> want{};
     tavrin::reconstruction::InverseDct(block.data(), want.data());
-    tavrin::reconstruction::sse2::InverseDctRows(block.data(), got.data(), mask);
-    ASSERT_TRUE(want == got) << "iteration " << iter << " rows " << filled;
+    for (const auto& form : Forms()) {
+      alignas(16) std::array<int16_t, 64> got{};
+      form.rows(block.data(), got.data(), mask);
+      ASSERT_TRUE(want == got) << form.name << " iteration " << iter << " rows " << filled;
+    }
   }
 }
 
@@ -389,8 +433,12 @@ TEST(CheckAsm, InverseDctAdd) {
   for (int iter = 0; iter < 20000; ++iter) {
     SamplesCase t = RandomSamplesCase(rng, iter);
     tavrin::reconstruction::InverseDctAdd(t.block.data(), t.mask, t.Want(), t.stride);
-    tavrin::reconstruction::sse2::InverseDctAdd(t.block.data(), t.mask, t.Got(), t.stride);
-    ASSERT_TRUE(t.want == t.got) << "iteration " << iter << " rows " << t.filled;
+    const std::vector<uint8_t> before = t.got;
+    for (const auto& form : Forms()) {
+      t.got = before;
+      form.add(t.block.data(), t.mask, t.Got(), t.stride);
+      ASSERT_TRUE(t.want == t.got) << form.name << " iteration " << iter << " rows " << t.filled;
+    }
     const int16_t extremes[5] = {-32768, 32767, -256, 255, 0};
     const int16_t value = iter % 4 == 0 ? extremes[rng() % 5]
                                         : static_cast<int16_t>(static_cast<int32_t>(rng() % 601) - 300);
@@ -409,8 +457,12 @@ TEST(CheckAsm, InverseDctStore) {
   for (int iter = 0; iter < 20000; ++iter) {
     SamplesCase t = RandomSamplesCase(rng, iter);
     tavrin::reconstruction::InverseDctStore(t.block.data(), t.mask, t.Want(), t.stride);
-    tavrin::reconstruction::sse2::InverseDctStore(t.block.data(), t.mask, t.Got(), t.stride);
-    ASSERT_TRUE(t.want == t.got) << "iteration " << iter << " rows " << t.filled;
+    const std::vector<uint8_t> before = t.got;
+    for (const auto& form : Forms()) {
+      t.got = before;
+      form.store(t.block.data(), t.mask, t.Got(), t.stride);
+      ASSERT_TRUE(t.want == t.got) << form.name << " iteration " << iter << " rows " << t.filled;
+    }
   }
 }
 #endif

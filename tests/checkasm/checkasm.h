@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "primitives/dispatch/primitive_table.h"
+#include "primitives/dispatch/selection.h"
 
 namespace checkasm {
 
@@ -60,6 +61,34 @@ std::vector<Candidate<Fn>> CandidatesOf(const tavrin::PrimitiveRow<Fn>& row) {
 inline const tavrin::PrimitiveTable& Table() {
   static const tavrin::PrimitiveTable table = tavrin::MakeInitialPrimitiveTable();
   return table;
+}
+
+// Whether this processor runs the AVX2 forms (SelectAvx2Forms).
+inline bool HasAvx2() {
+  static const bool avx2 =
+      (tavrin::ProbeFeatures(tavrin::platform::ReadCpuProbe()) & tavrin::FeatureAvx2) != 0;
+  return avx2;
+}
+
+// The initial table with the forms this processor's features select beside
+// the variants (the AVX2 forms) installed in its slots.
+inline const tavrin::PrimitiveTable& ProcessorTable() {
+  static tavrin::PrimitiveTable table = tavrin::MakeInitialPrimitiveTable();
+  [[maybe_unused]] static const int32_t installed =
+      tavrin::SelectAvx2Forms(table, tavrin::ProbeFeatures(tavrin::platform::ReadCpuProbe()));
+  return table;
+}
+
+// The distinct candidates of a table row, and as variant 4 the form this
+// processor's features put in its slot when that is none of them.
+template <typename Fn>
+std::vector<Candidate<Fn>> CandidatesOf(tavrin::PrimitiveRow<Fn> tavrin::PrimitiveTable::*row) {
+  std::vector<Candidate<Fn>> out = CandidatesOf(Table().*row);
+  const Fn extra = (ProcessorTable().*row).slot();
+  bool seen = false;
+  for (const auto& c : out) seen = seen || c.fn == extra;
+  if (!seen) out.push_back({4, extra});
+  return out;
 }
 
 inline bool BenchRequested() {

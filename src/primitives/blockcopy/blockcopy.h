@@ -2,6 +2,7 @@
 // to 9 and 11 to 16): the pixel side of motion compensation.
 #pragma once
 
+#include "platform/avx2_forms.h"
 #include "primitives/primitive_types.h"
 
 namespace tavrin::reference {
@@ -101,4 +102,19 @@ PrimitiveStatus PredictBidirectionalChroma(const uint8_t* firstCb, const uint8_t
                                            const MotionVector* firstVector,
                                            const MotionVector* secondVector, int32_t rounding);
 }  // namespace tavrin::sse2
+#endif
+
+#if defined(TAVRIN_AVX2_FORMS)
+// The 16x16 luma predictions with AVX2, installed in place of the
+// SSE2 ones when the processor reports AVX2 (SelectAvx2Forms).
+namespace tavrin::avx2 {
+PrimitiveStatus PredictHalfSample16x16(const uint8_t* reference, int32_t referenceStride,
+                                       uint8_t* destination, int32_t destinationStride,
+                                       const MotionVector* vector, int32_t rounding);
+PrimitiveStatus PredictBidirectional16x16(const uint8_t* first, const uint8_t* second,
+                                          int32_t referenceStride, uint8_t* destination,
+                                          int32_t destinationStride,
+                                          const MotionVector* firstVector,
+                                          const MotionVector* secondVector, int32_t rounding);
+}  // namespace tavrin::avx2
 #endif

@@ -22,6 +22,7 @@
 // bidirectional block.
 #pragma once
 
+#include "platform/avx2_forms.h"
 #include "primitives/primitive_types.h"
 
 namespace tavrin {
@@ -69,4 +70,24 @@ PrimitiveStatus PredictQuarterSampleAverage16x16(const uint8_t* reference,
                                                  int32_t destinationStride,
                                                  const MotionVector* vector, int32_t rounding);
 }  // namespace tavrin::sse2
+#endif
+
+#if defined(TAVRIN_AVX2_FORMS)
+// The same with AVX2, installed in place of the SSE2 forms when the
+// processor reports AVX2; their loads stay inside the same area.
+namespace tavrin::avx2 {
+PrimitiveStatus PredictQuarterSample8x8(const uint8_t* reference, int32_t referenceStride,
+                                        uint8_t* destination, int32_t destinationStride,
+                                        const MotionVector* vector, int32_t rounding);
+PrimitiveStatus PredictQuarterSampleAverage8x8(const uint8_t* reference, int32_t referenceStride,
+                                               uint8_t* destination, int32_t destinationStride,
+                                               const MotionVector* vector, int32_t rounding);
+PrimitiveStatus PredictQuarterSample16x16(const uint8_t* reference, int32_t referenceStride,
+                                          uint8_t* destination, int32_t destinationStride,
+                                          const MotionVector* vector, int32_t rounding);
+PrimitiveStatus PredictQuarterSampleAverage16x16(const uint8_t* reference,
+                                                 int32_t referenceStride, uint8_t* destination,
+                                                 int32_t destinationStride,
+                                                 const MotionVector* vector, int32_t rounding);
+}  // namespace tavrin::avx2
 #endif

@@ -40,6 +40,10 @@ class PrimitiveRow {
     return true;
   }
 
+  // Writes fn into the slot, beside the variants: a form chosen by what the
+  // processor reports rather than by its class (the AVX2 forms).
+  void Install(Fn fn) { slot_.set(fn); }
+
   // For tests: put a candidate list of one's own into the row.
   void SetCandidate(int variant, Fn fn) { candidates_[static_cast<size_t>(variant)] = fn; }
 

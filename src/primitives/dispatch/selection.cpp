@@ -1,5 +1,11 @@
 #include "primitives/dispatch/selection.h"
 
+#include "primitives/blockcopy/blockcopy.h"
+#include "primitives/blockcopy/motion_routines.h"
+#include "primitives/blockcopy/quarter_sample_routines.h"
+#include "primitives/reconstruction/alternate_scan_routines.h"
+#include "primitives/reconstruction/reconstruction.h"
+#include "primitives/reconstruction/reconstruction_routines.h"
 #include "primitives/reconstruction/second_path_block_routines_sse2.h"
 
 namespace tavrin {
@@ -40,6 +46,7 @@ uint32_t ProbeFeatures(const platform::CpuProbe& p) {
   word |= FeatureProbed;
   if ((word & FeatureSse) && !p.osExecutesSse) word &= ~static_cast<uint32_t>(FeatureSse);
   if ((word & FeatureSse2) && !p.osExecutesSse2) word &= ~static_cast<uint32_t>(FeatureSse2);
+  if ((word & FeatureSse2) && platform::HasAvx2(p)) word |= FeatureAvx2;
   return word;
 }
 
@@ -121,8 +128,74 @@ int32_t SelectPrimitives(PrimitiveTable& table, int32_t cpuClass) {
   return 0;
 }
 
+namespace {
+
+// Replaces the slot's SSE2 form by the AVX2 one; 1 when it did.
+template <typename Slot, typename Fn>
+int32_t Upgrade(Slot& slot, Fn sse2Form, Fn avx2Form) {
+  if (slot.get() != sse2Form) return 0;
+  slot.set(avx2Form);
+  return 1;
+}
+
+// The same for a table row.
+template <typename Fn>
+int32_t UpgradeRow(PrimitiveRow<Fn>& row, Fn sse2Form, Fn avx2Form) {
+  if (row.slot() != sse2Form) return 0;
+  row.Install(avx2Form);
+  return 1;
+}
+
+}  // namespace
+
+int32_t SelectAvx2Forms([[maybe_unused]] PrimitiveTable& table,
+                        [[maybe_unused]] uint32_t featureWord) {
+  int32_t changed = 0;
+#if defined(TAVRIN_AVX2_FORMS)
+  if ((featureWord & FeatureAvx2) == 0) return 0;
+  changed += UpgradeRow(table.ReconstructIntraCoded, &sse2::ReconstructIntraCoded,
+                        &avx2::ReconstructIntraCoded);
+  changed += UpgradeRow(table.ReconstructInter, &sse2::ReconstructInter, &avx2::ReconstructInter);
+  changed += UpgradeRow(table.ReconstructIntraUncoded, &sse2::ReconstructIntraUncoded,
+                        &avx2::ReconstructIntraUncoded);
+  changed += UpgradeRow(table.InverseDct8x8, &sse2::InverseDct8x8, &avx2::InverseDct8x8);
+  changed += UpgradeRow(table.PredictHalfSample16x16, &sse2::PredictHalfSample16x16,
+                        &avx2::PredictHalfSample16x16);
+#endif
+  return changed;
+}
+
+int32_t SelectAvx2Routines([[maybe_unused]] uint32_t featureWord) {
+  int32_t changed = 0;
+#if defined(TAVRIN_AVX2_FORMS)
+  if ((featureWord & FeatureAvx2) == 0) return 0;
+  changed += Upgrade(reconstructionRoutines.reconstructInterAdd, &sse2::ReconstructInterAdd,
+                     &avx2::ReconstructInterAdd);
+  changed += Upgrade(alternateScanRoutines.reconstructInterAdd,
+                     &sse2::ReconstructInterAddAlternate, &avx2::ReconstructInterAddAlternate);
+  changed += Upgrade(motionRoutines.predictBidirectional16x16, &sse2::PredictBidirectional16x16,
+                     &avx2::PredictBidirectional16x16);
+  changed += Upgrade(quarterSampleRoutines.predict8x8, &sse2::PredictQuarterSample8x8,
+                     &avx2::PredictQuarterSample8x8);
+  changed += Upgrade(quarterSampleRoutines.predictAverage8x8,
+                     &sse2::PredictQuarterSampleAverage8x8,
+                     &avx2::PredictQuarterSampleAverage8x8);
+  changed += Upgrade(quarterSampleRoutines.predict16x16, &sse2::PredictQuarterSample16x16,
+                     &avx2::PredictQuarterSample16x16);
+  changed += Upgrade(quarterSampleRoutines.predictAverage16x16,
+                     &sse2::PredictQuarterSampleAverage16x16,
+                     &avx2::PredictQuarterSampleAverage16x16);
+#endif
+  return changed;
+}
+
 int32_t SelectPrimitives() {
-  return SelectPrimitives(primitives, CpuClassOf(platform::ReadCpuProbe()));
+  const platform::CpuProbe probe = platform::ReadCpuProbe();
+  const int32_t selected = SelectPrimitives(primitives, CpuClassOf(probe));
+  const uint32_t features = ProbeFeatures(probe);
+  SelectAvx2Forms(primitives, features);
+  SelectAvx2Routines(features);
+  return selected;
 }
 
 // On x86 the SSE2 forms of the transforms and the store, which give the

@@ -23,6 +23,7 @@ enum CpuFeature : uint32_t {
   FeatureExtended3dNow = 0x20,
   FeatureTimeStampCounter = 0x40,
   FeatureProbed = 0x80,
+  FeatureAvx2 = 0x100,  // AVX2, with the operating system saving its registers
 };
 
 // Variants to try per processor class, in order, ending at the first 4.
@@ -49,6 +50,16 @@ int32_t ApplyVariant(PrimitiveTable& table, int32_t variant);
 int32_t SelectPrimitives(PrimitiveTable& table, int32_t cpuClass);
 // The same for the running processor and the process-wide table.
 int32_t SelectPrimitives();
+
+// Where featureWord holds FeatureAvx2, every row whose slot holds an SSE2
+// form with an AVX2 counterpart takes the AVX2 form, whatever variant put
+// the SSE2 form there (processors of today are classified 0 and run the
+// initial variant-1 slots); other rows, and every row without AVX2, keep
+// their slots.  The number of rows changed.
+int32_t SelectAvx2Forms(PrimitiveTable& table, uint32_t featureWord);
+// The same for the process-wide routine sets beside the table (the
+// reconstruct-and-add and motion-compensation routines).
+int32_t SelectAvx2Routines(uint32_t featureWord);
 
 void SelectBlockRoutines(BlockRoutineSet& set, int32_t modelCode);
 // The same for the running processor and the process-wide set.

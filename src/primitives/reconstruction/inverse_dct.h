@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "platform/avx2_forms.h"
+
 namespace tavrin::reconstruction {
 
 // Transforms 64 values (raster order) into 64 values; input and output may
@@ -41,6 +43,17 @@ void InverseDctStore(const int16_t* block, uint32_t rows, uint8_t* destination, 
 void InverseDctAdd(const int16_t* input, uint32_t rows, uint8_t* destination, int32_t stride);
 void AddFlat(int16_t value, uint8_t* destination, int32_t stride);
 }  // namespace sse2
+#endif
+
+#if defined(TAVRIN_AVX2_FORMS)
+// The same operations with AVX2 (the lone-DC add keeps its SSE2 form), for
+// processors that report it: exactly the same outputs.
+namespace avx2 {
+void InverseDct(const int16_t* input, int16_t* output);
+void InverseDctRows(const int16_t* input, int16_t* output, uint32_t rows);
+void InverseDctStore(const int16_t* block, uint32_t rows, uint8_t* destination, int32_t stride);
+void InverseDctAdd(const int16_t* input, uint32_t rows, uint8_t* destination, int32_t stride);
+}  // namespace avx2
 #endif
 
 }  // namespace tavrin::reconstruction

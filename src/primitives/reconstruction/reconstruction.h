@@ -2,6 +2,7 @@
 // turns the coded data of an 8x8 block into pixels or a residual.
 #pragma once
 
+#include "platform/avx2_forms.h"
 #include "primitives/primitive_types.h"
 
 namespace tavrin {
@@ -61,4 +62,30 @@ PrimitiveStatus ReconstructInterAddAlternate(BytePointer* bytePos, int32_t* bitP
                                              const uint8_t* matrix, uint8_t* destination,
                                              int32_t stride);
 }  // namespace tavrin::sse2
+#endif
+
+#if defined(TAVRIN_AVX2_FORMS)
+// The same with the AVX2 inverse DCT, installed in place of the SSE2 forms
+// when the processor reports AVX2 (SelectAvx2Forms).
+namespace tavrin::avx2 {
+PrimitiveStatus ReconstructIntraCoded(BytePointer* bytePos, int32_t* bitPos, uint8_t* destination,
+                                      int32_t stride, int16_t* predRow, int16_t* predCol,
+                                      int32_t quant, const uint8_t* qpNeighbours,
+                                      const uint8_t* matrix, int32_t blockIndex,
+                                      int32_t useIntraDcVlc, int32_t acPrediction);
+PrimitiveStatus ReconstructIntraUncoded(BytePointer* bytePos, int32_t* bitPos,
+                                        uint8_t* destination, int32_t stride, int16_t* predRow,
+                                        int16_t* predCol, int32_t quant,
+                                        const uint8_t* qpNeighbours, const uint8_t* matrix,
+                                        int32_t blockIndex, int32_t useIntraDcVlc,
+                                        int32_t acPrediction);
+PrimitiveStatus ReconstructInter(BytePointer* bytePos, int32_t* bitPos, int16_t* residual,
+                                 int32_t quant, const uint8_t* matrix);
+PrimitiveStatus InverseDct8x8(int16_t* block);
+PrimitiveStatus ReconstructInterAdd(BytePointer* bytePos, int32_t* bitPos, int32_t quant,
+                                    const uint8_t* matrix, uint8_t* destination, int32_t stride);
+PrimitiveStatus ReconstructInterAddAlternate(BytePointer* bytePos, int32_t* bitPos, int32_t quant,
+                                             const uint8_t* matrix, uint8_t* destination,
+                                             int32_t stride);
+}  // namespace tavrin::avx2
 #endif

@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include "primitives/blockcopy/blockcopy.h"
+#include "primitives/blockcopy/motion_routines.h"
+#include "primitives/blockcopy/quarter_sample_routines.h"
 #include "primitives/memory/memory.h"
+#include "primitives/reconstruction/reconstruction.h"
+#include "primitives/reconstruction/reconstruction_routines.h"
 #include "primitives/reconstruction/second_path_block_routines_sse2.h"
 
 namespace tavrin {
@@ -173,6 +178,71 @@ TEST(Selection, ThisMachineSelectsSomethingUsable) {
   PrimitiveTable table = MakeInitialPrimitiveTable();
   SelectPrimitives(table, cpuClass);
   table.ForEachRow([](auto& row) { EXPECT_NE(row.slot(), nullptr); });
+}
+
+// A processor of today: SSE2, AVX and AVX2 claimed, the 256-bit state
+// saved by the operating system unless told otherwise.
+CpuProbe Avx2Processor(bool osSavesYmm = true, bool avx2 = true) {
+  CpuProbe p = Intel(6, kMmx | kSse | kSse2 | kTsc, (1u << 27) | (1u << 28));
+  p.leaf7 = {0, avx2 ? 1u << 5 : 0u, 0, 0};
+  p.osSavesYmm = osSavesYmm;
+  return p;
+}
+
+TEST(ProcessorFeatures, Avx2NeedsTheProcessorAndTheOperatingSystem) {
+  EXPECT_TRUE(platform::HasAvx2(Avx2Processor()));
+  EXPECT_EQ(ProbeFeatures(Avx2Processor()), 0xCFu | FeatureAvx2);
+  EXPECT_FALSE(platform::HasAvx2(Avx2Processor(false)));
+  EXPECT_EQ(ProbeFeatures(Avx2Processor(false)), 0xCFu);
+  EXPECT_FALSE(platform::HasAvx2(Avx2Processor(true, false)));
+  CpuProbe noAvx = Avx2Processor();
+  noAvx.leaf1.ecx &= ~(1u << 28);
+  EXPECT_FALSE(platform::HasAvx2(noAvx));
+  CpuProbe oldLeaves = Avx2Processor();
+  oldLeaves.leaf0.eax = 6;  // leaf 7 not there: its bits mean nothing
+  EXPECT_FALSE(platform::HasAvx2(oldLeaves));
+  EXPECT_FALSE(platform::HasAvx2(CpuProbe{}));
+  // The class does not change: processors of today stay class 0.
+  EXPECT_EQ(CpuClassOf(Avx2Processor()), CpuClassOf(Avx2Processor(false)));
+}
+
+TEST(Selection, Avx2FormsReplaceTheSse2Slots) {
+  PrimitiveTable table = MakeInitialPrimitiveTable();
+  EXPECT_EQ(SelectAvx2Forms(table, ProbeFeatures(Avx2Processor(false))), 0);
+#if defined(TAVRIN_AVX2_FORMS)
+  EXPECT_EQ(SelectAvx2Forms(table, ProbeFeatures(Avx2Processor())), 5);
+  EXPECT_EQ(table.InverseDct8x8.slot(), &avx2::InverseDct8x8);
+  EXPECT_EQ(table.ReconstructInter.slot(), &avx2::ReconstructInter);
+  EXPECT_EQ(table.ReconstructIntraCoded.slot(), &avx2::ReconstructIntraCoded);
+  EXPECT_EQ(table.ReconstructIntraUncoded.slot(), &avx2::ReconstructIntraUncoded);
+  EXPECT_EQ(table.PredictHalfSample16x16.slot(), &avx2::PredictHalfSample16x16);
+  // The candidates stay as they were; a second selection changes nothing.
+  EXPECT_EQ(table.InverseDct8x8.candidate(1), &sse2::InverseDct8x8);
+  EXPECT_EQ(SelectAvx2Forms(table, ProbeFeatures(Avx2Processor())), 0);
+  // A row holding a portable form keeps it.
+  PrimitiveTable portable = MakeInitialPrimitiveTable();
+  portable.InverseDct8x8.SetCandidate(1, &reference::InverseDct8x8);
+  portable.InverseDct8x8.Take(1);
+  SelectAvx2Forms(portable, ProbeFeatures(Avx2Processor()));
+  EXPECT_EQ(portable.InverseDct8x8.slot(), &reference::InverseDct8x8);
+#endif
+}
+
+TEST(Selection, Avx2RoutinesOnlyWithAvx2) {
+  EXPECT_EQ(SelectAvx2Routines(ProbeFeatures(Avx2Processor(false))), 0);
+#if defined(TAVRIN_AVX2_FORMS)
+  // The process-wide sets change only where this processor runs AVX2.
+  if ((ProbeFeatures(platform::ReadCpuProbe()) & FeatureAvx2) == 0) GTEST_SKIP() << "no AVX2";
+  SelectAvx2Routines(FeatureAvx2);
+  EXPECT_EQ(reconstructionRoutines.reconstructInterAdd.get(), &avx2::ReconstructInterAdd);
+  EXPECT_EQ(motionRoutines.predictBidirectional16x16.get(), &avx2::PredictBidirectional16x16);
+  EXPECT_EQ(quarterSampleRoutines.predict8x8.get(), &avx2::PredictQuarterSample8x8);
+  EXPECT_EQ(quarterSampleRoutines.predictAverage16x16.get(),
+            &avx2::PredictQuarterSampleAverage16x16);
+  // The chroma pairs keep their SSE2 forms.
+  EXPECT_EQ(motionRoutines.predictBidirectionalChroma.get(), &sse2::PredictBidirectionalChroma);
+  EXPECT_EQ(SelectAvx2Routines(FeatureAvx2), 0);
+#endif
 }
 
 void RaiseIllegalInstruction() { raise(SIGILL); }
