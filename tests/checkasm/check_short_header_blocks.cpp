@@ -1,4 +1,4 @@
-// The short-header block routines as installed (SSE2 transforms on x86)
+// The short-header block routines as installed (SSE2 or AVX2 transforms on x86)
 // against the portable forms: valid, damaged and garbage blocks, every
 // quantiser and 0, odd strides and null arguments, guard samples around
 // the block.
@@ -68,5 +68,15 @@ TEST(CheckAsm, ShortHeaderBlocks) {
   Check("ShortHeaderInterAdd", tavrin::reference::ReconstructShortHeaderInterAdd,
         tavrin::reconstructionRoutines.reconstructShortHeaderInterAdd.get(), false);
 }
+
+#if defined(TAVRIN_AVX2_FORMS)
+TEST(CheckAsm, ShortHeaderBlocksAvx2) {
+  if (!checkasm::HasAvx2()) GTEST_SKIP() << "no AVX2";
+  Check("ShortHeaderIntraAvx2", tavrin::reference::ReconstructShortHeaderIntra,
+        &tavrin::avx2::ReconstructShortHeaderIntra, true);
+  Check("ShortHeaderInterAddAvx2", tavrin::reference::ReconstructShortHeaderInterAdd,
+        &tavrin::avx2::ReconstructShortHeaderInterAdd, false);
+}
+#endif
 
 }  // namespace

@@ -171,6 +171,10 @@ int32_t SelectAvx2Routines([[maybe_unused]] uint32_t featureWord) {
   if ((featureWord & FeatureAvx2) == 0) return 0;
   changed += Upgrade(reconstructionRoutines.reconstructInterAdd, &sse2::ReconstructInterAdd,
                      &avx2::ReconstructInterAdd);
+  changed += Upgrade(reconstructionRoutines.reconstructShortHeaderIntra,
+                     &sse2::ReconstructShortHeaderIntra, &avx2::ReconstructShortHeaderIntra);
+  changed += Upgrade(reconstructionRoutines.reconstructShortHeaderInterAdd,
+                     &sse2::ReconstructShortHeaderInterAdd, &avx2::ReconstructShortHeaderInterAdd);
   changed += Upgrade(alternateScanRoutines.reconstructInterAdd,
                      &sse2::ReconstructInterAddAlternate, &avx2::ReconstructInterAddAlternate);
   changed += Upgrade(motionRoutines.predictBidirectional16x16, &sse2::PredictBidirectional16x16,

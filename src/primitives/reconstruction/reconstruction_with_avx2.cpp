@@ -1,4 +1,5 @@
-// Table slots 33, 34, 35 and 40 and the reconstruct-and-add routines with
+// Table slots 33, 34, 35 and 40, the reconstruct-and-add routines and the
+// short-header block routines with
 // the AVX2 inverse DCT: the shared bodies (reconstruction_bodies.h) with the
 // AVX2 transforms.  This file itself is compiled for the baseline; only the
 // transforms it passes on use AVX2, and the selection installs these forms
@@ -10,6 +11,7 @@
 #include "primitives/reconstruction/inverse_dct.h"
 #include "primitives/reconstruction/reconstruction.h"
 #include "primitives/reconstruction/reconstruction_bodies.h"
+#include "primitives/reconstruction/short_header_blocks.h"
 
 namespace tavrin::avx2 {
 
@@ -61,6 +63,20 @@ PrimitiveStatus ReconstructInterAddAlternate(BytePointer* bytePos, int32_t* bitP
   return reconstruction::ReconstructInterAddAlternate(reconstruction::avx2::InverseDctAdd,
                                                       reconstruction::sse2::AddFlat, bytePos,
                                                       bitPos, quant, matrix, destination, stride);
+}
+
+PrimitiveStatus ReconstructShortHeaderIntra(BytePointer* bytePos, int32_t* bitPos, int32_t coded,
+                                            int32_t quant, uint8_t* destination, int32_t stride) {
+  return reconstruction::ReconstructShortHeaderIntra(reconstruction::avx2::InverseDctStore,
+                                                     bytePos, bitPos, coded, quant, destination,
+                                                     stride);
+}
+
+PrimitiveStatus ReconstructShortHeaderInterAdd(BytePointer* bytePos, int32_t* bitPos, int32_t quant,
+                                               uint8_t* destination, int32_t stride) {
+  return reconstruction::ReconstructShortHeaderInterAdd(reconstruction::avx2::InverseDctAdd,
+                                                        reconstruction::sse2::AddFlat, bytePos,
+                                                        bitPos, quant, destination, stride);
 }
 
 }  // namespace tavrin::avx2

@@ -4,9 +4,10 @@
 // the picture, and an inter block's residual added onto its prediction.
 // Both read their codes with the escape of fixed length.  The portable
 // forms are the references the SSE2 ones (which differ only in the
-// transform) are checked against.
+// transform) and the AVX2 ones are checked against.
 #pragma once
 
+#include "platform/avx2_forms.h"
 #include "primitives/primitive_types.h"
 
 namespace tavrin {
@@ -41,6 +42,17 @@ PrimitiveStatus ReconstructShortHeaderIntra(BytePointer* bytePos, int32_t* bitPo
 PrimitiveStatus ReconstructShortHeaderInterAdd(BytePointer* bytePos, int32_t* bitPos, int32_t quant,
                                                uint8_t* destination, int32_t stride);
 }  // namespace sse2
+#endif
+
+#if defined(TAVRIN_AVX2_FORMS)
+// The same bodies with the AVX2 transforms, installed where the processor
+// has AVX2.
+namespace avx2 {
+PrimitiveStatus ReconstructShortHeaderIntra(BytePointer* bytePos, int32_t* bitPos, int32_t coded,
+                                            int32_t quant, uint8_t* destination, int32_t stride);
+PrimitiveStatus ReconstructShortHeaderInterAdd(BytePointer* bytePos, int32_t* bitPos, int32_t quant,
+                                               uint8_t* destination, int32_t stride);
+}  // namespace avx2
 #endif
 
 }  // namespace tavrin

@@ -235,6 +235,8 @@ TEST(Selection, Avx2RoutinesOnlyWithAvx2) {
   if ((ProbeFeatures(platform::ReadCpuProbe()) & FeatureAvx2) == 0) GTEST_SKIP() << "no AVX2";
   SelectAvx2Routines(FeatureAvx2);
   EXPECT_EQ(reconstructionRoutines.reconstructInterAdd.get(), &avx2::ReconstructInterAdd);
+  EXPECT_EQ(reconstructionRoutines.reconstructShortHeaderInterAdd.get(),
+            &avx2::ReconstructShortHeaderInterAdd);
   EXPECT_EQ(motionRoutines.predictBidirectional16x16.get(), &avx2::PredictBidirectional16x16);
   EXPECT_EQ(quarterSampleRoutines.predict8x8.get(), &avx2::PredictQuarterSample8x8);
   EXPECT_EQ(quarterSampleRoutines.predictAverage16x16.get(),
