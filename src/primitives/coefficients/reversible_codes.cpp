@@ -56,10 +56,10 @@ constexpr CodeTree BuildTree(const ReversibleCode* codes, bool backwards) {
 }
 
 // Both directions are prefix-free, or these would not compile.
-constexpr CodeTree kIntraForwards = BuildTree(kIntraReversibleCodes, false);
-constexpr CodeTree kIntraBackwards = BuildTree(kIntraReversibleCodes, true);
-constexpr CodeTree kInterForwards = BuildTree(kInterReversibleCodes, false);
-constexpr CodeTree kInterBackwards = BuildTree(kInterReversibleCodes, true);
+constexpr CodeTree kIntraForwards = BuildTree(kIntraReversibleCodes.data(), false);
+constexpr CodeTree kIntraBackwards = BuildTree(kIntraReversibleCodes.data(), true);
+constexpr CodeTree kInterForwards = BuildTree(kInterReversibleCodes.data(), false);
+constexpr CodeTree kInterBackwards = BuildTree(kInterReversibleCodes.data(), true);
 
 int32_t Bit(const uint8_t* base, int64_t p) { return (base[p >> 3] >> (7 - (p & 7))) & 1; }
 
@@ -111,7 +111,7 @@ CoefficientEvent EventOf(const ReversibleCode& code, int32_t sign) {
 
 bool ReadForwards(const uint8_t* base, int64_t& p, int64_t limit, bool intra, CoefficientEvent& e) {
   const CodeTree& tree = intra ? kIntraForwards : kInterForwards;
-  const ReversibleCode* codes = intra ? kIntraReversibleCodes : kInterReversibleCodes;
+  const ReversibleCode* codes = intra ? kIntraReversibleCodes.data() : kInterReversibleCodes.data();
   int32_t node = 0;
   for (int32_t n = 0; n < 16 && p < limit; ++n) {
     const int32_t v = tree.next[static_cast<size_t>(node)][static_cast<size_t>(Bit(base, p++))];
@@ -131,7 +131,7 @@ bool ReadForwards(const uint8_t* base, int64_t& p, int64_t limit, bool intra, Co
 
 bool ReadBackwards(const uint8_t* base, int64_t& p, int64_t limit, bool intra, CoefficientEvent& e) {
   const CodeTree& tree = intra ? kIntraBackwards : kInterBackwards;
-  const ReversibleCode* codes = intra ? kIntraReversibleCodes : kInterReversibleCodes;
+  const ReversibleCode* codes = intra ? kIntraReversibleCodes.data() : kInterReversibleCodes.data();
   if (p - 1 < limit) return false;
   const int32_t sign = Bit(base, --p);
   int32_t node = 0;
@@ -199,7 +199,7 @@ PrimitiveStatus ReadReversibleBlockBackwards(const uint8_t* base, int64_t end, i
 }
 
 int32_t ReversibleCodeOf(const CoefficientEvent& event, bool intra, uint64_t* bits) {
-  const ReversibleCode* codes = intra ? kIntraReversibleCodes : kInterReversibleCodes;
+  const ReversibleCode* codes = intra ? kIntraReversibleCodes.data() : kInterReversibleCodes.data();
   const int32_t magnitude = std::abs(event.level);
   const uint64_t sign = event.level < 0 ? 1 : 0;
   for (int32_t e = 0; e < kReversibleCodeCount; ++e) {

@@ -10,6 +10,8 @@
 // words, with different events for those whose last is 0.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "primitives/primitive_types.h"
@@ -27,7 +29,10 @@ inline constexpr int32_t kReversibleCodeCount = 169;
 inline constexpr const char* kReversibleEscape = "0000";
 inline constexpr int32_t kReversibleEscapeLength = 30;  // the whole escaped event
 
-inline constexpr ReversibleCode kIntraReversibleCodes[kReversibleCodeCount] = {
+// The events whose last is 0 differ between the two tables; those whose
+// last is 1 are the same in both and follow them in each table.
+inline constexpr int32_t kReversibleNotLastCount = 103;
+inline constexpr ReversibleCode kIntraReversibleNotLast[kReversibleNotLastCount] = {
     {"110", 0, 0, 1}, {"111", 0, 0, 2}, {"1010", 0, 0, 3}, {"01001", 0, 0, 4}, {"010100", 0, 0, 5},
     {"010101", 0, 0, 6}, {"0110100", 0, 0, 7}, {"01110100", 0, 0, 8}, {"01110101", 0, 0, 9},
     {"011011101", 0, 0, 10}, {"011101100", 0, 0, 11}, {"0111101100", 0, 0, 12},
@@ -60,29 +65,8 @@ inline constexpr ReversibleCode kIntraReversibleCodes[kReversibleCodeCount] = {
     {"0011111101", 0, 12, 1}, {"011011111111101", 0, 12, 2}, {"00111111100", 0, 13, 1},
     {"0011111111100", 0, 14, 1}, {"0011111111101", 0, 15, 1}, {"00111111111100", 0, 16, 1},
     {"00111111111101", 0, 17, 1}, {"01011111111100", 0, 18, 1}, {"011101111111100", 0, 19, 1},
-    {"1011", 1, 0, 1}, {"01111000", 1, 0, 2}, {"01111110101", 1, 0, 3}, {"0111111101100", 1, 0, 4},
-    {"01111111101100", 1, 0, 5}, {"10010", 1, 1, 1}, {"011101101", 1, 1, 2},
-    {"011111011100", 1, 1, 3}, {"01111111101101", 1, 1, 4}, {"011101111111101", 1, 1, 5},
-    {"10011", 1, 2, 1}, {"01111111000", 1, 2, 2}, {"011110111111100", 1, 2, 3}, {"011000", 1, 3, 1},
-    {"011111011101", 1, 3, 2}, {"011001", 1, 4, 1}, {"011111101100", 1, 4, 2}, {"100010", 1, 5, 1},
-    {"0111111101101", 1, 5, 2}, {"100011", 1, 6, 1}, {"0111111110100", 1, 6, 2},
-    {"0110101", 1, 7, 1}, {"0111111110101", 1, 7, 2}, {"0111000", 1, 8, 1},
-    {"0111111111000", 1, 8, 2}, {"0111001", 1, 9, 1}, {"0111111111001", 1, 9, 2},
-    {"1000010", 1, 10, 1}, {"01111111110100", 1, 10, 2}, {"1000011", 1, 11, 1},
-    {"01111111110101", 1, 11, 2}, {"01111001", 1, 12, 1}, {"01111111111000", 1, 12, 2},
-    {"10000010", 1, 13, 1}, {"011110111111101", 1, 13, 2}, {"10000011", 1, 14, 1},
-    {"011110100", 1, 15, 1}, {"011110101", 1, 16, 1}, {"011111000", 1, 17, 1},
-    {"011111001", 1, 18, 1}, {"100000010", 1, 19, 1}, {"100000011", 1, 20, 1},
-    {"0111110101", 1, 21, 1}, {"0111111000", 1, 22, 1}, {"0111111001", 1, 23, 1},
-    {"1000000010", 1, 24, 1}, {"1000000011", 1, 25, 1}, {"01111111001", 1, 26, 1},
-    {"10000000010", 1, 27, 1}, {"10000000011", 1, 28, 1}, {"011111101101", 1, 29, 1},
-    {"011111110100", 1, 30, 1}, {"011111110101", 1, 31, 1}, {"011111111000", 1, 32, 1},
-    {"011111111001", 1, 33, 1}, {"100000000010", 1, 34, 1}, {"100000000011", 1, 35, 1},
-    {"1000000000010", 1, 36, 1}, {"1000000000011", 1, 37, 1}, {"01111111111001", 1, 38, 1},
-    {"10000000000010", 1, 39, 1}, {"10000000000011", 1, 40, 1}, {"011111011111100", 1, 41, 1},
-    {"011111011111101", 1, 42, 1}, {"011111101111100", 1, 43, 1}, {"011111101111101", 1, 44, 1},
 };
-inline constexpr ReversibleCode kInterReversibleCodes[kReversibleCodeCount] = {
+inline constexpr ReversibleCode kInterReversibleNotLast[kReversibleNotLastCount] = {
     {"110", 0, 0, 1}, {"0001", 0, 0, 2}, {"00100", 0, 0, 3}, {"0011100", 0, 0, 4},
     {"00111100", 0, 0, 5}, {"00111101", 0, 0, 6}, {"001111100", 0, 0, 7}, {"0011111100", 0, 0, 8},
     {"0011111101", 0, 0, 9}, {"00111111100", 0, 0, 10}, {"00111111101", 0, 0, 11},
@@ -115,8 +99,10 @@ inline constexpr ReversibleCode kInterReversibleCodes[kReversibleCodeCount] = {
     {"011110111100", 0, 28, 1}, {"011110111101", 0, 29, 1}, {"0111110111100", 0, 30, 1},
     {"0111110111101", 0, 31, 1}, {"0111111011100", 0, 32, 1}, {"0111111011101", 0, 33, 1},
     {"01111110111101", 0, 34, 1}, {"01111111011100", 0, 35, 1}, {"01111111011101", 0, 36, 1},
-    {"011011111111101", 0, 37, 1}, {"011101111111100", 0, 38, 1}, {"1011", 1, 0, 1},
-    {"01111000", 1, 0, 2}, {"01111110101", 1, 0, 3}, {"0111111101100", 1, 0, 4},
+    {"011011111111101", 0, 37, 1}, {"011101111111100", 0, 38, 1},
+};
+inline constexpr ReversibleCode kReversibleLast[kReversibleCodeCount - kReversibleNotLastCount] = {
+    {"1011", 1, 0, 1}, {"01111000", 1, 0, 2}, {"01111110101", 1, 0, 3}, {"0111111101100", 1, 0, 4},
     {"01111111101100", 1, 0, 5}, {"10010", 1, 1, 1}, {"011101101", 1, 1, 2},
     {"011111011100", 1, 1, 3}, {"01111111101101", 1, 1, 4}, {"011101111111101", 1, 1, 5},
     {"10011", 1, 2, 1}, {"01111111000", 1, 2, 2}, {"011110111111100", 1, 2, 3}, {"011000", 1, 3, 1},
@@ -138,6 +124,20 @@ inline constexpr ReversibleCode kInterReversibleCodes[kReversibleCodeCount] = {
     {"10000000000010", 1, 39, 1}, {"10000000000011", 1, 40, 1}, {"011111011111100", 1, 41, 1},
     {"011111011111101", 1, 42, 1}, {"011111101111100", 1, 43, 1}, {"011111101111101", 1, 44, 1},
 };
+
+constexpr std::array<ReversibleCode, kReversibleCodeCount> JoinReversibleCodes(
+    const ReversibleCode (&notLast)[kReversibleNotLastCount]) {
+  std::array<ReversibleCode, kReversibleCodeCount> codes{};
+  for (int32_t i = 0; i < kReversibleCodeCount; ++i) {
+    codes[static_cast<std::size_t>(i)] =
+        i < kReversibleNotLastCount ? notLast[i] : kReversibleLast[i - kReversibleNotLastCount];
+  }
+  return codes;
+}
+inline constexpr std::array<ReversibleCode, kReversibleCodeCount> kIntraReversibleCodes =
+    JoinReversibleCodes(kIntraReversibleNotLast);
+inline constexpr std::array<ReversibleCode, kReversibleCodeCount> kInterReversibleCodes =
+    JoinReversibleCodes(kInterReversibleNotLast);
 
 // One (last, run, level) event.
 struct CoefficientEvent {

@@ -34,7 +34,7 @@ bool Same(const CoefficientEvent& a, const CoefficientEvent& b) {
 
 TEST(ReversibleCodes, EveryTableEventReadsBackBothWays) {
   for (bool intra : {false, true}) {
-    const ReversibleCode* table = intra ? kIntraReversibleCodes : kInterReversibleCodes;
+    const ReversibleCode* table = intra ? kIntraReversibleCodes.data() : kInterReversibleCodes.data();
     for (int32_t e = 0; e < kReversibleCodeCount; ++e) {
       for (int sign : {1, -1}) {
         const CoefficientEvent event{static_cast<int16_t>(sign * table[e].level), table[e].run, 1};
