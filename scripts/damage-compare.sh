@@ -9,6 +9,7 @@
 # for tavrin and for ffmpeg (`ffmpeg -threads 1`, its default concealment).
 #   scripts/damage-compare.sh [--seeds N] [--burst BYTES] [--every K] STREAM...
 #   TAVRIN_DECODE_OPTIONS="--video-quality 1" scripts/damage-compare.sh ...
+# KEEP_WORK=DIR keeps the damaged copies and the decodes of the last stream there.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 tool=${TAVRIN_TOOL:-$here/build/tavrin}
@@ -24,8 +25,8 @@ while [ $# -gt 0 ]; do
 done
 [ $# -gt 0 ] || { echo "usage: $0 [--seeds N] [--burst BYTES] [--every K] STREAM..." >&2; exit 2; }
 [ -x "$damage" ] || { echo "$damage is missing: cmake --build build --target tavrin_damage" >&2; exit 1; }
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+work=${KEEP_WORK:-$(mktemp -d)}
+[ -n "${KEEP_WORK:-}" ] || trap 'rm -rf "$work"' EXIT
 read -r -a options <<<"${TAVRIN_DECODE_OPTIONS:-}"
 
 ours() { "$tool" decode "$1" -o "$2" ${options[@]+"${options[@]}"} >/dev/null 2>&1 || true; }
