@@ -6,13 +6,9 @@
 #include <algorithm>
 
 #include "damage_walk.h"
+#include "short_header.h"
 
 namespace tavrin::tool {
-namespace {
-
-int RowsPerGroup(int mbHeight) { return mbHeight <= 18 ? 1 : mbHeight <= 36 ? 2 : 4; }
-
-}  // namespace
 
 // A group start code (16 zeros and a 1) here, or after zero bits up to
 // the next byte boundary.

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "macroblock_codes.h"
+#include "short_header.h"
 #include "stream_survey.h"
 
 namespace tavrin::tool {
@@ -138,8 +139,7 @@ bool ReadPacketHeader(Bits& bits, const VideoObjectLayer& layer, int zeros, int 
 bool WalkShortHeaderPicture(std::span<const uint8_t> picture, const VideoObjectLayer& layer, const PictureHeader& h,
                             MacroblockCensus& local) {
   const int mbWidth = layer.videoObjectLayerWidth / 16, mbHeight = layer.videoObjectLayerHeight / 16;
-  const int rowsPerGroup = mbHeight <= 18 ? 1 : mbHeight <= 36 ? 2 : 4;
-  const int perGroup = mbWidth * rowsPerGroup;
+  const int perGroup = mbWidth * RowsPerGroup(mbHeight);
   const int count = mbWidth * mbHeight;
   Bits bits(picture, h.macroblockBit);
   int quant = h.vopQuant;

@@ -39,6 +39,10 @@ std::vector<std::span<const uint8_t>> SplitShortHeaderPictures(std::span<const u
 // "QCIF (176x144)", "16CIF (1408x1152)", "extended (H.263 version 2)", ...
 std::string SourceFormatName(int sourceFormat);
 
+// Macroblock rows in one group of blocks: one up to 18 rows (CIF), two up
+// to 36 (4CIF), four above (16CIF).
+inline int RowsPerGroup(int mbHeight) { return mbHeight <= 18 ? 1 : mbHeight <= 36 ? 2 : 4; }
+
 // The picture size of source formats 1 to 5; false for the others.
 bool SourceFormatSize(int sourceFormat, int& width, int& height);
 
