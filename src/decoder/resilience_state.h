@@ -21,6 +21,10 @@ enum MacroblockStatus : uint8_t {
   // Lost, but its DCs were read intact (a data-partitioned intra
   // macroblock whose residuals were lost): the picture holds them.
   kMacroblockDcKnown = 8,
+  // Lost, but decoded whole from codes that read as valid shortly before
+  // the damage showed: the concealment keeps it where it continues the
+  // intact samples around it clearly better than its guess does.
+  kMacroblockSuspect = 16,
 };
 
 struct ResilienceState {

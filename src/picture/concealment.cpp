@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstddef>
 #include <cstdlib>
 
 #include "picture/intra_macroblock.h"
@@ -44,6 +45,11 @@ class Concealer {
       const int32_t x = index % f_.mbWidth;
       const int32_t y = index / f_.mbWidth;
       MarkMacroblockWritten(f_, index);
+      // A suspect macroblock was decoded: what it holds may be kept
+      // (KeepsDecoded).
+      const bool suspect = (status_[index] & kMacroblockSuspect) != 0;
+      Decoded decoded;
+      if (suspect) Save(x, y, index, decoded);
       uint8_t dcs[6];
       const bool dcKnown = (status_[index] & kMacroblockDcKnown) != 0;
       if (dcKnown) BlockMeans(x, y, dcs);
@@ -62,11 +68,92 @@ class Concealer {
         }
       }
       if (dcKnown) KeepDcs(x, y, dcs);
-      status_[index] = static_cast<uint8_t>((status_[index] & ~kMacroblockIntra) | kMacroblockConcealed);
+      if (suspect && KeepsDecoded(decoded.seam, Seam(x, y))) {
+        Restore(x, y, index, decoded);
+        status_[index] = static_cast<uint8_t>(status_[index] & ~(kMacroblockLost | kMacroblockSuspect));
+        continue;
+      }
+      status_[index] = static_cast<uint8_t>((status_[index] & ~(kMacroblockIntra | kMacroblockSuspect)) |
+                                            kMacroblockConcealed);
     }
   }
 
  private:
+  // What a suspect macroblock held as decoded, to be put back.
+  struct Decoded {
+    uint8_t samples[6][64];
+    MotionVector vectors[4];
+    uint8_t state;
+    int64_t seam;  // Seam() of the decoded samples
+  };
+
+  void Save(int32_t x, int32_t y, int32_t index, Decoded& d) {
+    CopyBlocks(x, y, d, true);
+    std::copy_n(MvStoreEntry(f_, index), 4, d.vectors);
+    d.state = f_.mbStateMap[index];
+    d.seam = Seam(x, y);
+  }
+
+  void Restore(int32_t x, int32_t y, int32_t index, Decoded& d) {
+    CopyBlocks(x, y, d, false);
+    std::copy_n(d.vectors, 4, MvStoreEntry(f_, index));
+    f_.mbStateMap[index] = d.state;
+  }
+
+  void CopyBlocks(int32_t x, int32_t y, Decoded& d, bool out) const {
+    for (int32_t b = 0; b < 6; ++b) {
+      int32_t stride = 0;
+      uint8_t* p = BlockAt(x, y, b, stride);
+      for (int32_t row = 0; row < 8; ++row) {
+        uint8_t* line = p + ptrdiff_t{row} * stride;
+        if (out) {
+          std::copy_n(line, 8, d.samples[b] + 8 * row);
+        } else {
+          std::copy_n(d.samples[b] + 8 * row, 8, line);
+        }
+      }
+    }
+  }
+
+  // Whether a suspect macroblock keeps what was decoded, from the seams
+  // of the decoded samples and of the concealment's guess: when the
+  // decoded samples step away from the intact ones around them at most
+  // half as much as the guess does.  Damage makes a macroblock's samples
+  // jump at its edges; decoded samples that fit that much better were
+  // read before the damage began.  A guess that steps less than one level
+  // on average continues its surroundings already and stays, with its
+  // vector, which the guesses next to it build on (a decoded vector may
+  // be rubbish even where the samples fit).
+  static bool KeepsDecoded(int64_t decodedSeam, int64_t guessSeam) {
+    return decodedSeam >= 0 && guessSeam >= 256 && 2 * decodedSeam <= guessSeam;
+  }
+
+  // How far the samples of macroblock (x, y) step away from its intact
+  // neighbours (decoded, or kept) at its edges: the mean absolute
+  // difference between each edge sample and the neighbour's sample next to
+  // it, over the three planes (times 256); -1 without an intact neighbour.
+  // Rebuilt neighbours do not count: a guess would be judged by how well
+  // it continues other guesses.
+  int64_t Seam(int32_t x, int32_t y) const {
+    int64_t sum = 0;
+    int32_t samples = 0;
+    auto plane = [&](const uint8_t* origin, int32_t stride, int32_t size) {
+      const uint8_t* mb = origin + ptrdiff_t{size} * (y * stride + x);
+      auto across = [&](const uint8_t* inside, const uint8_t* outside, ptrdiff_t step) {
+        for (int32_t k = 0; k < size; ++k) sum += std::abs(inside[k * step] - outside[k * step]);
+        samples += size;
+      };
+      if (Intact(x, y - 1)) across(mb, mb - stride, 1);
+      if (Intact(x, y + 1)) across(mb + ptrdiff_t{size - 1} * stride, mb + ptrdiff_t{size} * stride, 1);
+      if (Intact(x - 1, y)) across(mb, mb - 1, stride);
+      if (Intact(x + 1, y)) across(mb + size - 1, mb + size, stride);
+    };
+    plane(cur_.originY, cur_.strideY, 16);
+    plane(cur_.originCb, cur_.strideCb, 8);
+    plane(cur_.originCr, cur_.strideCr, 8);
+    return samples == 0 ? -1 : sum * 256 / samples;
+  }
+
   // The six blocks of macroblock (x, y): four luma blocks, then Cb and Cr.
   uint8_t* BlockAt(int32_t x, int32_t y, int32_t b, int32_t& stride) const {
     if (b < 4) {

@@ -16,7 +16,9 @@
 // place.  Intact neighbours that are intra leave no motion to guess from,
 // so an intra picture copies from the reference.  A B picture guesses from
 // the vector of the later anchor at the same place, scaled to each anchor
-// (the nearer one first).
+// (the nearer one first).  A macroblock decoded shortly before the damage
+// showed (suspect) keeps what was decoded where that continues the intact
+// samples around it clearly better than the guess does.
 #pragma once
 
 #include <cstdint>

@@ -50,8 +50,18 @@ class DamageMap {
   }
 
   // Damage showed at bit `detected` while macroblock `at` of the packet
-  // that began with macroblock `first` was decoded: the first macroblock
-  // not to be trusted.
+  // that began with macroblock `first` was decoded, and the walk resumes at
+  // macroblock `to`: everything from the first macroblock not to be trusted
+  // up to `to` is lost, and those before `at`, which were decoded whole,
+  // are suspect.
+  void LoseAfterDamage(int32_t first, int32_t at, int32_t detected, int32_t to) {
+    const int32_t from = SuspectFrom(first, at, detected);
+    Lose(from, to);
+    if (r_.status == nullptr) return;
+    for (int32_t i = std::max(from, 0); i < std::min({at, to, count_}); ++i) r_.status[i] |= kMacroblockSuspect;
+  }
+
+  // The first macroblock not to be trusted, for LoseAfterDamage.
   int32_t SuspectFrom(int32_t first, int32_t at, int32_t detected) const {
     if (r_.bitStart == nullptr) return at;
     int32_t from = std::min(at, count_);

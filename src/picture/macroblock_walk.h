@@ -58,7 +58,7 @@ int32_t WalkGroupsOfBlocks(DecoderContext& c, Picture& picture) {
       picture.StartPacket(header.quant);
     }
     if (const int32_t status = decode(i); status != 0) {
-      damage.Lose(damage.SuspectFrom(first, i, DamageMap::BitPosition(r)), i + 1);
+      damage.LoseAfterDamage(first, i, DamageMap::BitPosition(r), i + 1);
       result = status;
       // The next round reads the group's header; it must start after i.
       if (i + 1 < total && packets.ResumeAfterDamage(r)) continue;
@@ -150,7 +150,7 @@ int32_t WalkVideoPackets(DecoderContext& c, Picture& picture) {
     if (status == 0 && i == total) {
       // The data must end where the last macroblock does.
       if (!EndsCleanly(r)) {
-        damage.Lose(damage.SuspectFrom(first, total, detected), total);
+        damage.LoseAfterDamage(first, total, detected, total);
         result = kInvalidMacroblockCode;
       }
       break;
@@ -170,7 +170,11 @@ int32_t WalkVideoPackets(DecoderContext& c, Picture& picture) {
       marker = packets.NextMarker(r, marker + 1);
     }
     if (next < 0) {
-      damage.Lose(status != 0 ? damage.SuspectFrom(first, i, detected) : i, total);
+      if (status != 0) {
+        damage.LoseAfterDamage(first, i, detected, total);
+      } else {
+        damage.Lose(i, total);
+      }
       if (status == 0) result = kInvalidMacroblockCode;
       break;
     }
@@ -186,7 +190,7 @@ int32_t WalkVideoPackets(DecoderContext& c, Picture& picture) {
     } else {
       // Damage somewhere in the packet: it ended early or late, or a
       // macroblock in it could not be decoded.
-      damage.Lose(damage.SuspectFrom(first, std::min(i, next), detected), next);
+      damage.LoseAfterDamage(first, std::min(i, next), detected, next);
       result = kInvalidMacroblockCode;
     }
     i = first = next;

@@ -159,6 +159,36 @@ TEST_F(ConcealmentTest, BidirectionalPictureScalesTheLaterAnchorsVector) {
   EXPECT_EQ(MvStoreEntry(f(), 5)[0], (MotionVector{8, 0}));
 }
 
+TEST_F(ConcealmentTest, SuspectMacroblocksThatFitAreKept) {
+  // A cut the reference knows nothing of: the picture is a smooth ramp.
+  // Macroblocks 5 and 6 were decoded before the damage showed in 7; 5
+  // holds rubbish, 6 continues the ramp.
+  Paint(f().forwardReference, 0, 0);
+  const PictureBuffer& p = f().currentPicture;
+  auto ramp = [](int32_t x, int32_t y) { return static_cast<uint8_t>(150 + (x + y) / 4); };
+  for (int32_t y = 0; y < 48; ++y)
+    for (int32_t x = 0; x < 64; ++x) p.originY[y * p.strideY + x] = ramp(x, y);
+  for (uint8_t* plane : {p.originCb, p.originCr})
+    for (int32_t y = 0; y < 24; ++y)
+      for (int32_t x = 0; x < 32; ++x) plane[y * p.strideCb + x] = 128;
+  uint8_t* rubbish = BlockOrigin(p, 1, 1, 0);
+  for (int32_t y = 0; y < 16; ++y)
+    for (int32_t x = 0; x < 16; ++x) rubbish[y * p.strideY + x] = static_cast<uint8_t>(x * y * 37);
+  for (int32_t i = 0; i < 12; ++i) SetFourVectors(MvStoreEntry(f(), i), MotionVector{0, 0});
+  SetFourVectors(MvStoreEntry(f(), 6), MotionVector{-3, 5});
+  DamageMap damage(f());
+  for (int32_t i = 0; i < 12; ++i) f().resilience.bitStart[i] = 100 * i;
+  damage.LoseAfterDamage(5, 7, 750, 8);
+  ConcealLostMacroblocks(*holder, {1, 0, 0, 0});
+  for (int32_t y = 16; y < 32; ++y)
+    for (int32_t x = 32; x < 48; ++x) ASSERT_EQ(p.originY[y * p.strideY + x], ramp(x, y)) << x << "," << y;
+  EXPECT_EQ(MvStoreEntry(f(), 6)[0], (MotionVector{-3, 5}));  // its own vector stays
+  EXPECT_EQ(f().resilience.status[6], kMacroblockIntact);
+  EXPECT_EQ(f().resilience.status[5], kMacroblockLost | kMacroblockConcealed);
+  EXPECT_EQ(f().resilience.status[7], kMacroblockLost | kMacroblockConcealed);
+  EXPECT_NE(rubbish[5 * p.strideY + 7], static_cast<uint8_t>(5 * 7 * 37));
+}
+
 TEST_F(ConcealmentTest, NothingLostChangesNothing) {
   Paint(f().forwardReference, 0, 0);
   Paint(f().currentPicture, 5, 5);
@@ -181,9 +211,14 @@ TEST(DamageMapTest, MacroblocksBeganShortlyBeforeTheDamageAreSuspect) {
   // The first macroblock that began at most kSuspectBits before the damage.
   const int32_t earliest = detected - kSuspectBits;
   EXPECT_EQ(from, std::clamp(earliest <= 0 ? 0 : (earliest + 999) / 1000, 2, 8));
-  damage.Lose(from, 12);
+  damage.LoseAfterDamage(2, 8, detected, 12);
   damage.Lose(10, 12);  // counted once
   EXPECT_EQ(holder->store.resilience.lostCount, 12 - from);
+  // Those decoded whole before the one the damage showed in are suspect.
+  for (int32_t i = 0; i < 12; ++i) {
+    const bool suspect = i >= from && i < 8;
+    EXPECT_EQ((holder->store.resilience.status[i] & kMacroblockSuspect) != 0, suspect) << i;
+  }
   DamageMap next(holder->store);  // a new picture
   EXPECT_EQ(holder->store.resilience.lostCount, 0);
   EXPECT_EQ(holder->store.resilience.status[11], kMacroblockIntact);
