@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdlib>
 
+#include "picture/concealment_samples.h"
 #include "picture/intra_macroblock.h"
 #include "picture/motion_compensation.h"
 #include "picture/vector_storage.h"
@@ -52,7 +53,7 @@ class Concealer {
       if (suspect) Save(x, y, index, decoded);
       uint8_t dcs[6];
       const bool dcKnown = (status_[index] & kMacroblockDcKnown) != 0;
-      if (dcKnown) BlockMeans(x, y, dcs);
+      if (dcKnown) BlockMeans(cur_, x, y, dcs);
       if (!HasReference()) {
         Fill(x, y);
       } else {
@@ -67,7 +68,7 @@ class Concealer {
           f_.mbStateMap[index] = 0;
         }
       }
-      if (dcKnown) KeepDcs(x, y, dcs);
+      if (dcKnown) KeepBlockMeans(cur_, x, y, dcs);
       if (suspect && KeepsDecoded(decoded.seam, Seam(x, y))) {
         Restore(x, y, index, decoded);
         status_[index] = static_cast<uint8_t>(status_[index] & ~(kMacroblockLost | kMacroblockSuspect));
@@ -81,38 +82,23 @@ class Concealer {
  private:
   // What a suspect macroblock held as decoded, to be put back.
   struct Decoded {
-    uint8_t samples[6][64];
+    MacroblockSamples samples;
     MotionVector vectors[4];
     uint8_t state;
     int64_t seam;  // Seam() of the decoded samples
   };
 
   void Save(int32_t x, int32_t y, int32_t index, Decoded& d) {
-    CopyBlocks(x, y, d, true);
+    SaveSamples(cur_, x, y, d.samples);
     std::copy_n(MvStoreEntry(f_, index), 4, d.vectors);
     d.state = f_.mbStateMap[index];
     d.seam = Seam(x, y);
   }
 
-  void Restore(int32_t x, int32_t y, int32_t index, Decoded& d) {
-    CopyBlocks(x, y, d, false);
+  void Restore(int32_t x, int32_t y, int32_t index, const Decoded& d) {
+    RestoreSamples(cur_, x, y, d.samples);
     std::copy_n(d.vectors, 4, MvStoreEntry(f_, index));
     f_.mbStateMap[index] = d.state;
-  }
-
-  void CopyBlocks(int32_t x, int32_t y, Decoded& d, bool out) const {
-    for (int32_t b = 0; b < 6; ++b) {
-      int32_t stride = 0;
-      uint8_t* p = BlockAt(x, y, b, stride);
-      for (int32_t row = 0; row < 8; ++row) {
-        uint8_t* line = p + ptrdiff_t{row} * stride;
-        if (out) {
-          std::copy_n(line, 8, d.samples[b] + 8 * row);
-        } else {
-          std::copy_n(d.samples[b] + 8 * row, 8, line);
-        }
-      }
-    }
   }
 
   // Whether a suspect macroblock keeps what was decoded, from the seams
@@ -128,75 +114,11 @@ class Concealer {
     return decodedSeam >= 0 && guessSeam >= 256 && 2 * decodedSeam <= guessSeam;
   }
 
-  // How far the samples of macroblock (x, y) step away from its intact
-  // neighbours (decoded, or kept) at its edges: the mean absolute
-  // difference between each edge sample and the neighbour's sample next to
-  // it, over the three planes (times 256); -1 without an intact neighbour.
-  // Rebuilt neighbours do not count: a guess would be judged by how well
-  // it continues other guesses.
+  // The seam of macroblock (x, y) against its intact neighbours (decoded,
+  // or kept).  Rebuilt neighbours do not count: a guess would be judged by
+  // how well it continues other guesses.
   int64_t Seam(int32_t x, int32_t y) const {
-    int64_t sum = 0;
-    int32_t samples = 0;
-    auto plane = [&](const uint8_t* origin, int32_t stride, int32_t size) {
-      const uint8_t* mb = origin + ptrdiff_t{size} * (y * stride + x);
-      auto across = [&](const uint8_t* inside, const uint8_t* outside, ptrdiff_t step) {
-        for (int32_t k = 0; k < size; ++k) sum += std::abs(inside[k * step] - outside[k * step]);
-        samples += size;
-      };
-      if (Intact(x, y - 1)) across(mb, mb - stride, 1);
-      if (Intact(x, y + 1)) across(mb + ptrdiff_t{size - 1} * stride, mb + ptrdiff_t{size} * stride, 1);
-      if (Intact(x - 1, y)) across(mb, mb - 1, stride);
-      if (Intact(x + 1, y)) across(mb + size - 1, mb + size, stride);
-    };
-    plane(cur_.originY, cur_.strideY, 16);
-    plane(cur_.originCb, cur_.strideCb, 8);
-    plane(cur_.originCr, cur_.strideCr, 8);
-    return samples == 0 ? -1 : sum * 256 / samples;
-  }
-
-  // The six blocks of macroblock (x, y): four luma blocks, then Cb and Cr.
-  uint8_t* BlockAt(int32_t x, int32_t y, int32_t b, int32_t& stride) const {
-    if (b < 4) {
-      stride = cur_.strideY;
-      return cur_.originY + ptrdiff_t{16 * y + 8 * (b >> 1)} * stride + 16 * x + 8 * (b & 1);
-    }
-    stride = b == 4 ? cur_.strideCb : cur_.strideCr;
-    return (b == 4 ? cur_.originCb : cur_.originCr) + ptrdiff_t{8 * y} * stride + 8 * x;
-  }
-
-  static int32_t Mean(const uint8_t* p, int32_t stride) {
-    int32_t sum = 0;
-    for (int32_t row = 0; row < 8; ++row)
-      for (int32_t col = 0; col < 8; ++col) sum += p[ptrdiff_t{row} * stride + col];
-    return (sum + 32) >> 6;
-  }
-
-  void BlockMeans(int32_t x, int32_t y, uint8_t means[6]) const {
-    for (int32_t b = 0; b < 6; ++b) {
-      int32_t stride = 0;
-      const uint8_t* p = BlockAt(x, y, b, stride);
-      means[b] = static_cast<uint8_t>(Mean(p, stride));
-    }
-  }
-
-  // A macroblock whose DCs are known keeps them: each block of the guess
-  // is shifted to its known mean, and a block whose guess strays further
-  // than kDcStray from it (the guess took the wrong place) is the flat
-  // block its DC makes.
-  static constexpr int32_t kDcStray = 32;
-  void KeepDcs(int32_t x, int32_t y, const uint8_t dcs[6]) const {
-    for (int32_t b = 0; b < 6; ++b) {
-      int32_t stride = 0;
-      uint8_t* p = BlockAt(x, y, b, stride);
-      const int32_t shift = dcs[b] - Mean(p, stride);
-      const bool flat = std::abs(shift) > kDcStray;
-      for (int32_t row = 0; row < 8; ++row) {
-        for (int32_t col = 0; col < 8; ++col) {
-          uint8_t& v = p[ptrdiff_t{row} * stride + col];
-          v = flat ? dcs[b] : static_cast<uint8_t>(std::clamp(v + shift, 0, 255));
-        }
-      }
-    }
+    return SeamStep(cur_, x, y, {Intact(x, y - 1), Intact(x, y + 1), Intact(x - 1, y), Intact(x + 1, y)});
   }
 
   bool HasReference() const {
@@ -477,46 +399,9 @@ class Concealer {
   }
 
   // No picture to take anything from (the stream's first picture was
-  // damaged): each column continued from the known rows next to the
-  // macroblock, above and below, smoothed along the row (a lone noisy
-  // sample carried down would streak) and blended between the two by
-  // distance; mid grey where neither is known.
+  // damaged): the macroblock is made from the known rows above and below.
   void Fill(int32_t x, int32_t y) const {
-    FillPlane(cur_.originY, cur_.strideY, 16, 16 * f_.mbWidth, x, y);
-    FillPlane(cur_.originCb, cur_.strideCb, 8, 8 * f_.mbWidth, x, y);
-    FillPlane(cur_.originCr, cur_.strideCr, 8, 8 * f_.mbWidth, x, y);
-  }
-
-  void FillPlane(uint8_t* origin, int32_t stride, int32_t size, int32_t width, int32_t x,
-                 int32_t y) const {
-    uint8_t* to = origin + ptrdiff_t{size} * (y * stride + x);
-    const bool above = Known(x, y - 1);
-    const bool below = Known(x, y + 1);
-    constexpr int32_t kReach = 3;
-    auto smoothed = [&](const uint8_t* row, int32_t col) {
-      int32_t sum = 0, n = 0;
-      for (int32_t k = -kReach; k <= kReach; ++k) {
-        const int32_t c = std::clamp(size * x + col + k, 0, width - 1) - size * x;
-        sum += row[c];
-        ++n;
-      }
-      return (sum + n / 2) / n;
-    };
-    for (int32_t col = 0; col < size; ++col) {
-      const int32_t top = above ? smoothed(to - stride, col) : -1;
-      const int32_t bottom = below ? smoothed(to + ptrdiff_t{size} * stride, col) : -1;
-      for (int32_t row = 0; row < size; ++row) {
-        int32_t value = 128;
-        if (top >= 0 && bottom >= 0) {
-          value = (top * (size - row) + bottom * (row + 1) + (size + 1) / 2) / (size + 1);
-        } else if (top >= 0) {
-          value = top;
-        } else if (bottom >= 0) {
-          value = bottom;
-        }
-        to[ptrdiff_t{row} * stride + col] = static_cast<uint8_t>(value);
-      }
-    }
+    FillFromRows(cur_, f_.mbWidth, x, y, {Known(x, y - 1), Known(x, y + 1), false, false});
   }
 
   FrameStore& f_;
