@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdlib>
 
+#include "picture/intra_macroblock.h"
+
 namespace tavrin {
 namespace {
 
@@ -46,27 +48,18 @@ void FillPlane(uint8_t* origin, int32_t stride, int32_t size, int32_t width, int
 
 }  // namespace
 
-uint8_t* MacroblockBlock(const PictureBuffer& p, int32_t x, int32_t y, int32_t b, int32_t& stride) {
-  if (b < 4) {
-    stride = p.strideY;
-    return p.originY + ptrdiff_t{16 * y + 8 * (b >> 1)} * stride + 16 * x + 8 * (b & 1);
-  }
-  stride = b == 4 ? p.strideCb : p.strideCr;
-  return (b == 4 ? p.originCb : p.originCr) + ptrdiff_t{8 * y} * stride + 8 * x;
-}
-
 void BlockMeans(const PictureBuffer& p, int32_t x, int32_t y, uint8_t means[6]) {
   for (int32_t b = 0; b < 6; ++b) {
-    int32_t stride = 0;
-    const uint8_t* block = MacroblockBlock(p, x, y, b, stride);
+    const int32_t stride = BlockStride(p, b);
+    const uint8_t* block = BlockOrigin(p, x, y, b);
     means[b] = static_cast<uint8_t>(Mean(block, stride));
   }
 }
 
 void KeepBlockMeans(const PictureBuffer& p, int32_t x, int32_t y, const uint8_t means[6]) {
   for (int32_t b = 0; b < 6; ++b) {
-    int32_t stride = 0;
-    uint8_t* block = MacroblockBlock(p, x, y, b, stride);
+    const int32_t stride = BlockStride(p, b);
+    uint8_t* block = BlockOrigin(p, x, y, b);
     const int32_t shift = means[b] - Mean(block, stride);
     const bool flat = std::abs(shift) > kDcStray;
     for (int32_t row = 0; row < 8; ++row) {
@@ -80,16 +73,16 @@ void KeepBlockMeans(const PictureBuffer& p, int32_t x, int32_t y, const uint8_t 
 
 void SaveSamples(const PictureBuffer& p, int32_t x, int32_t y, MacroblockSamples& samples) {
   for (int32_t b = 0; b < 6; ++b) {
-    int32_t stride = 0;
-    const uint8_t* block = MacroblockBlock(p, x, y, b, stride);
+    const int32_t stride = BlockStride(p, b);
+    const uint8_t* block = BlockOrigin(p, x, y, b);
     for (int32_t row = 0; row < 8; ++row) std::copy_n(block + ptrdiff_t{row} * stride, 8, samples.blocks[b] + 8 * row);
   }
 }
 
 void RestoreSamples(const PictureBuffer& p, int32_t x, int32_t y, const MacroblockSamples& samples) {
   for (int32_t b = 0; b < 6; ++b) {
-    int32_t stride = 0;
-    uint8_t* block = MacroblockBlock(p, x, y, b, stride);
+    const int32_t stride = BlockStride(p, b);
+    uint8_t* block = BlockOrigin(p, x, y, b);
     for (int32_t row = 0; row < 8; ++row) std::copy_n(samples.blocks[b] + 8 * row, 8, block + ptrdiff_t{row} * stride);
   }
 }

@@ -18,10 +18,7 @@ struct NeighbourSides {
   bool right;
 };
 
-// Block b of macroblock (x, y) (0 to 3 luma, 4 Cb, 5 Cr) and its stride.
-uint8_t* MacroblockBlock(const PictureBuffer& p, int32_t x, int32_t y, int32_t b, int32_t& stride);
-
-// The rounded mean of each of the six blocks.
+// The rounded mean of each of the six blocks (BlockOrigin's order).
 void BlockMeans(const PictureBuffer& p, int32_t x, int32_t y, uint8_t means[6]);
 
 // Each block shifted to its known mean; a block that strays further than
