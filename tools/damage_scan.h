@@ -10,7 +10,8 @@
 // macroblock, is damaged too.  Data-partitioned packets are read part by
 // part, and their reversible residuals from both ends, as the decoder
 // reads them.  The walk follows the decoder closely but not in every
-// detail (runs of escaped codes, time distances), so on damaged data its
+// detail (runs of escaped codes, time distances, intra DCs no block can
+// have, which only the rebuilt values show), so on damaged data its
 // count can differ from the decoder's by a few macroblocks; intact
 // pictures read as intact.
 #pragma once

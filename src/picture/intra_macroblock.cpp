@@ -2,6 +2,8 @@
 
 #include "picture/interlaced_blocks.h"
 #include "picture/intra_neighbours.h"
+#include "picture/picture_decoders.h"
+#include "primitives/dequant/dc_scaler.h"
 #include "primitives/dispatch/primitive_table.h"
 #include "primitives/reconstruction/reconstruction.h"
 
@@ -15,6 +17,8 @@ int32_t ReconstructIntraMacroblock(DecoderContext& c, const IntraMacroblock& mb,
   const bool fieldDct = mb.fieldDct != 0;
   const int32_t acPrediction =
       mb.acPred | (mb.alternateScan != 0 ? kIntraAlternateVerticalScan : 0);
+  const bool checkDc = IntraDcChecked(c);
+  bool impossible = false;
   for (int32_t block = 0; block < 6; ++block) {
     const BlockGroups g = GroupsOf(f, mb.x, block);
     const bool hasCoefficients = (coded >> (5 - block)) & 1;
@@ -26,8 +30,12 @@ int32_t ReconstructIntraMacroblock(DecoderContext& c, const IntraMacroblock& mb,
                     TextureBlockStride(picture, block, fieldDct), g.above, g.left, mb.quant,
                     f.qpRow + mb.x, intraMatrix, block, mb.useIntraDcVlc, acPrediction);
     if (status != 0) return status;
+    // The primitive leaves the block's DC in the group the next blocks
+    // predict from: the column group for block 3, else the row group.
+    const int16_t dc = block == 3 ? g.left[0] : g.above[0];
+    impossible = impossible || (checkDc && ImpossibleIntraDc(dc, dequant::DcScaler(mb.quant, block < 4 ? 0 : 1)));
   }
-  return 0;
+  return impossible ? kImpossibleIntraDc : 0;
 }
 
 }  // namespace tavrin

@@ -46,9 +46,11 @@ struct IntraPictureWalk {
       mb.fieldDct = reader.GetBit();  // dct_type
       mb.alternateScan = c.picture.alternateVerticalScanFlag;
     }
-    if ((status = reconstruct(mb)) != 0) return status;
+    // A DC that could not be still leaves the macroblock read whole.
+    status = reconstruct(mb);
+    if (status != 0 && status != kImpossibleIntraDc) return status;
     c.store.qpRow[x + 1] = static_cast<uint8_t>(quant);
-    return 0;
+    return status;
   }
 };
 

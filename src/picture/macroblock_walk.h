@@ -102,7 +102,7 @@ int32_t WalkVideoPackets(DecoderContext& c, Picture& picture) {
     int32_t status = picture.Macroblock(x, y);
     // A macroblock that reads past its packet's data (or the picture's)
     // was not what the encoder wrote.
-    if (status == 0 && r.Exhausted()) status = kInvalidMacroblockCode;
+    if ((status == 0 || status == kImpossibleIntraDc) && r.Exhausted()) status = kInvalidMacroblockCode;
     if (x == mbWidth - 1) picture.EndRow();
     return status;
   };
@@ -123,11 +123,44 @@ int32_t WalkVideoPackets(DecoderContext& c, Picture& picture) {
   int32_t packetBit = r.bitPos;
   int32_t packetQuant = c.picture.vopQuant;
   int32_t retries = 0;
+  // Macroblocks read whole with a DC that could not be: damage that read
+  // as valid codes, after which the codes may or may not run right again.
+  // The walk reads on; if the packet then fails, the damage is taken to
+  // have shown at the first of them, and if it ends right, only the stretch
+  // up to the last of them is lost.
+  int32_t oddFirst = -1, oddBits = 0, oddLast = -1;
+  // Damage that showed at macroblock `at` (bit `bits`): everything from
+  // there (and shortly before) up to `to` is lost.  A picture with nothing
+  // before it is mended from the rows around what it lost: it takes the
+  // odd DCs as the damage's start only where a later packet bounds the
+  // loss, and keeps them where the packet ends right after all.
+  const bool mendable = c.store.resilience.anchorsDecoded >= 1;
+  auto loseAfter = [&](int32_t at, int32_t bits, int32_t to) {
+    if (oddFirst >= 0 && oddFirst < at && (mendable || to < total)) {
+      at = oddFirst;
+      bits = oddBits;
+    }
+    damage.LoseAfterDamage(first, at, bits, to);
+  };
+  // A packet that ended right after odd DCs.
+  auto loseOdd = [&]() {
+    if (oddFirst < 0 || !mendable) return;
+    damage.LoseAfterDamage(first, oddFirst, oddBits, oddLast + 1);
+    result = kInvalidMacroblockCode;
+  };
   while (i < total) {
     int32_t status = 0;
     for (; i < total; ++i) {
       if (i > first && packets.MarkerFollows(r)) break;
-      if ((status = decode(i)) != 0) break;
+      if ((status = decode(i)) == kImpossibleIntraDc) {
+        if (oddFirst < 0) {
+          oddFirst = i;
+          oddBits = DamageMap::BitPosition(r);
+        }
+        oddLast = i;
+        status = 0;
+      }
+      if (status != 0) break;
     }
     const int32_t detected = DamageMap::BitPosition(r);
     // Intact data may hold a marker's bits at a byte boundary by chance (a
@@ -143,6 +176,7 @@ int32_t WalkVideoPackets(DecoderContext& c, Picture& picture) {
       r.bytePos = packetByte;
       r.bitPos = packetBit;
       i = first;
+      oddFirst = oddLast = -1;
       picture.StartPacket(packetQuant);
       continue;
     }
@@ -150,8 +184,10 @@ int32_t WalkVideoPackets(DecoderContext& c, Picture& picture) {
     if (status == 0 && i == total) {
       // The data must end where the last macroblock does.
       if (!EndsCleanly(r)) {
-        damage.LoseAfterDamage(first, total, detected, total);
+        loseAfter(total, detected, total);
         result = kInvalidMacroblockCode;
+      } else {
+        loseOdd();
       }
       break;
     }
@@ -171,8 +207,9 @@ int32_t WalkVideoPackets(DecoderContext& c, Picture& picture) {
     }
     if (next < 0) {
       if (status != 0) {
-        damage.LoseAfterDamage(first, i, detected, total);
+        loseAfter(i, detected, total);
       } else {
+        loseOdd();
         damage.Lose(i, total);
       }
       if (status == 0) result = kInvalidMacroblockCode;
@@ -184,15 +221,17 @@ int32_t WalkVideoPackets(DecoderContext& c, Picture& picture) {
     bool intact = status == 0 && next >= i && marker == end;
     for (int32_t j = i; intact && j < next; ++j) intact = !picture.ReadsBits(j);
     if (intact) {
+      loseOdd();
       for (; i < next; ++i) {
         if (decode(i) != 0) damage.Lose(i, i + 1);
       }
     } else {
       // Damage somewhere in the packet: it ended early or late, or a
       // macroblock in it could not be decoded.
-      damage.LoseAfterDamage(first, std::min(i, next), detected, next);
+      loseAfter(std::min(i, next), detected, next);
       result = kInvalidMacroblockCode;
     }
+    oddFirst = oddLast = -1;
     i = first = next;
     end = limitPacket();
     packetByte = r.bytePos;

@@ -14,6 +14,11 @@ namespace tavrin {
 // macroblocks: the rest keep what the record held.
 inline constexpr int32_t kInvalidMacroblockCode = -5;
 
+// A macroblock's status when it was read whole but holds a DC no block can
+// have (ImpossibleIntraDc): the codes may run on right after it, so the
+// packet walk reads on and decides once it knows whether they did.
+inline constexpr int32_t kImpossibleIntraDc = -6;
+
 // Clears the skip flags and vectors B pictures read (intra pictures leave
 // none).
 void ClearMotionStores(FrameStore& store);

@@ -6,6 +6,7 @@
 #include "picture/intra_macroblock.h"
 #include "picture/picture_decoders.h"
 #include "primitives/coefficients/coefficient_codes.h"
+#include "primitives/dequant/dc_scaler.h"
 #include "primitives/dispatch/primitive_table.h"
 #include "primitives/reconstruction/second_path_block_routines.h"
 #include "primitives/scan_tables.h"
@@ -140,9 +141,11 @@ int32_t reconstructIntraBlock(BitReader& reader, FrameStore& f, int32_t x,
   primitives.PredictIntraDcAc(coefficients, groups.above, groups.left, job.quant, predictorQuant,
                               direction, acPrediction, selector);
   primitives.DequantIntra(coefficients, job.quant, job.matrix, selector);
+  const bool impossible =
+      job.checkDc && ImpossibleIntraDc(coefficients[0], dequant::DcScaler(job.quant, selector));
   RecordIntraDc(f, x, job.block, coefficients[0]);
   blockRoutines.transformAndStore(job.destination, coefficients, job.stride);
-  return 0;
+  return impossible ? kImpossibleIntraDc : 0;
 }
 
 int32_t ReconstructIntraMacroblockSecondPath(DecoderContext& c, const SecondPathIntraMacroblock& mb,
@@ -150,6 +153,7 @@ int32_t ReconstructIntraMacroblockSecondPath(DecoderContext& c, const SecondPath
   const PictureBuffer& picture = c.store.currentPicture;
   const int32_t coded = (mb.cbpy << 2) | mb.cbpc;  // bit 5 block 0 ... bit 0 block 5
   const bool fieldDct = mb.fieldDct != 0;
+  bool impossible = false;
   for (int32_t block = 0; block < 6; ++block) {
     const SecondPathIntraBlock job{block,
                             (coded >> (5 - block)) & 1,
@@ -159,11 +163,16 @@ int32_t ReconstructIntraMacroblockSecondPath(DecoderContext& c, const SecondPath
                             matrix,
                             TextureBlockOrigin(picture, mb.x, mb.y, block, fieldDct),
                             TextureBlockStride(picture, block, fieldDct),
-                            mb.alternateScan};
+                            mb.alternateScan,
+                            IntraDcChecked(c)};
     const int32_t status = reconstructIntraBlock(c.reader, c.store, mb.x, job, coefficients);
-    if (status != 0) return status;
+    if (status == kImpossibleIntraDc) {
+      impossible = true;
+    } else if (status != 0) {
+      return status;
+    }
   }
-  return 0;
+  return impossible ? kImpossibleIntraDc : 0;
 }
 
 }  // namespace tavrin

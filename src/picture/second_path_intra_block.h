@@ -56,6 +56,7 @@ struct SecondPathIntraBlock {
   uint8_t* destination;
   int32_t stride;
   int32_t alternateScan = 0;  // every block in the alternate vertical scan (interlaced pictures)
+  bool checkDc = false;       // an impossible DC is damage (IntraDcChecked)
 };
 
 // A quantiser outside 1..31 (only a picture quantiser of 0 gives one):

@@ -260,6 +260,48 @@ TEST_F(SecondPathPictureTest, ADamagedInterBlockStopsThePicture) {
   for (int32_t i = 0; i < kMbWidth * kMbHeight; ++i) EXPECT_EQ(r.status[i] & kMacroblockLost, kMacroblockLost);
 }
 
+// A DC that no block of 8-bit samples has (below 0, or above 8 * 255 by
+// more than the scaler's rounding) is damage that reads as valid codes, on
+// both paths.  Where the codes after it read right to the picture's end,
+// only its macroblock is lost; where they fail later, everything from it
+// on.  The extremes that can be (0 and 255 at scaler 8) decode.
+TEST_F(SecondPathPictureTest, IntraDcsNoBlockCanHaveAreDamage) {
+  Store().resilience.anchorsDecoded = 1;  // a picture before to mend from
+  for (const auto decode : {DecodeIntraPicture, DecodeIntraPictureSecondPath}) {
+    for (const bool failsLater : {false, true}) {
+      for (const int32_t level : {-1, 0, 255, 300}) {
+        SCOPED_TRACE(::testing::Message() << "level " << level << (failsLater ? ", a bad code later" : ""));
+        Fill(Store().currentPicture, kUnwritten);
+        BitWriter w;
+        for (int32_t i = 0; i < kMbWidth * kMbHeight; ++i) {
+          if (failsLater && i == 4) {
+            w.PutCode("0000 0000 0000");  // no macroblock type starts so
+            break;
+          }
+          w.PutCode("1 0 0011");  // intra, cbpc 0, no AC prediction, cbpy 0
+          // Block 0 of the first macroblock is predicted from 1024 (level
+          // 128); the others repeat what they are predicted from.
+          for (int32_t b = 0; b < 6; ++b) PutDcDifferential(w, i == 0 && b == 0 ? level - 128 : 0, b >= 4);
+        }
+        holder.Load(w.Bytes());
+        const bool possible = level >= 0 && level <= 255;
+        const int32_t status = decode(*holder);
+        const ResilienceState& r = Store().resilience;
+        if (failsLater) {
+          // Macroblock 0 began within the bits distrusted before the bad
+          // code either way.
+          EXPECT_EQ(status, kInvalidMacroblockCode);
+          EXPECT_EQ(r.lostCount, kMbWidth * kMbHeight);
+        } else {
+          EXPECT_EQ(status, possible ? 0 : kInvalidMacroblockCode);
+          EXPECT_EQ(r.status[0] & kMacroblockLost, possible ? 0 : kMacroblockLost);
+          if (level == -1) EXPECT_EQ(r.lostCount, 1);  // its DC reads as none to the next blocks
+        }
+      }
+    }
+  }
+}
+
 // A picture quantiser of 0 (no dquant raising it) is refused at the first
 // block that would be dequantised, as on the first path: the picture stops
 // there with QuantiserError and the block's bits are not read.
