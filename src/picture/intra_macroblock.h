@@ -30,24 +30,20 @@ struct IntraMacroblock {
 // carries into every block predicted from it.
 inline bool ImpossibleIntraDc(int32_t dc, int32_t scaler) {
   if (dc < 0) return true;
+  if (dc < 2047) return false;
   // The least multiple of the scaler the clamp leaves at 2047.
   const int32_t clamped = (2047 + scaler - 1) / scaler * scaler;
-  return dc >= 2047 && clamped > 2042 + scaler / 2;
+  return clamped > 2042 + scaler / 2;
 }
 
 // Whether a picture's intra DCs are checked so: in intra pictures, where
 // every macroblock predicts its DCs from the ones before, so that a wrong
-// DC spoils what follows it, and where what is lost can be mended: from a
-// picture before, or, in a stream's first picture, from the rows around
-// when video packets bound the loss (without either, a fill from the rows
-// above down to the picture's end does worse than what was decoded,
-// measured).  In other pictures inter macroblocks end such chains.
-// Data-partitioned pictures read their DCs in a partition of their own,
-// and short-header ones predict none.
+// DC spoils what follows it (the packet walk decides what a stream's first
+// picture makes of it).  In other pictures inter macroblocks end such
+// chains.  Data-partitioned pictures read their DCs in a partition of
+// their own, and short-header ones predict none.
 inline bool IntraDcChecked(const DecoderContext& c) {
-  return c.picture.vopCodingType == 0 &&
-         (c.store.resilience.anchorsDecoded >= 1 || c.sequence.resyncMarkerDisable == 0) &&
-         !c.sequence.dataPartitioned && !c.sequence.shortVideoHeader;
+  return c.picture.vopCodingType == 0 && !c.sequence.dataPartitioned && !c.sequence.shortVideoHeader;
 }
 
 // Reconstructs blocks 0 to 5 into currentPicture: 0, or the first nonzero

@@ -133,7 +133,9 @@ int32_t WalkVideoPackets(DecoderContext& c, Picture& picture) {
   // there (and shortly before) up to `to` is lost.  A picture with nothing
   // before it is mended from the rows around what it lost: it takes the
   // odd DCs as the damage's start only where a later packet bounds the
-  // loss, and keeps them where the packet ends right after all.
+  // loss, and keeps them where the packet ends right after all (a fill
+  // from the rows above down to the picture's end does worse than what
+  // was decoded, measured).
   const bool mendable = c.store.resilience.anchorsDecoded >= 1;
   auto loseAfter = [&](int32_t at, int32_t bits, int32_t to) {
     if (oddFirst >= 0 && oddFirst < at && (mendable || to < total)) {

@@ -153,6 +153,7 @@ int32_t ReconstructIntraMacroblockSecondPath(DecoderContext& c, const SecondPath
   const PictureBuffer& picture = c.store.currentPicture;
   const int32_t coded = (mb.cbpy << 2) | mb.cbpc;  // bit 5 block 0 ... bit 0 block 5
   const bool fieldDct = mb.fieldDct != 0;
+  const bool checkDc = IntraDcChecked(c);
   bool impossible = false;
   for (int32_t block = 0; block < 6; ++block) {
     const SecondPathIntraBlock job{block,
@@ -164,7 +165,7 @@ int32_t ReconstructIntraMacroblockSecondPath(DecoderContext& c, const SecondPath
                             TextureBlockOrigin(picture, mb.x, mb.y, block, fieldDct),
                             TextureBlockStride(picture, block, fieldDct),
                             mb.alternateScan,
-                            IntraDcChecked(c)};
+                            checkDc};
     const int32_t status = reconstructIntraBlock(c.reader, c.store, mb.x, job, coefficients);
     if (status == kImpossibleIntraDc) {
       impossible = true;
