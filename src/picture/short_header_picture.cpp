@@ -89,7 +89,6 @@ struct SecondPathTexture {
     for (int32_t b = 0; b < 6; ++b) {
       primitives.ZeroBytes(block, sizeof block);
       const int32_t dcCode = static_cast<int32_t>(c.reader.GetBits(8));
-      if (dcCode == 0) return kInvalidMacroblockCode;
       if (IsCoded(coded, b)) {
         if (const int32_t status = ReadLevels(1, mb.quant); status != 0) return status;
       }

@@ -1,4 +1,5 @@
-// tavrin_damage: makes a damaged copy of a raw MPEG-4 Visual stream, the way
+// tavrin_damage: makes a damaged copy of a raw MPEG-4 Visual or H.263 stream
+// (or of a container holding one), the way
 // a lossy link or a failing medium damages one: every tenth picture (from a
 // picture chosen by the seed) gets a short burst of random bytes somewhere
 // after its header.  The header bytes before the first picture and the
@@ -27,6 +28,13 @@ bool IsPictureStart(const std::vector<unsigned char>& s, size_t i) {
   return i + 3 < s.size() && s[i] == 0 && s[i + 1] == 0 && s[i + 2] == 1 && s[i + 3] == 0xB6;
 }
 
+// A short-header picture start code on a byte boundary, as H.263 encoders
+// write them: 22 bits, 0000 0000 0000 0000 1000 00.  Looked for only in
+// streams without MPEG-4 pictures, whose data may hold these bytes.
+bool IsShortHeaderStart(const std::vector<unsigned char>& s, size_t i) {
+  return i + 2 < s.size() && s[i] == 0 && s[i + 1] == 0 && (s[i + 2] & 0xFC) == 0x80;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -46,6 +54,10 @@ int main(int argc, char** argv) {
   std::vector<size_t> starts;
   for (size_t i = 0; i + 3 < s.size(); ++i)
     if (IsPictureStart(s, i)) starts.push_back(i);
+  if (starts.empty()) {
+    for (size_t i = 0; i + 2 < s.size(); ++i)
+      if (IsShortHeaderStart(s, i)) starts.push_back(i);
+  }
   std::mt19937 random(seed);
   const size_t first = every > 0 ? random() % every : 0;
   std::printf("pictures %zu damaged", starts.size());

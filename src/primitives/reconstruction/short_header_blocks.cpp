@@ -22,7 +22,6 @@ PrimitiveStatus ReconstructShortHeaderIntra(InverseDctStoreFn store, BytePointer
   if (stride < 8) return Step8Error;
   coefficients::BitCursor bits(*bytePos, *bitPos);
   const uint32_t dcCode = bits.Read(8);
-  if (dcCode == 0) return CoefficientCodeError;
   const int32_t dc = 8 * static_cast<int32_t>(dcCode == 255 ? 128 : dcCode);
   if (coded == 0) {
     FillFlat(destination, stride, dc);
