@@ -36,6 +36,7 @@ PictureDamage DamageScanner::Scan(std::span<const uint8_t> picture) {
 // ---- The packet walk of pictures without partitions -------------------
 
 int PictureWalk::NextMarker(int from) const {
+  if (s_.layer_.shortVideoHeader) return NextGroupMarker(from);
   const std::span<const uint8_t> b = bits_.bytes();
   const int length = static_cast<int>(b.size());
   const int tail = markerLength_ - 16;
@@ -47,6 +48,7 @@ int PictureWalk::NextMarker(int from) const {
 }
 
 bool PictureWalk::MarkerFollows() const {
+  if (s_.layer_.shortVideoHeader) return GroupStartFollows();
   if (s_.layer_.resyncMarkerDisable) return false;
   const int stuffing = 8 - static_cast<int>(bits_.pos & 7);
   BitSpan probe = bits_;
@@ -55,6 +57,7 @@ bool PictureWalk::MarkerFollows() const {
 }
 
 bool PictureWalk::ReadHeaderAt(int marker, int after, int& macroblock, int& quant) {
+  if (s_.layer_.shortVideoHeader) return ReadGroupHeaderAt(marker, after, macroblock, quant);
   bits_.pos = int64_t{marker} * 8 + markerLength_;
   macroblock = static_cast<int>(bits_.Read(macroblockBits_));
   quant = static_cast<int>(bits_.Read(s_.layer_.quantPrecision));
@@ -72,6 +75,19 @@ bool PictureWalk::ReadHeaderAt(int marker, int after, int& macroblock, int& quan
 
 bool PictureWalk::EndsCleanly() const {
   const int64_t size = bits_.size();
+  if (s_.layer_.shortVideoHeader) {
+    // Zero bits to the end, or at least the 16 of a start code before the
+    // first 1.  (The decoder keeps what it decoded when this fails, as the
+    // damage then lies far back; the picture is damaged all the same.)
+    if (bits_.pos > size) return false;
+    int64_t zeros = 0;
+    BitSpan probe = bits_;
+    while (probe.pos < size && probe.Peek(1) == 0) {
+      ++probe.pos;
+      ++zeros;
+    }
+    return probe.pos >= size || zeros >= 16;
+  }
   if (bits_.pos == size && (bits_.pos & 7) == 0) return true;
   if (bits_.pos >= size) return false;
   const int stuffing = 8 - static_cast<int>(bits_.pos & 7);
@@ -96,7 +112,8 @@ int PictureWalk::SuspectFrom(int first, int at, int64_t detected) const {
 }
 
 void PictureWalk::CombinedPicture() {
-  const bool packets = !s_.layer_.resyncMarkerDisable;
+  // Short-header pictures always have groups of blocks.
+  const bool packets = !s_.layer_.resyncMarkerDisable || s_.layer_.shortVideoHeader;
   const int total = s_.total_;
   const int64_t dataBits = bits_.size();
   auto limitPacket = [&]() {

@@ -1,9 +1,12 @@
 // The damage walk of short-header (baseline H.263) pictures: groups of
-// blocks play the part of video packets.  A group header may follow any
-// macroblock; after damage the decoder resumes at the next group start
-// code (at any bit) that names a group of the picture, and conceals the
-// macroblocks in between, as this walk does.
+// blocks play the part of video packets in the packet walk
+// (damage_scan.cpp).  A group header may follow any macroblock; a group's
+// data ends at the next start code (at any bit), and after damage the
+// decoder resumes at the first such code that names a group ahead of the
+// damaged one, concealing the macroblocks in between, as this walk does.
 #include <algorithm>
+#include <cstdint>
+#include <span>
 
 #include "damage_walk.h"
 #include "short_header.h"
@@ -20,21 +23,49 @@ bool PictureWalk::GroupStartFollows() const {
   return probe.Read(8 - stuffing) == 0 && probe.Peek(17) == 1;
 }
 
-// The next group start code from bit `from` on whose group number names a
-// group of the picture.
-bool PictureWalk::NextGroupStart(int64_t from, int64_t& at) const {
-  const int mbHeight = s_.total_ / std::max(s_.mbWidth_, 1);
-  const int groups = (mbHeight + RowsPerGroup(mbHeight) - 1) / RowsPerGroup(mbHeight);
-  for (int64_t p = from; p + 22 <= bits_.size(); ++p) {
-    BitSpan probe(bits_.bytes(), p);
-    if (probe.Read(17) != 1) continue;
-    const int group = static_cast<int>(probe.Read(5));
-    if (group >= 1 && group < groups) {
-      at = p;
-      return true;
-    }
+namespace {
+
+// The bit (0 to 7) of byte p at which a start code begins, or -1.
+int StartCodeBit(std::span<const uint8_t> b, std::size_t p) {
+  if (p + 2 >= b.size() || b[p + 1] != 0) return -1;
+  const uint32_t word = uint32_t{b[p]} << 24 | uint32_t{b[p + 1]} << 16 | uint32_t{b[p + 2]} << 8 |
+                        (p + 3 < b.size() ? b[p + 3] : 0u);
+  for (int k = 0; k < 8; ++k)
+    if (((word << k) >> 15) == 1) return k;
+  return -1;
+}
+
+}  // namespace
+
+// Where a group's data ends before the first start code that begins in
+// byte `from` or later: the code's byte when it begins on the boundary,
+// the byte after when it begins inside the byte.
+int PictureWalk::NextGroupMarker(int from) const {
+  const std::span<const uint8_t> b = bits_.bytes();
+  const int length = static_cast<int>(b.size());
+  for (int p = std::max(from, 0); p + 2 < length; ++p) {
+    const int k = StartCodeBit(b, static_cast<std::size_t>(p));
+    if (k >= 0) return k == 0 ? p : p + 1;
   }
-  return false;
+  return length;
+}
+
+// The header of the group whose start code ends the data at byte `marker`.
+bool PictureWalk::ReadGroupHeaderAt(int marker, int after, int& macroblock, int& quant) {
+  const std::span<const uint8_t> b = bits_.bytes();
+  int p = marker;
+  int k = StartCodeBit(b, static_cast<std::size_t>(p));
+  if (k != 0 && p > 0) k = StartCodeBit(b, static_cast<std::size_t>(--p));
+  if (k < 0) return false;
+  const int mbHeight = s_.total_ / std::max(s_.mbWidth_, 1);
+  const int perGroup = s_.mbWidth_ * RowsPerGroup(mbHeight);
+  const int groups = (mbHeight + RowsPerGroup(mbHeight) - 1) / RowsPerGroup(mbHeight);
+  bits_.pos = int64_t{p} * 8 + k + 17;
+  const int group = static_cast<int>(bits_.Read(5));
+  bits_.pos += 2;  // GFID
+  quant = static_cast<int>(bits_.Read(5));
+  macroblock = group * perGroup;
+  return group >= 1 && group < groups && macroblock > after && quant >= 1;
 }
 
 bool PictureWalk::ShortHeaderMacroblock(int index) {
@@ -58,47 +89,6 @@ bool PictureWalk::ShortHeaderMacroblock(int index) {
     if (((pattern >> (5 - block)) & 1) && !Block(false, intra ? 1 : 0)) return false;
   }
   return true;
-}
-
-void PictureWalk::ShortHeaderPicture() {
-  const int total = s_.total_;
-  const int perGroup = s_.mbWidth_ * RowsPerGroup(s_.total_ / std::max(s_.mbWidth_, 1));
-  limit_ = bits_.size();
-  int first = 0;
-  for (int i = 0; i < total; ++i) {
-    if (i > 0 && GroupStartFollows()) {
-      if ((bits_.pos & 7) != 0 && bits_.Peek(17) != 1) bits_.pos += 8 - (bits_.pos & 7);
-      bits_.pos += 17;
-      const int group = static_cast<int>(bits_.Read(5));
-      bits_.pos += 2;  // GFID
-      const int quant = static_cast<int>(bits_.Read(5));
-      const int next = group * perGroup;
-      if (group < 1 || next >= total || next < i || quant < 1) {
-        Lose(i, total);
-        damaged_ = true;
-        return;
-      }
-      Lose(i, next);
-      damaged_ = damaged_ || next > i;
-      i = first = next;
-      quant_ = quant;
-    }
-    start_[static_cast<std::size_t>(i)] = bits_.pos;
-    if (Macroblock(i) && bits_.pos <= limit_) continue;
-    damaged_ = true;
-    const int64_t detected = bits_.pos;
-    Lose(SuspectFrom(first, i, detected), i + 1);
-    int64_t at = 0;
-    if (i + 1 >= total || !NextGroupStart(detected, at)) {
-      Lose(i, total);
-      return;
-    }
-    bits_.pos = at;
-  }
-  if (!EndsCleanly()) {
-    Lose(SuspectFrom(first, total, bits_.pos), total);
-    damaged_ = true;
-  }
 }
 
 }  // namespace tavrin::tool

@@ -31,9 +31,7 @@ PictureWalk::PictureWalk(DamageScanner& scanner, std::span<const uint8_t> bytes,
 }
 
 PictureDamage PictureWalk::Run() {
-  if (s_.layer_.shortVideoHeader) {
-    ShortHeaderPicture();
-  } else if (s_.layer_.dataPartitioned && h_.vopCodingType != CodingType::kBidirectional) {
+  if (s_.layer_.dataPartitioned && !s_.layer_.shortVideoHeader && h_.vopCodingType != CodingType::kBidirectional) {
     PartitionedPicture();
   } else {
     CombinedPicture();

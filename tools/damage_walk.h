@@ -72,10 +72,10 @@ class PictureWalk {
 
   // Short-header pictures: groups of blocks where video packets would be
   // (damage_short_header.cpp).
-  void ShortHeaderPicture();
   bool ShortHeaderMacroblock(int index);
   bool GroupStartFollows() const;
-  bool NextGroupStart(int64_t from, int64_t& at) const;
+  int NextGroupMarker(int from) const;
+  bool ReadGroupHeaderAt(int marker, int after, int& macroblock, int& quant);
 
   // Data partitioning (damage_partitions.cpp).
   void PartitionedPicture();

@@ -19,73 +19,32 @@
 
 namespace tavrin {
 
-// Short-header pictures: the groups of blocks play the part of video
-// packets.  A group header may follow any macroblock; after damage the walk
-// resumes at the next group header (ResumeAfterDamage(reader): moves the
-// reader to it, false when there is none), and the macroblocks in between
-// are marked lost as in a damaged video packet.
-template <typename Packets, typename Picture>
-int32_t WalkGroupsOfBlocks(DecoderContext& c, Picture& picture) {
-  PrefetchMacroblockTables();
-  const Packets packets(c);
-  BitReader& r = c.reader;
-  const int32_t mbWidth = c.store.mbWidth;
-  const int32_t total = mbWidth * c.store.mbHeight;
-  DamageMap damage(c.store, c.picture.vopCodingType == 0 ? kIntraSuspectBits : kSuspectBits);
-  auto decode = [&](int32_t i) {
-    const int32_t x = i % mbWidth;
-    const int32_t y = i / mbWidth;
-    if (x == 0) picture.StartRow(y);
-    damage.Start(i, r);
-    int32_t status = picture.Macroblock(x, y);
-    if (status == 0 && r.Exhausted()) status = kInvalidMacroblockCode;
-    if (x == mbWidth - 1) picture.EndRow();
-    return status;
-  };
-  int32_t first = 0;  // the first macroblock of the group being decoded
-  int32_t result = 0;
-  for (int32_t i = 0; i < total; ++i) {
-    if (i > 0 && packets.MarkerFollows(r)) {
-      VideoPacketHeader header;
-      if (const int32_t status = packets.ReadHeader(c, i, header); status != 0) {
-        damage.Lose(i, total);
-        return status;
-      }
-      // Macroblocks before the group's first one were lost.
-      damage.Lose(i, header.macroblockNumber);
-      i = first = std::max(i, header.macroblockNumber);
-      if (i >= total) break;
-      picture.StartPacket(header.quant);
-    }
-    if (const int32_t status = decode(i); status != 0) {
-      damage.LoseAfterDamage(first, i, DamageMap::BitPosition(r), i + 1);
-      result = status;
-      // The next round reads the group's header; it must start after i.
-      if (i + 1 < total && packets.ResumeAfterDamage(r)) continue;
-      damage.Lose(i, total);
-      return status;
-    }
-  }
-  return result;
-}
-
 // Picture supplies StartRow(y), EndRow(), StartPacket(quant),
 // ReadsBits(index) (false for a macroblock that takes nothing from the
 // stream) and Macroblock(x, y) (0, or a status when the macroblock's codes
-// cannot be right).  WalkMacroblocks below takes Packets, what finds the
-// packets: video packets (this walk), or the groups of blocks of
-// short-header pictures (short_header_groups.h, WalkGroupsOfBlocks).
+// cannot be right).  Packets finds the packets: video packets, or the
+// groups of blocks of short-header pictures (short_header_groups.h), which
+// play their part: MarkerFollows, NextMarker, ReadHeaderAt, enabled, and
+// the check that the picture's data ends where its last macroblock does.
 // How many times a packet is decoded again with the bound of a marker
 // that turned out not to be one moved on.
 inline constexpr int32_t kPacketRetries = 4;
 
-template <typename Picture>
+inline bool DataEndsCleanly(const VideoPackets&, const BitReader& reader) { return EndsCleanly(reader); }
+template <typename Packets>
+bool DataEndsCleanly(const Packets&, const BitReader& reader) {
+  return Packets::EndsCleanly(reader);
+}
+
+template <typename Packets = VideoPackets, typename Picture>
 int32_t WalkVideoPackets(DecoderContext& c, Picture& picture) {
   // Data-partitioned I and P pictures have a loop of their own; their B
   // pictures are not partitioned.
-  if (c.sequence.dataPartitioned && c.picture.vopCodingType <= 1) return WalkPartitionedPackets(c, picture);
+  if constexpr (std::is_same_v<Packets, VideoPackets>) {
+    if (c.sequence.dataPartitioned && c.picture.vopCodingType <= 1) return WalkPartitionedPackets(c, picture);
+  }
   PrefetchMacroblockTables();
-  const VideoPackets packets(c);
+  const Packets packets(c);
   BitReader& r = c.reader;
   const int32_t mbWidth = c.store.mbWidth;
   const int32_t total = mbWidth * c.store.mbHeight;
@@ -185,7 +144,7 @@ int32_t WalkVideoPackets(DecoderContext& c, Picture& picture) {
     if (status != 0) result = status;
     if (status == 0 && i == total) {
       // The data must end where the last macroblock does.
-      if (!EndsCleanly(r)) {
+      if (!DataEndsCleanly(packets, r)) {
         loseAfter(total, detected, total);
         result = kInvalidMacroblockCode;
       } else {
@@ -248,11 +207,7 @@ int32_t WalkVideoPackets(DecoderContext& c, Picture& picture) {
 
 template <typename Packets = VideoPackets, typename Picture>
 int32_t WalkMacroblocks(DecoderContext& c, Picture& picture) {
-  if constexpr (std::is_same_v<Packets, VideoPackets>) {
-    return WalkVideoPackets(c, picture);
-  } else {
-    return WalkGroupsOfBlocks<Packets>(c, picture);
-  }
+  return WalkVideoPackets<Packets>(c, picture);
 }
 
 }  // namespace tavrin

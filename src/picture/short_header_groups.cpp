@@ -1,41 +1,61 @@
 #include "picture/short_header_groups.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "picture/picture_decoders.h"
 
 namespace tavrin {
 
-int32_t GroupsOfBlocks::ReadHeader(DecoderContext& c, int32_t next,
-                                   VideoPacketHeader& header) const {
+namespace {
+
+// The bit (0 to 7) of byte p at which a start code begins, or -1.  Sixteen
+// zeros from bit k of byte p on take all of byte p + 1.
+int32_t StartCodeBit(const uint8_t* p) {
+  if (p[1] != 0) return -1;
+  const uint32_t word = BitReader::LoadBigEndian32(p);
+  for (int32_t k = 0; k < 8; ++k) {
+    if (((word << k) >> 15) == 1) return k;
+  }
+  return -1;
+}
+
+}  // namespace
+
+int32_t GroupsOfBlocks::NextMarker(const BitReader& reader, int32_t from) const {
+  const uint8_t* data = reader.bufferStart;
+  const int32_t length = reader.dataLength;
+  for (int32_t p = std::max(from, 0); p + 2 < length;) {
+    // A code that begins inside byte p has the zero byte p + 1 after it.
+    const void* zero = std::memchr(data + p + 1, 0, static_cast<size_t>(length - 2 - p));
+    if (zero == nullptr) break;
+    p = static_cast<int32_t>(static_cast<const uint8_t*>(zero) - data) - 1;
+    if (const int32_t k = StartCodeBit(data + p); k >= 0) return k == 0 ? p : p + 1;
+    ++p;
+  }
+  return length;
+}
+
+int32_t GroupsOfBlocks::ReadHeaderAt(DecoderContext& c, int32_t marker, int32_t after,
+                                     VideoPacketHeader& header) const {
+  BitReader& r = c.reader;
+  const uint8_t* p = r.bufferStart + marker;
+  int32_t k = StartCodeBit(p);
+  if (k != 0 && marker > 0) {
+    k = StartCodeBit(p - 1);
+    p -= 1;
+  }
+  if (k < 0) return kInvalidMacroblockCode;
+  r.bytePos = p;
+  r.bitPos = k;
   GroupOfBlocksHeader group;
-  ReadGroupOfBlocksHeader(c.reader, group);
+  ReadGroupOfBlocksHeader(r, group);
   header.macroblockNumber = group.groupNumber * macroblocksPerGroup_;
   header.quant = group.quant;
-  if (group.groupNumber < 1 || group.groupNumber >= groupCount_ || header.macroblockNumber < next ||
+  if (group.groupNumber < 1 || group.groupNumber >= groupCount_ || header.macroblockNumber <= after ||
       group.quant < 1)
     return kInvalidMacroblockCode;
   return 0;
-}
-
-bool GroupsOfBlocks::ResumeAfterDamage(BitReader& r) const {
-  // Sixteen zeros from bit k of byte p on take all of byte p + 1: only
-  // bytes followed by a zero byte can hold the start of one.  In the
-  // reader's own byte only the bits not yet read count.
-  const int32_t last = r.BytesLeft() - 3;
-  for (int32_t i = 0; i < last; ++i) {
-    const uint8_t* p = r.bytePos + i;
-    if (p[1] != 0) continue;
-    const uint32_t word = BitReader::LoadBigEndian32(p);
-    for (int32_t k = i == 0 ? r.bitPos : 0; k < 8; ++k) {
-      const uint32_t bits = word << k;  // start code and group number need 22 bits
-      const int32_t group = static_cast<int32_t>((bits >> 10) & 31);
-      if ((bits >> 15) == 1 && group >= 1 && group < groupCount_) {
-        r.bytePos = p;
-        r.bitPos = k;
-        return true;
-      }
-    }
-  }
-  return false;
 }
 
 }  // namespace tavrin
