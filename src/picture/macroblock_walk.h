@@ -92,9 +92,8 @@ int32_t WalkVideoPackets(DecoderContext& c, Picture& picture) {
   // there (and shortly before) up to `to` is lost.  A picture with nothing
   // before it is mended from the rows around what it lost: it takes the
   // odd DCs as the damage's start only where a later packet bounds the
-  // loss, and keeps them where the packet ends right after all (a fill
-  // from the rows above down to the picture's end does worse than what
-  // was decoded, measured).
+  // loss (a fill from the rows above down to the picture's end does worse
+  // than what was decoded, measured).
   const bool mendable = c.store.resilience.anchorsDecoded >= 1;
   auto loseAfter = [&](int32_t at, int32_t bits, int32_t to) {
     if (oddFirst >= 0 && oddFirst < at && (mendable || to < total)) {
@@ -103,10 +102,14 @@ int32_t WalkVideoPackets(DecoderContext& c, Picture& picture) {
     }
     damage.LoseAfterDamage(first, at, bits, to);
   };
-  // A packet that ended right after odd DCs.
-  auto loseOdd = [&]() {
-    if (oddFirst < 0 || !mendable) return;
-    damage.LoseAfterDamage(first, oddFirst, oddBits, oddLast + 1);
+  // A packet that ended right after odd DCs: the stretch up to the last of
+  // them is lost, or, in a picture with nothing before it, the rest of the
+  // packet, as the wrong DCs run on through the DC prediction of every
+  // macroblock after them and only the rows around can mend them; there
+  // only where a later packet bounds the loss.
+  auto loseOdd = [&](int32_t packetEnd) {
+    if (oddFirst < 0 || (!mendable && packetEnd >= total)) return;
+    damage.LoseAfterDamage(first, oddFirst, oddBits, mendable ? oddLast + 1 : packetEnd);
     result = kInvalidMacroblockCode;
   };
   while (i < total) {
@@ -148,7 +151,7 @@ int32_t WalkVideoPackets(DecoderContext& c, Picture& picture) {
         loseAfter(total, detected, total);
         result = kInvalidMacroblockCode;
       } else {
-        loseOdd();
+        loseOdd(total);
       }
       break;
     }
@@ -170,7 +173,7 @@ int32_t WalkVideoPackets(DecoderContext& c, Picture& picture) {
       if (status != 0) {
         loseAfter(i, detected, total);
       } else {
-        loseOdd();
+        loseOdd(total);
         damage.Lose(i, total);
       }
       if (status == 0) result = kInvalidMacroblockCode;
@@ -182,7 +185,7 @@ int32_t WalkVideoPackets(DecoderContext& c, Picture& picture) {
     bool intact = status == 0 && next >= i && marker == end;
     for (int32_t j = i; intact && j < next; ++j) intact = !picture.ReadsBits(j);
     if (intact) {
-      loseOdd();
+      loseOdd(next);
       for (; i < next; ++i) {
         if (decode(i) != 0) damage.Lose(i, i + 1);
       }
