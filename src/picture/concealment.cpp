@@ -257,17 +257,21 @@ class Concealer {
   }
 
   // Whether enough of the picture is intact to trust the reference's
-  // motion for the rest: a picture lost (nearly) whole may have moved
+  // motion for the rest: a picture with hardly any inter macroblock
+  // decoded (an intra picture's worth of motion gone) may have moved
   // anyhow, and a copy of the reference is then the safer guess (worked
-  // out once).
+  // out once).  A few are enough: where most of a picture is lost, the
+  // guesses from rebuilt neighbours copy the still parts of the reference
+  // into everything that moves (measured on pans that lose a picture from
+  // its third row on).
   bool MotionPersists() {
     if (persistKnown_) return persists_;
     persistKnown_ = true;
     const int32_t mbs = f_.mbWidth * f_.mbHeight;
     int32_t intactInter = 0;
-    for (int32_t i = 0; i < mbs; ++i)
+    for (int32_t i = 0; i < mbs && intactInter < kPersistEvidence; ++i)
       if ((status_[i] & (kMacroblockLost | kMacroblockIntra)) == 0) ++intactInter;
-    persists_ = intactInter >= std::max(kPersistEvidence, mbs / 4);
+    persists_ = intactInter >= kPersistEvidence;
     return persists_;
   }
 
