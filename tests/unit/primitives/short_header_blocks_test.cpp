@@ -35,9 +35,9 @@ TEST(ShortHeaderBlocks, EscapeExtremesAndIntraDcCodeOfZero) {
   ASSERT_EQ(decode(w, 0, block), Ok);
   EXPECT_EQ(block[0] * 1000 + block[63], -127000 + 127);
   EXPECT_EQ(decode(w, 1, block), CoefficientCodeError);  // the run reaches past the block
-  // An intra DC code of 0 is written by no encoder; it reads as a DC of 0,
-  // as a lenient decoder reads it, and the picture layer decides what the
-  // codes around it are worth.
+  // An intra DC code of 0 is written by no encoder; it reads as a DC of 0
+  // and the block is stored, so that damage whose codes read right again
+  // after it costs that block only.
   const std::vector<uint8_t> zeros(16, 0);
   std::array<uint8_t, 64> picture{};
   picture.fill(7);
