@@ -63,45 +63,6 @@ INSTANTIATE_TEST_SUITE_P(IntraAndPredicted, GroupResume,
                          ::testing::Values(std::pair{size_t{0}, 0}, std::pair{size_t{0}, 1}, std::pair{size_t{3}, 0},
                                            std::pair{size_t{3}, 1}, std::pair{size_t{6}, 0}));
 
-// A burst in the first group of a predicted picture whose codes read on
-// through the header of the next group (group 2, 422 bytes in): the group's
-// data ends at that header, so the picture goes on there, not at the
-// header after it.  (The burst is one that a damage run made.)
-TEST(ShortHeaderDamage, CodesReadingPastAGroupHeaderResumeThere) {
-  const Stream clean = LoadStream("h263_cif_ip_gob.263", 352, 288);
-  const Decoded reference = DecodeAll(clean);
-  Stream damaged = clean;
-  Bytes& p = damaged.pictures[5];
-  ASSERT_EQ(GroupHeaders(p).at(0), 422u);
-  const uint8_t burst[4] = {0xF5, 0x62, 0xA8, 0x13};
-  std::memcpy(p.data() + 288, burst, 4);
-  const Decoded d = DecodeAll(damaged);
-  ASSERT_EQ(d.calls.size(), reference.calls.size());
-  EXPECT_FALSE(RowsAgree(d.calls[5].picture, reference.calls[5].picture, 0, 32));
-  EXPECT_TRUE(RowsAgree(d.calls[5].picture, reference.calls[5].picture, 32, 288));
-}
-
-// A burst whose only sign is an intra DC code of 0, which no encoder
-// writes, with codes that run right to the group's end after it: the
-// picture is taken as it reads, as a lenient decoder takes it, instead of
-// losing the stretch before the code.  (The burst is one that a damage run
-// made; it lands in a chroma block of row 11 of the first picture.)
-TEST(ShortHeaderDamage, IntraDcCodeOfZeroLosesNothingElse) {
-  const Stream clean = LoadStream("h263_cif_ip_gob.263", 352, 288);
-  const Decoded reference = DecodeAll(clean);
-  Stream damaged = clean;
-  Bytes& p = damaged.pictures[0];
-  ASSERT_GT(p.size(), 6106u);
-  const uint8_t burst[4] = {0xB7, 0xC5, 0x81, 0x68};
-  ASSERT_NE(std::memcmp(p.data() + 6102, burst, 4), 0);
-  std::memcpy(p.data() + 6102, burst, 4);
-  damaged.header = p;
-  const Decoded d = DecodeAll(damaged);
-  ASSERT_EQ(d.calls.size(), reference.calls.size());
-  for (size_t k = 0; k < d.calls.size(); ++k)
-    EXPECT_TRUE(RowsAgree(d.calls[k].picture, reference.calls[k].picture, 0, 288)) << "picture " << k;
-}
-
 // Version-2 pictures (ffmpeg's h263p), advanced prediction and another
 // source format: a decoder created on them decodes nothing; a baseline
 // decoder handed them returns the previous picture again, and the pictures
