@@ -170,11 +170,9 @@ class Concealer {
       // Far from anything decoded, that motion continues best (guesses
       // from rebuilt neighbours only drift), when there was motion:
       // encoders leave flat areas still, whatever moves across them.
-      if (colocated && !(own == zero) && MotionPersists() && !Intact(x - 1, y) && !Intact(x + 1, y) &&
-          !Intact(x, y - 1) && !Intact(x, y + 1)) {
-        add(Source::kPast, own, zero);
-        return guesses[0];
-      }
+      const bool far = colocated && !(own == zero) && MotionPersists() && !Intact(x - 1, y) &&
+                       !Intact(x + 1, y) && !Intact(x, y - 1) && !Intact(x, y + 1);
+      if (far) add(Source::kPast, own, zero);
       // The neighbours' vectors (each the block nearest to this
       // macroblock), their median, the reference's, the picture's mean,
       // none.
@@ -187,6 +185,7 @@ class Concealer {
       if (NeighbourVectors(x, y + 1, v)) found[count++] = v[0];
       if (count >= 3) add(Source::kPast, Median(found[0], found[1], found[2]), zero);
       for (int32_t k = 0; k < count; ++k) add(Source::kPast, found[k], zero);
+      if (far) return KeepOrOverrule(guesses, n, x, y);
       if (colocated) add(Source::kPast, own, zero);
       add(Source::kPast, MeanMotion(), zero);
       add(Source::kPast, zero, zero);
@@ -197,7 +196,34 @@ class Concealer {
       const ResilienceState& r = f_.resilience;
       add(Source::kPast, MotionVector{r.anchorMotionX, r.anchorMotionY}, zero);
     }
-    int64_t best = INT64_MAX;
+    int64_t best = 0;
+    const int32_t chosen = Cheapest(guesses, n, x, y, best);
+    const Guess g = Refine(guesses[chosen], best, x, y);
+    // An intra picture whose reference matches nothing around the
+    // macroblock (a cut, a fast pan) is mended from its own samples.
+    spatial_ = job_.codingType == 0 && EdgeMismatch(g, x, y) > kSpatialMismatch * 256;
+    return g;
+  }
+
+  // The reference's motion (guesses[0]) far from anything decoded stays
+  // unless it plainly fails to continue the rebuilt macroblocks around:
+  // where its seams step by kFarMismatch levels on average and a
+  // neighbour's vector steps less than a third of that.  Encoders give
+  // flat areas any vector, and a pan's edges crossing them show it.
+  static constexpr int64_t kFarMismatch = 6;
+  Guess KeepOrOverrule(const Guess* guesses, int32_t n, int32_t x, int32_t y) const {
+    const int64_t own = EdgeMismatch(guesses[0], x, y);
+    if (own < kFarMismatch * 256) return guesses[0];
+    int64_t best = 0;
+    const int32_t chosen = Cheapest(guesses, n, x, y, best);
+    if (chosen == 0 || 3 * best > own) return guesses[0];
+    return Refine(guesses[chosen], best, x, y);
+  }
+
+  // The guess (the first of equals) that matches the samples around
+  // macroblock (x, y) best, and its EdgeMismatch in best.
+  int32_t Cheapest(const Guess* guesses, int32_t n, int32_t x, int32_t y, int64_t& best) const {
+    best = INT64_MAX;
     int32_t chosen = 0;
     for (int32_t k = 0; k < n; ++k) {
       const int64_t cost = EdgeMismatch(guesses[k], x, y);
@@ -206,11 +232,7 @@ class Concealer {
         chosen = k;
       }
     }
-    const Guess g = Refine(guesses[chosen], best, x, y);
-    // An intra picture whose reference matches nothing around the
-    // macroblock (a cut, a fast pan) is mended from its own samples.
-    spatial_ = job_.codingType == 0 && EdgeMismatch(g, x, y) > kSpatialMismatch * 256;
-    return g;
+    return chosen;
   }
 
   // The best guess moved by up to kSearch half samples each way where that

@@ -107,6 +107,32 @@ int64_t SeamStep(const PictureBuffer& p, int32_t x, int32_t y, NeighbourSides si
   return samples == 0 ? -1 : sum * 256 / samples;
 }
 
+int64_t BlockEdgeStep(const PictureBuffer& p, int32_t x, int32_t y, bool outer) {
+  int64_t sum = 0;
+  int32_t samples = 0;
+  auto plane = [&](const uint8_t* origin, int32_t stride, int32_t size) {
+    const uint8_t* mb = origin + ptrdiff_t{size} * (y * stride + x);
+    for (int32_t edge = 0; edge < size; edge += 8) {
+      if (edge > 0 || (outer && y > 0)) {
+        const uint8_t* row = mb + ptrdiff_t{edge} * stride;
+        for (int32_t k = 0; k < size; ++k) sum += std::abs(row[k] - row[k - stride]);
+        samples += size;
+      }
+      if (edge > 0 || (outer && x > 0)) {
+        for (int32_t k = 0; k < size; ++k) {
+          const uint8_t* at = mb + ptrdiff_t{k} * stride + edge;
+          sum += std::abs(at[0] - at[-1]);
+        }
+        samples += size;
+      }
+    }
+  };
+  plane(p.originY, p.strideY, 16);
+  plane(p.originCb, p.strideCb, 8);
+  plane(p.originCr, p.strideCr, 8);
+  return samples == 0 ? 0 : sum * 256 / samples;
+}
+
 void FillFromRows(const PictureBuffer& p, int32_t mbWidth, int32_t x, int32_t y, NeighbourSides sides) {
   FillPlane(p.originY, p.strideY, 16, 16 * mbWidth, x, y, sides);
   FillPlane(p.originCb, p.strideCb, 8, 8 * mbWidth, x, y, sides);

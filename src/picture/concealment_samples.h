@@ -39,6 +39,12 @@ void RestoreSamples(const PictureBuffer& p, int32_t x, int32_t y, const Macroblo
 // (times 256); -1 without a neighbour.
 int64_t SeamStep(const PictureBuffer& p, int32_t x, int32_t y, NeighbourSides sides);
 
+// How far the samples of macroblock (x, y) step across the edges of its
+// 8x8 blocks: the mean absolute difference across each edge (times 256).
+// The edges inside the macroblock, and with `outer` those along its top
+// and left (in the picture), in the three planes.
+int64_t BlockEdgeStep(const PictureBuffer& p, int32_t x, int32_t y, bool outer);
+
 // Macroblock (x, y) of a picture mbWidth macroblocks wide made from the
 // rows next to it: each column continued from the row above and the row
 // below where they are known (sides.above, sides.below), smoothed along the

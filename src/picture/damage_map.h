@@ -57,8 +57,14 @@ class DamageMap {
   void LoseAfterDamage(int32_t first, int32_t at, int32_t detected, int32_t to) {
     const int32_t from = SuspectFrom(first, at, detected);
     Lose(from, to);
-    if (r_.status == nullptr) return;
-    for (int32_t i = std::max(from, 0); i < std::min({at, to, count_}); ++i) r_.status[i] |= kMacroblockSuspect;
+    MarkSuspect(from, std::min(at, to));
+  }
+
+  // Macroblocks [from, to), decoded whole, are lost but suspect: the
+  // concealment keeps what they hold where that fits clearly better.
+  void LoseSuspect(int32_t from, int32_t to) {
+    Lose(from, to);
+    MarkSuspect(from, to);
   }
 
   // The first macroblock not to be trusted, for LoseAfterDamage.
@@ -74,6 +80,11 @@ class DamageMap {
   }
 
  private:
+  void MarkSuspect(int32_t from, int32_t to) {
+    if (r_.status == nullptr) return;
+    for (int32_t i = std::max(from, 0); i < std::min(to, count_); ++i) r_.status[i] |= kMacroblockSuspect;
+  }
+
   ResilienceState& r_;
   int32_t count_;
   int32_t suspectBits_;

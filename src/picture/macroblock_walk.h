@@ -12,6 +12,7 @@
 
 #include "decoder/decoder_context.h"
 #include "picture/damage_map.h"
+#include "picture/first_picture_damage.h"
 #include "picture/macroblock_header.h"
 #include "picture/partitions_walk.h"
 #include "picture/picture_decoders.h"
@@ -93,22 +94,37 @@ int32_t WalkVideoPackets(DecoderContext& c, Picture& picture) {
   // before it is mended from the rows around what it lost: it takes the
   // odd DCs as the damage's start only where a later packet bounds the
   // loss (a fill from the rows above down to the picture's end does worse
-  // than what was decoded, measured).
+  // than what was decoded, measured), and it also loses a stretch of
+  // rubbish just before the suspect macroblocks (progressive pictures
+  // only: the rows of a field-coded macroblock's blocks are not
+  // neighbours).  A stretch shorter than kShortestRubbish is left.
   const bool mendable = c.store.resilience.anchorsDecoded >= 1;
+  const bool judgeSamples = !mendable && c.sequence.interlaced == 0;
+  constexpr int32_t kShortestRubbish = 3;
   auto loseAfter = [&](int32_t at, int32_t bits, int32_t to) {
     if (oddFirst >= 0 && oddFirst < at && (mendable || to < total)) {
       at = oddFirst;
       bits = oddBits;
     }
     damage.LoseAfterDamage(first, at, bits, to);
+    if (judgeSamples) {
+      const int32_t from = damage.SuspectFrom(first, at, bits);
+      const int32_t start = RubbishStart(c.store.currentPicture, mbWidth, first, from);
+      if (start <= from - kShortestRubbish) damage.LoseSuspect(start, from);
+    }
   };
   // A packet that ended right after odd DCs: the stretch up to the last of
   // them is lost, or, in a picture with nothing before it, the rest of the
   // packet, as the wrong DCs run on through the DC prediction of every
-  // macroblock after them and only the rows around can mend them; there
-  // only where a later packet bounds the loss.
+  // macroblock after them and only the rows around can mend them.  Where
+  // no later packet bounds that loss, only when the samples decoded after
+  // the first odd DC do not run on from those before it.
   auto loseOdd = [&](int32_t packetEnd) {
-    if (oddFirst < 0 || (!mendable && packetEnd >= total)) return;
+    if (oddFirst < 0) return;
+    if (!mendable && packetEnd >= total &&
+        DecodedRunsOn(c.store.currentPicture, mbWidth, oddFirst, total)) {
+      return;
+    }
     damage.LoseAfterDamage(first, oddFirst, oddBits, mendable ? oddLast + 1 : packetEnd);
     result = kInvalidMacroblockCode;
   };

@@ -99,6 +99,9 @@ enc mpeg4_ip_fastpan.m4v "$(pan 37 19)" "" -c:v mpeg4 -qscale:v 4 -me_range 64 -
 enc xvid_ip_fastpan.m4v "$(pan 37 19)" "" -c:v libxvid -qscale:v 4 -frames:v 15
 # A 640x480 pan of which a damaged P picture loses nearly everything.
 enc xvid_pan_640x480_ip.m4v "testsrc2=size=1280x960:rate=25,crop=640:480:x=mod(n*9\,640):y=mod(n*5\,480)" "" -c:v libxvid -frames:v 8
+# Flat bars panning left, whose damaged first pictures read on as rubbish.
+enc mpeg4_hpan_640x480_i.m4v "testsrc2=size=1280x960:rate=25,crop=640:480:x=n*7:y=0" "" -c:v mpeg4 -qscale:v 4 -frames:v 1
+enc xvid_hpan_640x480_ip.m4v "testsrc2=size=1280x960:rate=25,crop=640:480:x=n*4:y=0" "" -c:v libxvid -frames:v 2
 enc mpeg4_ip_scroll.m4v "$(scroll 0.06 0.04)" "+mv4" -c:v mpeg4 -qscale:v 4 -frames:v 15
 enc mpeg4_ip_static.m4v "smptebars=size=176x144:rate=25" "" -c:v mpeg4 -qscale:v 4 -frames:v 10
 enc xvid_ip_static.m4v "smptebars=size=176x144:rate=25" "" -c:v libxvid -qscale:v 4 -frames:v 10

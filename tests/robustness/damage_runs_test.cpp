@@ -37,6 +37,22 @@ const DamageRun kRuns[] = {
     {"APictureLostNearlyWholeFollowsTheReferencesMotion", "xvid_pan_640x480_ip.m4v", 640, 480, 6, 121,
      {0xF9, 0x83, 0xB8, 0xC8, 0x00, 0x15, 0xFD, 0x93, 0xCA, 0x6B, 0xF9, 0xA9, 0x8A, 0x95, 0x77, 0xA6},
      {}, 27.0},
+    // The same pan losing picture 5 from macroblock 51 on: the reference's
+    // vectors in its flat bars put the bars' edges in the wrong place, and
+    // a neighbour's vector that continues them better takes over (27.8 dB).
+    {"FarFromDecodedAVectorThatFitsPlainlyBetterWins", "xvid_pan_640x480_ip.m4v", 640, 480, 5, 225,
+     {0x19, 0xF6, 0x43, 0xD3}, {{0, 16}}, 30.0},
+    // A first picture without packets whose burst reads as one DC no block
+    // can have (macroblock 893), after which the codes run right to the end
+    // with every DC predicted from it wrong: lost from there and filled
+    // from the rows above (decoded as read: 18.3 dB).
+    {"FirstPictureLosesWrongDcsThatRunToItsEnd", "mpeg4_hpan_640x480_i.m4v", 640, 480, 0, 12692,
+     {0xB7, 0xC5, 0x81, 0x68}, {{0, 336}}, 38.0},
+    // A first picture whose burst reads as rubbish for 21 macroblocks
+    // (923 to 943) before the suspect ones: lost too, and not filled down
+    // from the rubbish (15.8 dB).
+    {"FirstPictureLosesRubbishBeforeTheSuspectMacroblocks", "xvid_hpan_640x480_ip.m4v", 640, 480, 0, 7125,
+     {0x7E, 0xF5, 0xB6, 0x38}, {{0, 368}}, 38.0},
     // Short header: codes that read on through the header of group 2 (422
     // bytes in) end there, and the picture goes on at that header.
     {"CodesReadingPastAGroupHeaderResumeThere", "h263_cif_ip_gob.263", 352, 288, 5, 288,

@@ -88,6 +88,8 @@ INSTANTIATE_TEST_SUITE_P(
                       StreamCase{"mpeg4_ip_fastpan.m4v", kFfmpeg},
                       StreamCase{"xvid_ip_fastpan.m4v", kFfmpegAndXvid},
                       StreamCase{"xvid_pan_640x480_ip.m4v", kFfmpegAndXvid},
+                      StreamCase{"mpeg4_hpan_640x480_i.m4v", kFfmpeg},
+                      StreamCase{"xvid_hpan_640x480_ip.m4v", kFfmpegAndXvid},
                       StreamCase{"mpeg4_ip_static.m4v", kFfmpeg}, StreamCase{"xvid_ip_static.m4v", kFfmpegAndXvid},
                       StreamCase{"mpeg4_ip_aq.m4v", kFfmpeg}, StreamCase{"xvid_ip_aq.m4v", kFfmpegAndXvid},
                       StreamCase{"xvid_turn_ip_mv4_aq.m4v", kFfmpegAndXvid},
