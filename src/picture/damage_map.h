@@ -53,11 +53,12 @@ class DamageMap {
   // that began with macroblock `first` was decoded, and the walk resumes at
   // macroblock `to`: everything from the first macroblock not to be trusted
   // up to `to` is lost, and those before `at`, which were decoded whole,
-  // are suspect.
-  void LoseAfterDamage(int32_t first, int32_t at, int32_t detected, int32_t to) {
+  // are suspect.  Returns the first one lost.
+  int32_t LoseAfterDamage(int32_t first, int32_t at, int32_t detected, int32_t to) {
     const int32_t from = SuspectFrom(first, at, detected);
     Lose(from, to);
     MarkSuspect(from, std::min(at, to));
+    return from;
   }
 
   // Macroblocks [from, to), decoded whole, are lost but suspect: the

@@ -106,9 +106,8 @@ int32_t WalkVideoPackets(DecoderContext& c, Picture& picture) {
       at = oddFirst;
       bits = oddBits;
     }
-    damage.LoseAfterDamage(first, at, bits, to);
+    const int32_t from = damage.LoseAfterDamage(first, at, bits, to);
     if (judgeSamples) {
-      const int32_t from = damage.SuspectFrom(first, at, bits);
       const int32_t start = RubbishStart(c.store.currentPicture, mbWidth, first, from);
       if (start <= from - kShortestRubbish) damage.LoseSuspect(start, from);
     }
